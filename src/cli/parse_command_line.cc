@@ -1,0 +1,78 @@
+#include "cli/parse_command_line.h"
+
+#include <string_view>
+
+namespace tocase {
+namespace {
+
+bool isOptionPrefix(char c) { return c == '-' || c == '/'; }
+
+bool isHelpPrefix(char c) { return c == '-' || c == '/' || c == '+'; }
+
+// /home/me/*.TXT: no option holds a second separator.
+bool isAbsolutePath(std::string_view argument, const PlatformFacts& facts) {
+    return facts.slashMayBeginPath && argument.size() > 1 && argument[0] == '/' &&
+           argument.substr(1).find_first_of("/\\") != std::string_view::npos;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerWord) {
+    if (text.size() != lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+        if (c != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Returns false when the argument is not an option at all.
+bool takeOption(RunSettings& settings, std::string_view argument) {
+    if (argument.empty()) {
+        return false;
+    }
+    const char prefix = argument[0];
+    const char letter = argument.size() > 1 ? argument[1] : '\0';
+    if (isHelpPrefix(prefix) && (letter == '?' || letter == 'h' || letter == 'H')) {
+        settings.showHelp = true;
+        return true;
+    }
+    if (!isOptionPrefix(prefix)) {
+        return false;
+    }
+    switch (letter) {
+        case 'r': case 'R': settings.recurse = true; break;
+        case 'l': case 'L': settings.toLower = true; break;
+        case 'u': case 'U': settings.toLower = false; break;
+        case 'd': case 'D': settings.directoryMode = true; break;
+        default:
+            if (equalsIgnoringAsciiCase(argument.substr(1), "mixed")) {
+                settings.mixed = true;
+            }
+            break;
+    }
+    return true;
+}
+
+}  // namespace
+
+void parseCommandLine(RunSettings& settings, int argumentCount, const char* const* arguments,
+                      const PlatformFacts& facts) {
+    settings = RunSettings{};
+    for (int i = 1; i < argumentCount; ++i) {
+        const std::string_view argument = arguments[i];
+        if (!isAbsolutePath(argument, facts) && takeOption(settings, argument)) {
+            continue;
+        }
+        if (settings.fileSpec.empty()) {
+            settings.fileSpec = argument;
+        }
+    }
+}
+
+}  // namespace tocase

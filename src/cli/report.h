@@ -1,0 +1,19 @@
+#ifndef TOCASE_CLI_REPORT_H
+#define TOCASE_CLI_REPORT_H
+
+#include <string>
+#include <vector>
+
+#include "cli/run_settings.h"
+
+namespace tocase {
+
+// The texts the driver prints, each line without its line end.
+std::vector<std::string> helpScreenLines();
+std::string summaryLine(const RunSettings& settings);
+// Empty when no rename failed.
+std::vector<std::string> failureNoticeLines(const RunSettings& settings);
+
+}  // namespace tocase
+
+#endif

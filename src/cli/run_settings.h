@@ -1,0 +1,24 @@
+#ifndef TOCASE_CLI_RUN_SETTINGS_H
+#define TOCASE_CLI_RUN_SETTINGS_H
+
+#include <cstdint>
+#include <string>
+
+namespace tocase {
+
+// The options and tallies of one run; one per run, passed by reference.
+struct RunSettings {
+    std::uint32_t convertedCount = 0;  // entries renamed successfully
+    std::uint32_t directoryCount = 0;  // directory headers printed
+    std::uint32_t failedCount = 0;     // renames that failed
+    std::string fileSpec;              // empty: none given
+    bool toLower = true;
+    bool mixed = false;
+    bool directoryMode = false;
+    bool recurse = false;
+    bool showHelp = false;
+};
+
+}  // namespace tocase
+
+#endif

@@ -1,0 +1,23 @@
+#ifndef TOCASE_ENGINE_FILE_SPEC_H
+#define TOCASE_ENGINE_FILE_SPEC_H
+
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace tocase {
+
+// A file specification split into its directory prefix (drive and
+// directory, up to and including the last `\` or `/`) and its name pattern
+// (the last component, which may hold wildcards).
+struct FileSpecParts {
+    std::string directoryPrefix;
+    std::string namePattern;
+};
+
+FileSpecParts splitFileSpec(std::string_view fileSpec, const PlatformFacts& facts);
+
+}  // namespace tocase
+
+#endif

@@ -1,0 +1,19 @@
+#ifndef TOCASE_ENGINE_WALK_FILE_SPEC_H
+#define TOCASE_ENGINE_WALK_FILE_SPEC_H
+
+#include <string_view>
+
+#include "engine/entry.h"
+
+namespace tocase {
+
+// Hands every entry of the wanted kind (files, or directories with
+// `directoryMode`) that matches `fileSpec` to `handler`. With `recurse`,
+// every visible subdirectory is walked first, each completely, so a
+// directory's own entries come after everything below it.
+void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler,
+                  Platform& platform);
+
+}  // namespace tocase
+
+#endif

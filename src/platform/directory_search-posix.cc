@@ -1,0 +1,93 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/name_match.h"
+#include "platform/posix_files.h"
+
+namespace tocase {
+namespace {
+
+class SnapshotSearch : public DirectorySearch {
+public:
+    explicit SnapshotSearch(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
+
+    bool next(FoundEntry& entry) override {
+        if (position_ == entries_.size()) {
+            return false;
+        }
+        entry = std::move(entries_[position_++]);
+        return true;
+    }
+
+private:
+    std::vector<FoundEntry> entries_;
+    std::size_t position_ = 0;
+};
+
+// Where the file system gives no type, or the entry is a link, ask for it.
+void classifyEntry(int directoryFd, const dirent& record, FoundEntry& entry) {
+    unsigned char type = record.d_type;
+    struct stat status {};
+    if (type == DT_UNKNOWN) {
+        if (fstatat(directoryFd, record.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return;
+        }
+        type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_REG;
+    }
+    if (type == DT_LNK) {
+        // A link to a directory is matched as a directory, never entered.
+        entry.isLink = true;
+        entry.isDirectory =
+            fstatat(directoryFd, record.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+        return;
+    }
+    entry.isDirectory = type == DT_DIR;
+}
+
+}  // namespace
+
+std::string posixDirectoryPath(std::string_view directoryPrefix) {
+    if (directoryPrefix.empty()) {
+        return ".";
+    }
+    std::string path(directoryPrefix);
+    for (char& c : path) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return path;
+}
+
+std::unique_ptr<DirectorySearch> startPosixSearch(const std::string& directoryPath,
+                                                  std::string_view namePattern) {
+    const int directoryFd = open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directoryFd < 0) {
+        return nullptr;
+    }
+    DIR* directory = fdopendir(directoryFd);
+    if (directory == nullptr) {
+        close(directoryFd);
+        return nullptr;
+    }
+    std::vector<FoundEntry> entries;
+    while (const dirent* record = readdir(directory)) {
+        const std::string_view name = record->d_name;
+        if (!matchesNamePattern(namePattern, name)) {
+            continue;
+        }
+        FoundEntry entry;
+        entry.name = name;
+        entry.isHidden = name.front() == '.';
+        classifyEntry(directoryFd, *record, entry);
+        entries.push_back(std::move(entry));
+    }
+    closedir(directory);
+    return std::make_unique<SnapshotSearch>(std::move(entries));
+}
+
+}  // namespace tocase

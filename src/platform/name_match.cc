@@ -1,0 +1,51 @@
+#include "platform/name_match.h"
+
+namespace tocase {
+namespace {
+
+char foldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Greedy match with one backtrack point: linear in practice and never
+// exponential, whatever the pattern holds.
+bool matchesWildcards(std::string_view pattern, std::string_view name) {
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t starAt = std::string_view::npos;
+    std::size_t resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || foldAscii(pattern[p]) == foldAscii(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starAt != std::string_view::npos) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+}  // namespace
+
+bool matchesNamePattern(std::string_view pattern, std::string_view name) {
+    if (matchesWildcards(pattern, name)) {
+        return true;
+    }
+    constexpr std::string_view anyExtension = ".*";
+    if (pattern.size() > anyExtension.size() && pattern.ends_with(anyExtension)) {
+        return matchesWildcards(pattern.substr(0, pattern.size() - anyExtension.size()), name);
+    }
+    return false;
+}
+
+}  // namespace tocase
