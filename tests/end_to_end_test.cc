@@ -1,0 +1,177 @@
+// The built binary on real temporary directories: standard output byte for
+// byte, and the tree afterwards, contents included.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "process_runner.h"
+
+namespace tocase {
+namespace {
+
+std::string lines(std::initializer_list<std::string> texts) {
+    std::string out;
+    for (const std::string& text : texts) out += text + "\r\n";
+    return out;
+}
+
+class EndToEnd : public testing::Test {
+protected:
+    std::string path(const std::string& relative) const { return dir_.path() + "/" + relative; }
+    void file(const std::string& relative, const std::string& contents = "x") {
+        writeFile(path(relative), contents);
+    }
+    void directory(const std::string& relative) { ASSERT_EQ(mkdir(path(relative).c_str(), 0755), 0); }
+    std::string run(const std::vector<std::string>& arguments) {
+        const ProcessResult result = runTool(dir_.path(), arguments);
+        EXPECT_EQ(result.exitStatus, 1);
+        return result.output;
+    }
+    std::string tree() const { return describeTree(dir_.path()); }
+
+    TemporaryDirectory dir_;
+};
+
+const std::string helpScreen = lines({
+    "TOCASE v1.1 for Win32 and POSIX - file names to lowercase or uppercase",
+    "                          Free software, provided as is, without any warranty.",
+    "                          Report problems on the project's issue tracker.",
+    "",
+    "TOCASE converts filenames to uppercase or lowercase",
+    "",
+    "Syntax: tocase filespec [/D] [/L | /U] [/MIXED] [/R] [/?]",
+    "",
+    "  filespec  : any file or wildcards",
+    "  /D        : converts directory names instead of file names",
+    "  /L        : converts to lowercase (standard)",
+    "  /U        : converts to uppercase",
+    "  /MIXED    : converts also mixed filenames like \"AbCd.EfG\".",
+    "              Attention: this can't be undone...",
+    "  /R        : recurses subdirs",
+    "  /?        : help (this page)",
+    "",
+});
+
+const std::string noConversions = lines({"", "0 files in 0 directories converted to lowercase.", ""});
+
+TEST_F(EndToEnd, HelpScreenWithoutFileSpecificationOrWithHelpOption) {
+    file("A.TXT");
+    EXPECT_EQ(run({}), helpScreen);
+    EXPECT_EQ(run({"-?", "*.TXT"}), helpScreen);
+    EXPECT_EQ(run({"+h"}), helpScreen);
+    EXPECT_EQ(run({"/R"}), helpScreen);
+    EXPECT_EQ(tree(), "A.TXT = x\n");
+}
+
+TEST_F(EndToEnd, ConvertsMatchingFilesAndLeavesTheRest) {
+    file("README.TXT", "readme");
+    file("Mixed.Txt", "mixed");
+    file("notes.txt", "notes");
+    file("OTHER.DOC", "doc");
+    directory("SUBDIR.TXT");
+    EXPECT_EQ(run({"*.txt"}), lines({".\\", "  README.TXT -> readme.txt", "",
+                                     "1 file in 1 directory converted to lowercase.", ""}));
+    EXPECT_EQ(tree(), "Mixed.Txt = mixed\nOTHER.DOC = doc\nSUBDIR.TXT/\nnotes.txt = notes\n"
+                      "readme.txt = readme\n");
+}
+
+TEST_F(EndToEnd, UppercaseMixedAndDirectoryModes) {
+    file("readme.txt", "1");
+    file("Mixed.Txt", "2");
+    directory("docs");
+    const std::string mixed = run({"/U", "/MIXED", "*.txt"});
+    EXPECT_NE(mixed.find("\r\n  Mixed.Txt -> MIXED.TXT\r\n"), std::string::npos);
+    EXPECT_NE(mixed.find("\r\n  readme.txt -> README.TXT\r\n"), std::string::npos);
+    EXPECT_TRUE(mixed.ends_with(lines({"", "2 files in 1 directory converted to uppercase.", ""})));
+    EXPECT_EQ(run({"-u", "/d", "*"}), lines({".\\", "  docs -> DOCS", "",
+                                            "1 directory in 1 directory converted to uppercase.", ""}));
+    EXPECT_EQ(tree(), "DOCS/\nMIXED.TXT = 2\nREADME.TXT = 1\n");
+}
+
+TEST_F(EndToEnd, NeverReplacesAnEntryThatHoldsTheNewName) {
+    file("README.TXT", "upper");
+    file("readme.txt", "lower");
+    directory("DIR");
+    directory("dir");
+    file("DIR/inside", "kept");
+    EXPECT_EQ(run({"readme.txt"}),
+              lines({".\\", "  README.TXT -> readme.txt *** FAILED", "",
+                     "0 files in 1 directory converted to lowercase.", "",
+                     "Process failed at 1 file. Perhaps this file is in process by another",
+                     "application. Close these applications and try again...", ""}));
+    EXPECT_EQ(run({"/D", "dir"}),
+              lines({".\\", "  DIR -> dir *** FAILED", "",
+                     "0 directories in 1 directory converted to lowercase.", "",
+                     "Process failed at 1 file. Perhaps this file is in process by another",
+                     "application. Close these applications and try again...", ""}));
+    EXPECT_EQ(tree(), "DIR/\nDIR/inside = kept\nREADME.TXT = upper\ndir/\nreadme.txt = lower\n");
+}
+
+TEST_F(EndToEnd, AbsolutePathAndSlashDirectoryPrefix) {
+    directory("Data");
+    file("Data/A.TXT", "a");
+    EXPECT_EQ(run({path("Data/*.TXT")}),
+              lines({path("Data/"), "  A.TXT -> a.txt", "",
+                     "1 file in 1 directory converted to lowercase.", ""}));
+    file("Data/B.TXT", "b");
+    EXPECT_EQ(run({"Data\\*"}), lines({"Data\\", "  B.TXT -> b.txt", "",
+                                      "1 file in 1 directory converted to lowercase.", ""}));
+    // Only the last component changes: the directory keeps its spelling.
+    EXPECT_EQ(tree(), "Data/\nData/a.txt = a\nData/b.txt = b\n");
+}
+
+TEST_F(EndToEnd, HostileNamesAreRenamedWholeAndListedAsTheyAre) {
+    const std::vector<std::string> names = {"CR\rX.TXT", "LF\nX.TXT", "BACK\\SLASH.TXT",
+                                            "STAR*.TXT", "QUERY?.TXT", "\xC3\x84\xFF.TXT"};
+    for (const std::string& name : names) file(name, name);
+    const std::string out = run({"*.txt"});
+    for (const std::string& name : names) {
+        std::string lower = name;
+        for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        EXPECT_NE(out.find("  " + name + " -> " + lower + "\r\n"), std::string::npos) << name;
+        EXPECT_TRUE(std::filesystem::exists(path(lower))) << lower;
+    }
+    EXPECT_NE(out.find("6 files in 1 directory converted to lowercase."), std::string::npos);
+}
+
+TEST_F(EndToEnd, WildcardCharactersInANameMatchOnlyWhatTheyMatch) {
+    file("A*.TXT", "star");
+    file("AB.TXT", "ab");
+    file("B.TXT", "b");
+    file("A.TXT", "a");
+    const std::string out = run({"A?.TXT"});
+    EXPECT_TRUE(out.ends_with(lines({"", "2 files in 1 directory converted to lowercase.", ""})));
+    EXPECT_EQ(tree(), "A.TXT = a\nB.TXT = b\na*.txt = star\nab.txt = ab\n");
+}
+
+TEST_F(EndToEnd, BadSpecificationsFindNothing) {
+    file("A.TXT");
+    for (const std::string& spec : {std::string(100000, 'x'), std::string(100000, '/'),
+                                    std::string("//"), std::string("\\\\\\"), std::string("..."),
+                                    std::string("nowhere/*.TXT"), "x/" + std::string(5000, 'y')}) {
+        EXPECT_EQ(run({spec}), noConversions) << spec.substr(0, 20);
+    }
+    EXPECT_EQ(run({"/" + std::string(100000, 'M')}), helpScreen);
+    EXPECT_EQ(tree(), "A.TXT = x\n");
+}
+
+TEST_F(EndToEnd, ClosedOutputDoesNotStopTheRun) {
+    for (int i = 0; i < 200; ++i) file("F" + std::to_string(i) + ".TXT");
+    const ProcessResult result = runTool(dir_.path(), {"*.TXT"}, true);
+    EXPECT_EQ(result.exitStatus, 1);
+    std::string expected;
+    for (int i = 0; i < 200; ++i) expected += "f" + std::to_string(i) + ".txt = x\n";
+    std::string actual = tree();
+    std::sort(actual.begin(), actual.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(actual, expected);
+}
+
+}  // namespace
+}  // namespace tocase
