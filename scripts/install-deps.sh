@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs what building and testing need, from Debian's archive, when a
+# command or library is missing. Needs root (or sudo).
+set -eu
+packages="cmake ninja-build g++ clang libgtest-dev"
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+        missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing:$missing"
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
