@@ -1,5 +1,6 @@
 // The built binary on real temporary directories: standard output byte for
 // byte, and the tree afterwards, contents included.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,6 +172,105 @@ TEST_F(EndToEnd, ClosedOutputDoesNotStopTheRun) {
     std::sort(actual.begin(), actual.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(actual, expected);
+}
+
+}  // namespace
+}  // namespace tocase
+
+namespace tocase {
+namespace {
+
+using Recursive = EndToEnd;
+
+TEST_F(Recursive, SubdirectoriesComeFirstAndHeadersEndInBackslash) {
+    directory("B");
+    file("B/X.TXT", "x");
+    file("Y.TXT", "y");
+    EXPECT_EQ(run({"*.TXT", "/R"}),
+              lines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
+                     "2 files in 2 directories converted to lowercase.", ""}));
+    EXPECT_EQ(tree(), "B/\nB/x.txt = x\ny.txt = y\n");
+}
+
+TEST_F(Recursive, SlashSeparatedSpecificationAndDotDirectories) {
+    directory("data");
+    directory("data/sub");
+    directory("data/.git");
+    file("data/sub/A.TXT", "a");
+    file("data/.git/HEAD.TXT", "git");
+    EXPECT_EQ(run({"/r", "data/*.txt"}),
+              lines({"data/sub\\", "  A.TXT -> a.txt", "",
+                     "1 file in 1 directory converted to lowercase.", ""}));
+    EXPECT_EQ(tree(), "data/\ndata/.git/\ndata/.git/HEAD.TXT = git\ndata/sub/\ndata/sub/a.txt = a\n");
+}
+
+TEST_F(Recursive, DirectoriesBottomUpThroughTheWholeChain) {
+    directory("WORK");
+    directory("WORK/SUB");
+    directory("WORK/SUB/DEEP");
+    file("WORK/SUB/DEEP/KEEP.TXT", "kept");
+    EXPECT_EQ(run({"WORK/*", "/R", "/D"}),
+              lines({"WORK/SUB\\", "  DEEP -> deep", "WORK/", "  SUB -> sub", "",
+                     "2 directories in 2 directories converted to lowercase.", ""}));
+    EXPECT_EQ(tree(), "WORK/\nWORK/sub/\nWORK/sub/deep/\nWORK/sub/deep/KEEP.TXT = kept\n");
+}
+
+TEST_F(Recursive, SymbolicLinksAreNeverFollowed) {
+    directory("IN");
+    file("IN/A.TXT", "a");
+    ASSERT_EQ(symlink(".", path("IN/LOOP").c_str()), 0);
+    ASSERT_EQ(symlink("..", path("IN/UP").c_str()), 0);
+    TemporaryDirectory outside;
+    writeFile(outside.path() + "/OUT.TXT", "out");
+    ASSERT_EQ(symlink(outside.path().c_str(), path("IN/AWAY").c_str()), 0);
+    EXPECT_EQ(run({"/R", "IN/*.TXT"}),
+              lines({"IN/", "  A.TXT -> a.txt", "",
+                     "1 file in 1 directory converted to lowercase.", ""}));
+    EXPECT_EQ(describeTree(outside.path()), "OUT.TXT = out\n");
+    // With /D the links themselves are renamed, as directories would be.
+    const std::string out = run({"/R", "/D", "IN/*"});
+    EXPECT_TRUE(out.ends_with(lines({"", "3 directories in 1 directory converted to lowercase.", ""})));
+    EXPECT_EQ(tree(), "IN/\nIN/a.txt = a\nIN/away -> " + outside.path() + "\nIN/loop -> .\nIN/up -> ..\n");
+}
+
+TEST_F(Recursive, NameWithoutWildcardsIsSoughtInEverySubdirectory) {
+    for (const char* d : {"one", "two", "two/three", "four"}) directory(d);
+    for (const char* f : {"README", "one/README", "two/three/readme", "four/README", "two/OTHER"}) {
+        file(f, f);
+    }
+    const std::string out = run({"/R", "readme"});
+    EXPECT_TRUE(out.ends_with(lines({"", "3 files in 3 directories converted to lowercase.", ""})));
+    EXPECT_NE(out.find("one\\\r\n  README -> readme\r\n"), std::string::npos);
+    EXPECT_NE(out.find("four\\\r\n  README -> readme\r\n"), std::string::npos);
+    EXPECT_TRUE(out.starts_with(".\\\r\n  README -> readme\r\n") ||
+                out.find("\r\n.\\\r\n  README -> readme\r\n") != std::string::npos);
+    EXPECT_EQ(tree(), "four/\nfour/readme = four/README\none/\none/readme = one/README\n"
+                      "readme = README\ntwo/\ntwo/OTHER = two/OTHER\ntwo/three/\n"
+                      "two/three/readme = two/three/readme\n");
+}
+
+TEST_F(Recursive, TreeDeeperThanThePathLimitIsWalkedAsFarAsItCanBeAddressed) {
+    // 30 levels of 200-byte names: about 6,000 bytes, beyond PATH_MAX.
+    const std::string level(200, 'L');
+    int parent = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(parent, 0);
+    for (int depth = 0; depth < 30; ++depth) {
+        ASSERT_EQ(mkdirat(parent, level.c_str(), 0755), 0);
+        const int child = openat(parent, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(child, 0);
+        close(parent);
+        parent = child;
+        const int f = openat(parent, "F.TXT", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(f, 0);
+        close(f);
+    }
+    close(parent);
+    const std::string out = run({"/R", "*.TXT"});
+    // Levels whose path fits are converted; deeper ones cannot be searched.
+    const std::size_t converted = std::stoul(out.substr(out.rfind("\r\n\r\n", out.size() - 5) + 4));
+    EXPECT_GE(converted, 15u);
+    EXPECT_LT(converted, 30u);
+    EXPECT_EQ(out.find("FAILED"), std::string::npos);
 }
 
 }  // namespace

@@ -144,3 +144,91 @@ TEST(Engine, EachRunStartsWithAFreshHeader) {
 
 }  // namespace
 }  // namespace tocase
+
+namespace tocase {
+namespace {
+
+TEST(Descent, DepthFirstWithEachDirectoryAfterEverythingBelowIt) {
+    MemoryPlatform fs;
+    for (const char* d : {"A", "A\\A1", "B", "B\\B1"}) fs.addDirectory(d);
+    EXPECT_EQ(run(fs, {"/R", "/D", "*"}),
+              lines({"A\\", "  A1 -> a1", "B\\", "  B1 -> b1", ".\\", "  A -> a", "  B -> b", "",
+                     "4 directories in 3 directories converted to lowercase.", ""}));
+    EXPECT_EQ(fs.tree(), "a\\\n  a1\\\nb\\\n  b1\\\n");
+    // Each directory is read twice at most: once to descend, once to match.
+    EXPECT_EQ(fs.searches,
+              (std::vector<std::string>{"|*.*", "A\\|*.*", "A\\A1\\|*.*", "A\\A1\\|*", "A\\|*",
+                                        "B\\|*.*", "B\\B1\\|*.*", "B\\B1\\|*", "B\\|*", "|*"}));
+}
+
+TEST(Descent, BottomUpSoNoPathPassesThroughARenamedDirectory) {
+    MemoryPlatform fs;
+    fs.addDirectory("C:\\Work");
+    fs.addDirectory("C:\\Work\\SUB");
+    fs.addDirectory("C:\\Work\\SUB\\DEEP");
+    fs.addFile("C:\\Work\\SUB\\DEEP\\F.TXT", "kept");
+    EXPECT_EQ(run(fs, {"C:\\Work\\*", "/R", "/D"}),
+              lines({"C:\\Work\\SUB\\", "  DEEP -> deep", "C:\\Work\\", "  SUB -> sub", "",
+                     "2 directories in 2 directories converted to lowercase.", ""}));
+    EXPECT_EQ(fs.renames, (std::vector<std::string>{"C:\\Work\\SUB\\|DEEP|deep",
+                                                    "C:\\Work\\|SUB|sub"}));
+    EXPECT_EQ(fs.tree("C:\\Work"), "sub\\\n  deep\\\n    F.TXT = kept\n");
+}
+
+TEST(Descent, HiddenDirectoriesAreMatchedButNotEntered) {
+    MemoryPlatform fs;
+    fs.addDirectory("B");
+    fs.addFile("B\\X.TXT");
+    fs.addFile("Y.TXT");
+    fs.addHiddenDirectory("HID");
+    fs.addFile("HID\\Z.TXT");
+    EXPECT_EQ(run(fs, {"*.TXT", "/R"}),
+              lines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
+                     "2 files in 2 directories converted to lowercase.", ""}));
+    fs.output.clear();
+    EXPECT_EQ(run(fs, {"/R", "/D", "*"}),
+              lines({".\\", "  B -> b", "  HID -> hid", "",
+                     "2 directories in 1 directory converted to lowercase.", ""}));
+    EXPECT_EQ(fs.tree(), "b\\\n  x.txt\ny.txt\nhid\\\n  Z.TXT\n");
+}
+
+TEST(Descent, LinksAreMatchedButNeverEntered) {
+    MemoryPlatform fs;
+    fs.addDirectory("REAL");
+    fs.addFile("REAL\\F.TXT");
+    fs.addDirectoryLink("LINK");
+    EXPECT_EQ(run(fs, {"/R", "/D", "*"}),
+              lines({".\\", "  REAL -> real", "  LINK -> link", "",
+                     "2 directories in 1 directory converted to lowercase.", ""}));
+    for (const std::string& search : fs.searches) EXPECT_EQ(search.find("LINK"), std::string::npos);
+}
+
+TEST(Descent, SlashSpecificationGetsBackslashSubdirectories) {
+    MemoryPlatform fs;
+    fs.addDirectory("data");
+    fs.addDirectory("data\\sub");
+    fs.addFile("data\\sub\\README.TXT");
+    fs.addFile("data\\sub\\OTHER.TXT");
+    EXPECT_EQ(run(fs, {"/R", "data/readme.txt"}),
+              lines({"data/sub\\", "  README.TXT -> readme.txt", "",
+                     "1 file in 1 directory converted to lowercase.", ""}));
+    EXPECT_EQ(fs.renames, std::vector<std::string>{"data/sub\\|README.TXT|readme.txt"});
+}
+
+TEST(Descent, UnsearchableSubdirectoryContributesNothing) {
+    MemoryPlatform fs;
+    fs.addDirectory("GONE");
+    fs.addDirectory("KEPT");
+    fs.addFile("KEPT\\K.TXT");
+    fs.addFile("GONE\\G.TXT");
+    // The directory vanishes between the parent's search and its own.
+    fs.beforeSearch = [](MemoryPlatform& self, std::string_view prefix) {
+        if (prefix == "GONE\\") self.remove("GONE");
+    };
+    EXPECT_EQ(run(fs, {"/R", "*.txt"}),
+              lines({"KEPT\\", "  K.TXT -> k.txt", "",
+                     "1 file in 1 directory converted to lowercase.", ""}));
+}
+
+}  // namespace
+}  // namespace tocase

@@ -143,6 +143,7 @@ std::string MemoryPlatform::tree(std::string_view path) const {
 std::unique_ptr<DirectorySearch> MemoryPlatform::startSearch(std::string_view directoryPrefix,
                                                              std::string_view namePattern) {
     searches.push_back(std::string(directoryPrefix) + "|" + std::string(namePattern));
+    if (beforeSearch) beforeSearch(*this, directoryPrefix);
     Node* directory = findDirectory(directoryPrefix);
     if (directory == nullptr) return nullptr;
     std::vector<FoundEntry> entries;

@@ -42,6 +42,8 @@ public:
     int failRenameNumber = 0;
     // Runs before each rename, to change the tree at that very moment.
     std::function<void(MemoryPlatform&)> beforeRename;
+    // Runs before each search, with the directory prefix searched.
+    std::function<void(MemoryPlatform&, std::string_view)> beforeSearch;
 
     std::string output;
     std::vector<std::string> searches;  // "prefix|pattern"

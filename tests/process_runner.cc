@@ -66,7 +66,7 @@ std::string describeTree(const std::string& root) {
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
          ++it) {
         const fs::path& path = it->path();
-        std::string line = fs::relative(path, root).string();
+        std::string line = path.lexically_relative(root).string();
         const fs::file_status status = fs::symlink_status(path);
         if (fs::is_symlink(status)) {
             line += " -> " + fs::read_symlink(path).string();
