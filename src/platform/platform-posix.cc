@@ -31,23 +31,24 @@ public:
         signal(SIGPIPE, SIG_IGN);
     }
 
-    ~PosixPlatform() override { closeRenameDirectory(); }
-
     const PlatformFacts& facts() const override { return facts_; }
 
     std::unique_ptr<DirectorySearch> startSearch(std::string_view directoryPrefix,
                                                  std::string_view namePattern) override {
         // Renames follow the match search of their directory; a new search
         // may come after a directory on the cached path was renamed.
-        closeRenameDirectory();
+        renameDirectory_.reset();
         return startPosixSearch(posixDirectoryPath(directoryPrefix), namePattern);
     }
 
     bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
                      std::string_view newName) override {
-        const int directoryFd = openRenameDirectory(directoryPrefix);
-        return directoryFd >= 0 &&
-               renameInDirectory(directoryFd, std::string(oldName), std::string(newName));
+        if (!renameDirectory_ || renameDirectoryPrefix_ != directoryPrefix) {
+            renameDirectoryPrefix_ = directoryPrefix;
+            renameDirectory_ = std::make_unique<RenameDirectory>(open(
+                posixDirectoryPath(directoryPrefix).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        }
+        return renameDirectory_->rename(std::string(oldName), std::string(newName));
     }
 
     void writeOutput(std::string_view bytes) override { pendingOutput_ += bytes; }
@@ -59,28 +60,10 @@ public:
     }
 
 private:
-    int openRenameDirectory(std::string_view directoryPrefix) {
-        if (renameDirectoryFd_ >= 0 && renameDirectoryPrefix_ == directoryPrefix) {
-            return renameDirectoryFd_;
-        }
-        closeRenameDirectory();
-        renameDirectoryPrefix_ = directoryPrefix;
-        renameDirectoryFd_ = open(posixDirectoryPath(directoryPrefix).c_str(),
-                                  O_PATH | O_DIRECTORY | O_CLOEXEC);
-        return renameDirectoryFd_;
-    }
-
-    void closeRenameDirectory() {
-        if (renameDirectoryFd_ >= 0) {
-            close(renameDirectoryFd_);
-        }
-        renameDirectoryFd_ = -1;
-    }
-
     PlatformFacts facts_;
     std::string pendingOutput_;
     std::string renameDirectoryPrefix_;
-    int renameDirectoryFd_ = -1;
+    std::unique_ptr<RenameDirectory> renameDirectory_;
 };
 
 }  // namespace

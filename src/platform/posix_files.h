@@ -2,8 +2,10 @@
 #define TOCASE_PLATFORM_POSIX_FILES_H
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
@@ -18,9 +20,35 @@ std::string posixDirectoryPath(std::string_view directoryPrefix);
 std::unique_ptr<DirectorySearch> startPosixSearch(const std::string& directoryPath,
                                                   std::string_view namePattern);
 
-// Renames inside the directory open as `directoryFd`, never replacing
-// another entry; see the definition for the case-folding file systems.
-bool renameInDirectory(int directoryFd, const std::string& oldName, const std::string& newName);
+// One directory that entries are renamed in, with what the renames have
+// taught about its file system. Never replaces or removes another entry.
+class RenameDirectory {
+public:
+    // Takes ownership of `directoryFd`, which may be -1 (nothing can be
+    // renamed then).
+    explicit RenameDirectory(int directoryFd);
+    ~RenameDirectory();
+    RenameDirectory(const RenameDirectory&) = delete;
+    RenameDirectory& operator=(const RenameDirectory&) = delete;
+
+    // True only when the directory then holds `newName`, byte for byte.
+    bool rename(const std::string& oldName, const std::string& newName);
+
+private:
+    int renameNoReplace(const std::string& from, const std::string& to);
+    bool holdsExactName(const std::string& name);
+    bool readExactNames();
+    void noteRenamed(const std::string& from, const std::string& to);
+    bool renameThroughTemporaryName(const std::string& oldName, const std::string& newName);
+    int renameToTemporaryName(const std::string& oldName, std::string& temporaryName);
+    bool confirmSpelling(const std::string& newName);
+
+    int directoryFd_;
+    // The names exactly as stored, read once when first needed and kept up
+    // to date with the renames made here.
+    std::optional<std::unordered_set<std::string>> exactNames_;
+    bool spellingConfirmed_ = false;
+};
 
 }  // namespace tocase
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/posix_calls.h"
 #include "platform/posix_files.h"
 
 namespace tocase {
@@ -14,11 +15,30 @@ namespace {
 
 bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
 
+}  // namespace
+
+PosixCalls& posixCalls() {
+    static PosixCalls calls{::renameat2, ::renameat};
+    return calls;
+}
+
+RenameDirectory::RenameDirectory(int directoryFd) : directoryFd_(directoryFd) {}
+
+RenameDirectory::~RenameDirectory() {
+    if (directoryFd_ >= 0) {
+        close(directoryFd_);
+    }
+}
+
 // 0 or the errno. The kernel's no-replace flag first; where the file system
 // refuses it (FUSE answers EINVAL), a look-up that `to` is free and then a
 // plain rename. Never a link and unlink: such file systems refuse links too.
-int renameNoReplace(int directoryFd, const std::string& from, const std::string& to) {
-    if (renameat2(directoryFd, from.c_str(), directoryFd, to.c_str(), RENAME_NOREPLACE) == 0) {
+// The flag is tried every time, even after a refusal: FUSE answers EEXIST
+// before EINVAL, and its look-up of a rename target bypasses the kernel's
+// cached names, which a plain look-up would trust even when stale.
+int RenameDirectory::renameNoReplace(const std::string& from, const std::string& to) {
+    if (posixCalls().renameat2(directoryFd_, from.c_str(), directoryFd_, to.c_str(),
+                               RENAME_NOREPLACE) == 0) {
         return 0;
     }
     const int error = errno;
@@ -26,45 +46,58 @@ int renameNoReplace(int directoryFd, const std::string& from, const std::string&
         return error;
     }
     struct stat status {};
-    if (fstatat(directoryFd, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (fstatat(directoryFd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
     if (errno != ENOENT) {
         return errno;
     }
-    return renameat(directoryFd, from.c_str(), directoryFd, to.c_str()) == 0 ? 0 : errno;
+    return posixCalls().renameat(directoryFd_, from.c_str(), directoryFd_, to.c_str()) == 0 ? 0
+                                                                                            : errno;
 }
 
-// Whether an entry carries exactly `name`, byte for byte; a look-up cannot
-// tell, as a case-folding file system resolves every spelling.
-bool directoryHoldsExactName(int directoryFd, const std::string& name) {
-    const int readFd = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool RenameDirectory::readExactNames() {
+    const int readFd = openat(directoryFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (readFd < 0) {
-        return true;  // cannot tell: assume taken, so nothing is replaced
+        return false;
     }
     DIR* directory = fdopendir(readFd);
     if (directory == nullptr) {
         close(readFd);
-        return true;
+        return false;
     }
-    bool found = false;
+    exactNames_.emplace();
     while (const dirent* record = readdir(directory)) {
-        if (name == record->d_name) {
-            found = true;
-            break;
-        }
+        exactNames_->insert(record->d_name);
     }
     closedir(directory);
-    return found;
+    return true;
+}
+
+// A look-up cannot tell: a case-folding file system resolves every
+// spelling. When the directory cannot be read, the name counts as taken,
+// so nothing is ever attempted that could replace it.
+bool RenameDirectory::holdsExactName(const std::string& name) {
+    if (!exactNames_ && !readExactNames()) {
+        return true;
+    }
+    return exactNames_->contains(name);
+}
+
+void RenameDirectory::noteRenamed(const std::string& from, const std::string& to) {
+    if (exactNames_) {
+        exactNames_->erase(from);
+        exactNames_->insert(to);
+    }
 }
 
 // A name nothing else holds is found by trying: the no-replace rename
 // itself is the test.
-int renameToTemporaryName(int directoryFd, const std::string& oldName, std::string& temporaryName) {
+int RenameDirectory::renameToTemporaryName(const std::string& oldName, std::string& temporaryName) {
     constexpr int attempts = 100;
     for (int i = 0; i < attempts; ++i) {
         temporaryName = "~tocase-" + std::to_string(getpid()) + "-" + std::to_string(i) + ".tmp";
-        const int error = renameNoReplace(directoryFd, oldName, temporaryName);
+        const int error = renameNoReplace(oldName, temporaryName);
         if (error != EEXIST) {
             return error;
         }
@@ -72,32 +105,49 @@ int renameToTemporaryName(int directoryFd, const std::string& oldName, std::stri
     return EEXIST;
 }
 
+// Some drivers store another spelling than the one asked for. How a file
+// system stores names does not change from one entry to the next, so one
+// fresh read per directory tells, until a rename is found not to have
+// taken.
+bool RenameDirectory::confirmSpelling(const std::string& newName) {
+    if (spellingConfirmed_) {
+        return true;
+    }
+    if (!readExactNames()) {
+        return false;
+    }
+    spellingConfirmed_ = exactNames_->contains(newName);
+    return spellingConfirmed_;
+}
+
 // On a case-folding file system the new name is "taken" by the entry
 // itself: go round through a temporary name, and put the entry back under
 // its old name if the second step fails.
-bool renameThroughTemporaryName(int directoryFd, const std::string& oldName,
-                                const std::string& newName) {
+bool RenameDirectory::renameThroughTemporaryName(const std::string& oldName,
+                                                 const std::string& newName) {
     std::string temporaryName;
-    if (renameToTemporaryName(directoryFd, oldName, temporaryName) != 0) {
+    if (renameToTemporaryName(oldName, temporaryName) != 0) {
         return false;
     }
-    if (renameNoReplace(directoryFd, temporaryName, newName) != 0) {
-        renameNoReplace(directoryFd, temporaryName, oldName);
+    if (renameNoReplace(temporaryName, newName) != 0) {
+        renameNoReplace(temporaryName, oldName);
         return false;
     }
-    // Some drivers store another spelling than the one asked for.
-    return directoryHoldsExactName(directoryFd, newName);
+    noteRenamed(oldName, newName);
+    return confirmSpelling(newName);
 }
 
-}  // namespace
-
-bool renameInDirectory(int directoryFd, const std::string& oldName, const std::string& newName) {
-    const int error = renameNoReplace(directoryFd, oldName, newName);
+bool RenameDirectory::rename(const std::string& oldName, const std::string& newName) {
+    if (directoryFd_ < 0) {
+        return false;
+    }
+    const int error = renameNoReplace(oldName, newName);
     if (error == 0) {
+        noteRenamed(oldName, newName);
         return true;
     }
-    if (error == EEXIST && !directoryHoldsExactName(directoryFd, newName)) {
-        return renameThroughTemporaryName(directoryFd, oldName, newName);
+    if (error == EEXIST && !holdsExactName(newName)) {
+        return renameThroughTemporaryName(oldName, newName);
     }
     return false;
 }
