@@ -2,7 +2,9 @@
 # Installs what building and testing need, from Debian's archive, when a
 # command or library is missing. Needs root (or sudo).
 set -eu
-packages="cmake ninja-build g++ clang libgtest-dev"
+# The file system tools let the tests mount exFAT, FAT and ext4 images.
+packages="cmake ninja-build g++ clang libgtest-dev
+          exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
