@@ -2,9 +2,11 @@
 # Installs what building and testing need, from Debian's archive, when a
 # command or library is missing. Needs root (or sudo).
 set -eu
-# The file system tools let the tests mount exFAT, FAT and ext4 images.
-packages="cmake ninja-build g++ clang libgtest-dev
-          exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs"
+# The file system tools let the tests mount exFAT, FAT and ext4 images;
+# mingw-w64 builds tocase.exe and Wine runs its tests.
+packages="cmake ninja-build g++ clang libgtest-dev googletest
+          exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
+          g++-mingw-w64-x86-64 wine wine64"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

@@ -98,7 +98,8 @@ TEST(Engine, ModesAndMixedNames) {
         run(fs, arguments);
         std::string renamed;
         for (const std::string& r : fs.renames) {
-            renamed += (renamed.empty() ? "" : " ") + r.substr(3, r.find('|', 3) - 3);
+            if (!renamed.empty()) renamed.push_back(' ');
+            renamed.append(r, 3, r.find('|', 3) - 3);
         }
         EXPECT_EQ(renamed, c.converted) << testing::PrintToString(c.options);
     }

@@ -44,7 +44,7 @@ bool MountedImage::step(const std::string& command, const std::string& what) {
 }
 
 MountedImage::MountedImage(Kind kind)
-    : kind_(kind), image_(work_.path() + "/image"), mountPoint_(work_.path() + "/mnt") {
+    : image_(work_.path() + "/image"), mountPoint_(work_.path() + "/mnt") {
     if (geteuid() != 0) {
         failure_ = "mounting needs root";
         return;

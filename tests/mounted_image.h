@@ -32,7 +32,6 @@ public:
 private:
     bool step(const std::string& command, const std::string& what);
 
-    Kind kind_;
     TemporaryDirectory work_;
     std::string image_;
     std::string mountPoint_;

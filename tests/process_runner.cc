@@ -17,7 +17,9 @@ ProcessResult runTool(const std::string& directory, const std::vector<std::strin
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     std::vector<char*> argv;
+    std::string launcher = TOCASE_LAUNCHER;
     std::string program = TOCASE_BINARY;
+    if (!launcher.empty()) argv.push_back(launcher.data());
     argv.push_back(program.data());
     std::vector<std::string> copies = arguments;
     for (std::string& argument : copies) argv.push_back(argument.data());
@@ -30,7 +32,7 @@ ProcessResult runTool(const std::string& directory, const std::vector<std::strin
         dup2(nullFd, STDIN_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
         if (chdir(directory.c_str()) != 0) _exit(126);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(pipeFds[1]);

@@ -11,7 +11,8 @@ struct ProcessResult {
     int exitStatus = -1;
 };
 
-// Runs the built tool in `directory` with `arguments` and no standard input.
+// Runs the built tool (through its launcher, such as wine, if it has one)
+// in `directory` with `arguments` and no standard input.
 // With `closeOutput`, its standard output is a pipe whose reading end is
 // already closed.
 ProcessResult runTool(const std::string& directory, const std::vector<std::string>& arguments,
