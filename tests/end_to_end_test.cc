@@ -11,35 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
+#include "tool_fixture.h"
 
 namespace tocase {
 namespace {
 
-std::string lines(std::initializer_list<std::string> texts) {
-    std::string out;
-    for (const std::string& text : texts) out += text + "\r\n";
-    return out;
-}
 
-class EndToEnd : public testing::Test {
-protected:
-    std::string path(const std::string& relative) const { return dir_.path() + "/" + relative; }
-    void file(const std::string& relative, const std::string& contents = "x") {
-        writeFile(path(relative), contents);
-    }
-    void directory(const std::string& relative) { ASSERT_EQ(mkdir(path(relative).c_str(), 0755), 0); }
-    std::string run(const std::vector<std::string>& arguments) {
-        const ProcessResult result = runTool(dir_.path(), arguments);
-        EXPECT_EQ(result.exitStatus, 1);
-        return result.output;
-    }
-    std::string tree() const { return describeTree(dir_.path()); }
+using EndToEnd = InTemporaryDirectory;
 
-    TemporaryDirectory dir_;
-};
-
-const std::string helpScreen = lines({
+const std::string helpScreen = crlfLines({
     "TOCASE v1.1 for Win32 and POSIX - file names to lowercase or uppercase",
     "                          Free software, provided as is, without any warranty.",
     "                          Report problems on the project's issue tracker.",
@@ -59,7 +39,7 @@ const std::string helpScreen = lines({
     "",
 });
 
-const std::string noConversions = lines({"", "0 files in 0 directories converted to lowercase.", ""});
+const std::string noConversions = crlfLines({"", "0 files in 0 directories converted to lowercase.", ""});
 
 TEST_F(EndToEnd, HelpScreenWithoutFileSpecificationOrWithHelpOption) {
     file("A.TXT");
@@ -76,7 +56,7 @@ TEST_F(EndToEnd, ConvertsMatchingFilesAndLeavesTheRest) {
     file("notes.txt", "notes");
     file("OTHER.DOC", "doc");
     directory("SUBDIR.TXT");
-    EXPECT_EQ(run({"*.txt"}), lines({".\\", "  README.TXT -> readme.txt", "",
+    EXPECT_EQ(run({"*.txt"}), crlfLines({".\\", "  README.TXT -> readme.txt", "",
                                      "1 file in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "Mixed.Txt = mixed\nOTHER.DOC = doc\nSUBDIR.TXT/\nnotes.txt = notes\n"
                       "readme.txt = readme\n");
@@ -89,8 +69,8 @@ TEST_F(EndToEnd, UppercaseMixedAndDirectoryModes) {
     const std::string mixed = run({"/U", "/MIXED", "*.txt"});
     EXPECT_NE(mixed.find("\r\n  Mixed.Txt -> MIXED.TXT\r\n"), std::string::npos);
     EXPECT_NE(mixed.find("\r\n  readme.txt -> README.TXT\r\n"), std::string::npos);
-    EXPECT_TRUE(mixed.ends_with(lines({"", "2 files in 1 directory converted to uppercase.", ""})));
-    EXPECT_EQ(run({"-u", "/d", "*"}), lines({".\\", "  docs -> DOCS", "",
+    EXPECT_TRUE(mixed.ends_with(crlfLines({"", "2 files in 1 directory converted to uppercase.", ""})));
+    EXPECT_EQ(run({"-u", "/d", "*"}), crlfLines({".\\", "  docs -> DOCS", "",
                                             "1 directory in 1 directory converted to uppercase.", ""}));
     EXPECT_EQ(tree(), "DOCS/\nMIXED.TXT = 2\nREADME.TXT = 1\n");
 }
@@ -102,12 +82,12 @@ TEST_F(EndToEnd, NeverReplacesAnEntryThatHoldsTheNewName) {
     directory("dir");
     file("DIR/inside", "kept");
     EXPECT_EQ(run({"readme.txt"}),
-              lines({".\\", "  README.TXT -> readme.txt *** FAILED", "",
+              crlfLines({".\\", "  README.TXT -> readme.txt *** FAILED", "",
                      "0 files in 1 directory converted to lowercase.", "",
                      "Process failed at 1 file. Perhaps this file is in process by another",
                      "application. Close these applications and try again...", ""}));
     EXPECT_EQ(run({"/D", "dir"}),
-              lines({".\\", "  DIR -> dir *** FAILED", "",
+              crlfLines({".\\", "  DIR -> dir *** FAILED", "",
                      "0 directories in 1 directory converted to lowercase.", "",
                      "Process failed at 1 file. Perhaps this file is in process by another",
                      "application. Close these applications and try again...", ""}));
@@ -118,10 +98,10 @@ TEST_F(EndToEnd, AbsolutePathAndSlashDirectoryPrefix) {
     directory("Data");
     file("Data/A.TXT", "a");
     EXPECT_EQ(run({path("Data/*.TXT")}),
-              lines({path("Data/"), "  A.TXT -> a.txt", "",
+              crlfLines({path("Data/"), "  A.TXT -> a.txt", "",
                      "1 file in 1 directory converted to lowercase.", ""}));
     file("Data/B.TXT", "b");
-    EXPECT_EQ(run({"Data\\*"}), lines({"Data\\", "  B.TXT -> b.txt", "",
+    EXPECT_EQ(run({"Data\\*"}), crlfLines({"Data\\", "  B.TXT -> b.txt", "",
                                       "1 file in 1 directory converted to lowercase.", ""}));
     // Only the last component changes: the directory keeps its spelling.
     EXPECT_EQ(tree(), "Data/\nData/a.txt = a\nData/b.txt = b\n");
@@ -147,7 +127,7 @@ TEST_F(EndToEnd, WildcardCharactersInANameMatchOnlyWhatTheyMatch) {
     file("B.TXT", "b");
     file("A.TXT", "a");
     const std::string out = run({"A?.TXT"});
-    EXPECT_TRUE(out.ends_with(lines({"", "2 files in 1 directory converted to lowercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "2 files in 1 directory converted to lowercase.", ""})));
     EXPECT_EQ(tree(), "A.TXT = a\nB.TXT = b\na*.txt = star\nab.txt = ab\n");
 }
 
@@ -187,7 +167,7 @@ TEST_F(Recursive, SubdirectoriesComeFirstAndHeadersEndInBackslash) {
     file("B/X.TXT", "x");
     file("Y.TXT", "y");
     EXPECT_EQ(run({"*.TXT", "/R"}),
-              lines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
+              crlfLines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
                      "2 files in 2 directories converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "B/\nB/x.txt = x\ny.txt = y\n");
 }
@@ -199,7 +179,7 @@ TEST_F(Recursive, SlashSeparatedSpecificationAndDotDirectories) {
     file("data/sub/A.TXT", "a");
     file("data/.git/HEAD.TXT", "git");
     EXPECT_EQ(run({"/r", "data/*.txt"}),
-              lines({"data/sub\\", "  A.TXT -> a.txt", "",
+              crlfLines({"data/sub\\", "  A.TXT -> a.txt", "",
                      "1 file in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "data/\ndata/.git/\ndata/.git/HEAD.TXT = git\ndata/sub/\ndata/sub/a.txt = a\n");
 }
@@ -210,7 +190,7 @@ TEST_F(Recursive, DirectoriesBottomUpThroughTheWholeChain) {
     directory("WORK/SUB/DEEP");
     file("WORK/SUB/DEEP/KEEP.TXT", "kept");
     EXPECT_EQ(run({"WORK/*", "/R", "/D"}),
-              lines({"WORK/SUB\\", "  DEEP -> deep", "WORK/", "  SUB -> sub", "",
+              crlfLines({"WORK/SUB\\", "  DEEP -> deep", "WORK/", "  SUB -> sub", "",
                      "2 directories in 2 directories converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "WORK/\nWORK/sub/\nWORK/sub/deep/\nWORK/sub/deep/KEEP.TXT = kept\n");
 }
@@ -224,12 +204,12 @@ TEST_F(Recursive, SymbolicLinksAreNeverFollowed) {
     writeFile(outside.path() + "/OUT.TXT", "out");
     ASSERT_EQ(symlink(outside.path().c_str(), path("IN/AWAY").c_str()), 0);
     EXPECT_EQ(run({"/R", "IN/*.TXT"}),
-              lines({"IN/", "  A.TXT -> a.txt", "",
+              crlfLines({"IN/", "  A.TXT -> a.txt", "",
                      "1 file in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(describeTree(outside.path()), "OUT.TXT = out\n");
     // With /D the links themselves are renamed, as directories would be.
     const std::string out = run({"/R", "/D", "IN/*"});
-    EXPECT_TRUE(out.ends_with(lines({"", "3 directories in 1 directory converted to lowercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "3 directories in 1 directory converted to lowercase.", ""})));
     EXPECT_EQ(tree(), "IN/\nIN/a.txt = a\nIN/away -> " + outside.path() + "\nIN/loop -> .\nIN/up -> ..\n");
 }
 
@@ -239,7 +219,7 @@ TEST_F(Recursive, NameWithoutWildcardsIsSoughtInEverySubdirectory) {
         file(f, f);
     }
     const std::string out = run({"/R", "readme"});
-    EXPECT_TRUE(out.ends_with(lines({"", "3 files in 3 directories converted to lowercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "3 files in 3 directories converted to lowercase.", ""})));
     EXPECT_NE(out.find("one\\\r\n  README -> readme\r\n"), std::string::npos);
     EXPECT_NE(out.find("four\\\r\n  README -> readme\r\n"), std::string::npos);
     EXPECT_TRUE(out.starts_with(".\\\r\n  README -> readme\r\n") ||

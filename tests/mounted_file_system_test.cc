@@ -14,20 +14,15 @@
 #include <vector>
 
 #include "mounted_image.h"
-#include "process_runner.h"
+#include "tool_fixture.h"
 
 namespace tocase {
 namespace {
 
 using Kind = MountedImage::Kind;
 
-std::string lines(std::initializer_list<std::string> texts) {
-    std::string out;
-    for (const std::string& text : texts) out += text + "\r\n";
-    return out;
-}
 
-class OnFileSystem : public testing::TestWithParam<Kind> {
+class OnFileSystem : public ToolFixture<testing::TestWithParam<Kind>> {
 protected:
     void SetUp() override {
         image_ = std::make_unique<MountedImage>(GetParam());
@@ -39,17 +34,7 @@ protected:
         GTEST_SKIP() << reason;
     }
 
-    std::string path(const std::string& relative) const { return image_->path() + "/" + relative; }
-    void file(const std::string& relative, const std::string& contents) {
-        writeFile(path(relative), contents);
-    }
-    void directory(const std::string& relative) { ASSERT_EQ(mkdir(path(relative).c_str(), 0755), 0); }
-    std::string run(const std::vector<std::string>& arguments) {
-        const ProcessResult result = runTool(image_->path(), arguments);
-        EXPECT_EQ(result.exitStatus, 1);
-        return result.output;
-    }
-    std::string tree() const { return describeTree(image_->path()); }
+    const std::string& root() const override { return image_->path(); }
 
     std::unique_ptr<MountedImage> image_;
 };
@@ -58,11 +43,11 @@ TEST_P(OnFileSystem, RenamesFilesForRealBothWays) {
     file("README.TXT", "readme");
     file("Mixed.Txt", "mixed");
     file("notes.txt", "notes");
-    EXPECT_EQ(run({"*.TXT"}), lines({".\\", "  README.TXT -> readme.txt", "",
+    EXPECT_EQ(run({"*.TXT"}), crlfLines({".\\", "  README.TXT -> readme.txt", "",
                                      "1 file in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "Mixed.Txt = mixed\nnotes.txt = notes\nreadme.txt = readme\n");
     const std::string out = run({"/U", "/MIXED", "*"});
-    EXPECT_TRUE(out.ends_with(lines({"", "3 files in 1 directory converted to uppercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "3 files in 1 directory converted to uppercase.", ""})));
     EXPECT_EQ(tree(), "MIXED.TXT = mixed\nNOTES.TXT = notes\nREADME.TXT = readme\n");
 }
 
@@ -75,7 +60,7 @@ TEST_P(RenamingDirectories, BottomUpKeepingTheirContents) {
     file("TOP/SUB/INSIDE.TXT", "inside");
     file("TOP/FILE.TXT", "file");
     EXPECT_EQ(run({"/R", "/D", "*"}),
-              lines({"TOP\\", "  SUB -> sub", ".\\", "  TOP -> top", "",
+              crlfLines({"TOP\\", "  SUB -> sub", ".\\", "  TOP -> top", "",
                      "2 directories in 2 directories converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "top/\ntop/FILE.TXT = file\ntop/sub/\ntop/sub/INSIDE.TXT = inside\n");
 }
@@ -88,7 +73,7 @@ TEST_P(TellingCaseApart, CollisionWithAnotherEntryFailsAndLosesNothing) {
     file("readme.txt", "lower");
     directory("DIR");
     directory("dir");
-    EXPECT_EQ(run({"*"}), lines({".\\", "  README.TXT -> readme.txt *** FAILED", "",
+    EXPECT_EQ(run({"*"}), crlfLines({".\\", "  README.TXT -> readme.txt *** FAILED", "",
                                  "0 files in 1 directory converted to lowercase.", "",
                                  "Process failed at 1 file. Perhaps this file is in process by another",
                                  "application. Close these applications and try again...", ""}));
@@ -115,7 +100,7 @@ TEST_P(LargeDirectory, TwentyThousandRenamesDuringOneSearch) {
         expected.insert("BIG/" + name + " = keep\n");
     }
     const std::string out = run({"BIG/*"});
-    EXPECT_TRUE(out.ends_with(lines({"", "20000 files in 1 directory converted to lowercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "20000 files in 1 directory converted to lowercase.", ""})));
     EXPECT_EQ(out.find("FAILED"), std::string::npos);
     // Every convertible entry is listed exactly once.
     std::set<std::string> listed;

@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
+#include "tool_fixture.h"
 
 namespace tocase {
 namespace {
 
-std::string lines(std::initializer_list<std::string> texts) {
-    std::string out;
-    for (const std::string& text : texts) out += text + "\r\n";
-    return out;
-}
 
 // Wine shows the root of the POSIX file system as drive Z:.
 std::string windowsPath(const std::string& posixPath) {
@@ -29,22 +24,7 @@ std::string windowsPath(const std::string& posixPath) {
     return path;
 }
 
-class UnderWine : public testing::Test {
-protected:
-    std::string path(const std::string& relative) const { return dir_.path() + "/" + relative; }
-    void file(const std::string& relative, const std::string& contents = "x") {
-        writeFile(path(relative), contents);
-    }
-    void directory(const std::string& relative) { ASSERT_EQ(mkdir(path(relative).c_str(), 0755), 0); }
-    std::string run(const std::vector<std::string>& arguments) {
-        const ProcessResult result = runTool(dir_.path(), arguments);
-        EXPECT_EQ(result.exitStatus, 1);
-        return result.output;
-    }
-    std::string tree() const { return describeTree(dir_.path()); }
-
-    TemporaryDirectory dir_;
-};
+using UnderWine = InTemporaryDirectory;
 
 TEST_F(UnderWine, HelpScreenWithCrLfOnly) {
     const std::string out = run({"/?"});
@@ -63,7 +43,7 @@ TEST_F(UnderWine, CaseOnlyRenameReallyChangesTheName) {
     EXPECT_TRUE(out.starts_with(".\\\r\n"));
     EXPECT_NE(out.find("\r\n  README.TXT -> readme.txt\r\n"), std::string::npos);
     EXPECT_NE(out.find("\r\n  B.TXT -> b.txt\r\n"), std::string::npos);
-    EXPECT_TRUE(out.ends_with(lines({"", "2 files in 1 directory converted to lowercase.", ""})));
+    EXPECT_TRUE(out.ends_with(crlfLines({"", "2 files in 1 directory converted to lowercase.", ""})));
     EXPECT_EQ(tree(), "Mixed.Txt = mixed\nb.txt = b\nreadme.txt = readme\n");
     run({"/U", "/MIXED", "*"});
     EXPECT_EQ(tree(), "B.TXT = b\nMIXED.TXT = mixed\nREADME.TXT = readme\n");
@@ -74,7 +54,7 @@ TEST_F(UnderWine, DriveLetterAndBackslashes) {
     file("Data/README.TXT", "readme");
     const std::string prefix = windowsPath(path("Data/"));
     EXPECT_EQ(run({prefix + "*.txt"}),
-              lines({prefix, "  README.TXT -> readme.txt", "",
+              crlfLines({prefix, "  README.TXT -> readme.txt", "",
                      "1 file in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "Data/\nData/readme.txt = readme\n");
 }
@@ -87,10 +67,10 @@ TEST_F(UnderWine, RecursionHeadersAndHiddenDirectories) {
     file("HID/Z.TXT", "z");
     ASSERT_EQ(std::system(("cd '" + dir_.path() + "' && wine attrib +h HID >/dev/null 2>&1").c_str()), 0);
     const std::string out = run({"/R", "*.TXT"});
-    EXPECT_EQ(out, lines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
+    EXPECT_EQ(out, crlfLines({"B\\", "  X.TXT -> x.txt", ".\\", "  Y.TXT -> y.txt", "",
                           "2 files in 2 directories converted to lowercase.", ""}));
     EXPECT_EQ(run({"/R", "/D", "*"}),
-              lines({".\\", "  B -> b", "  HID -> hid", "",
+              crlfLines({".\\", "  B -> b", "  HID -> hid", "",
                      "2 directories in 1 directory converted to lowercase.", ""}));
     EXPECT_EQ(tree(), "b/\nb/x.txt = x\nhid/\nhid/Z.TXT = z\ny.txt = y\n");
 }

@@ -7,26 +7,10 @@
 
 #include "platform/name_match.h"
 #include "platform/posix_files.h"
+#include "platform/snapshot_search.h"
 
 namespace tocase {
 namespace {
-
-class SnapshotSearch : public DirectorySearch {
-public:
-    explicit SnapshotSearch(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
-
-    bool next(FoundEntry& entry) override {
-        if (position_ == entries_.size()) {
-            return false;
-        }
-        entry = std::move(entries_[position_++]);
-        return true;
-    }
-
-private:
-    std::vector<FoundEntry> entries_;
-    std::size_t position_ = 0;
-};
 
 // Where the file system gives no type, or the entry is a link, ask for it.
 void classifyEntry(int directoryFd, const dirent& record, FoundEntry& entry) {

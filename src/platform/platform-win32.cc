@@ -5,27 +5,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/snapshot_search.h"
 #include "platform/win32_calls.h"
 
 namespace tocase {
 namespace {
-
-class SnapshotSearch : public DirectorySearch {
-public:
-    explicit SnapshotSearch(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
-
-    bool next(FoundEntry& entry) override {
-        if (position_ == entries_.size()) {
-            return false;
-        }
-        entry = std::move(entries_[position_++]);
-        return true;
-    }
-
-private:
-    std::vector<FoundEntry> entries_;
-    std::size_t position_ = 0;
-};
 
 FoundEntry foundEntry(const WIN32_FIND_DATAA& data) {
     FoundEntry entry;
