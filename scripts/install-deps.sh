@@ -6,7 +6,7 @@ set -eu
 # mingw-w64 builds tocase.exe and Wine runs its tests.
 packages="cmake ninja-build g++ clang libgtest-dev googletest
           exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
-          g++-mingw-w64-x86-64 wine wine64"
+          g++-mingw-w64-x86-64 wine wine64 libclang-rt-14-dev"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

@@ -1,10 +1,14 @@
 #!/bin/sh
-# Builds and runs every test: the Win32 tocase.exe cross-built with
-# mingw-w64 and tested under Wine, then the native build with g++ and with
-# clang, warnings as errors.
+# Builds and runs every test:
+#  1. the Win32 tocase.exe, cross-built with mingw-w64, its tests under Wine;
+#  2. the native build with g++, warnings as errors;
+#  3. the native build with clang, warnings as errors, under AddressSanitizer
+#     and UndefinedBehaviorSanitizer;
+#  4. the fuzz targets, built with clang and run for a short while each.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+fuzzSeconds="${TOCASE_FUZZ_SECONDS:-30}"
 
 # One Wine prefix and one wineserver for the whole run, so Wine's start-up
 # is paid once.
@@ -22,11 +26,32 @@ cmake --build --preset windows
 ctest --preset windows -j2
 windowsExe="$PWD/build/windows/tocase.exe"
 
-for compiler in g++ clang++; do
-    build="build/test-$compiler"
-    echo "== $compiler"
+nativeBuild() {  # name, compiler, extra CMake arguments...
+    build="build/test-$1"
+    compiler="$2"
+    shift 2
+    echo "== $compiler $*"
     cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" -DTOCASE_WERROR=ON \
-        -DTOCASE_WINDOWS_EXE="$windowsExe" >/dev/null
+        -DTOCASE_WINDOWS_EXE="$windowsExe" "$@" >/dev/null
     cmake --build "$build"
     ctest --test-dir "$build" --output-on-failure -j2
+}
+nativeBuild g++ g++
+UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang++ -DTOCASE_SANITIZE=ON
+
+echo "== fuzz targets, $fuzzSeconds s each"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOCASE_FUZZ=ON \
+    -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
+cmake --build build/fuzz
+for target in parse_command_line split_file_spec name_match conversion; do
+    corpus="build/fuzz/corpus-$target"
+    mkdir -p "$corpus"
+    log="build/fuzz/$target.log"
+    if ! build/fuzz/fuzz/${target}_fuzzer -max_total_time="$fuzzSeconds" -print_final_stats=1 \
+        -artifact_prefix="build/fuzz/$target-" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "$target: FINDING (see $log)"
+        exit 1
+    fi
+    echo "$target: no finding in $(grep -o 'number_of_executed_units: [0-9]*' "$log" | cut -d' ' -f2) executions"
 done

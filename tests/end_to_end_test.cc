@@ -108,8 +108,9 @@ TEST_F(EndToEnd, AbsolutePathAndSlashDirectoryPrefix) {
 }
 
 TEST_F(EndToEnd, HostileNamesAreRenamedWholeAndListedAsTheyAre) {
-    const std::vector<std::string> names = {"CR\rX.TXT", "LF\nX.TXT", "BACK\\SLASH.TXT",
-                                            "STAR*.TXT", "QUERY?.TXT", "\xC3\x84\xFF.TXT"};
+    const std::vector<std::string> names = {"CR\rX.TXT",      "LF\nX.TXT",  "BACK\\SLASH.TXT",
+                                            "STAR*.TXT",      "QUERY?.TXT", "\xC3\x84\xFF.TXT",
+                                            "C:COLON.TXT",    std::string(251, 'N') + ".TXT"};
     for (const std::string& name : names) file(name, name);
     const std::string out = run({"*.txt"});
     for (const std::string& name : names) {
@@ -118,7 +119,9 @@ TEST_F(EndToEnd, HostileNamesAreRenamedWholeAndListedAsTheyAre) {
         EXPECT_NE(out.find("  " + name + " -> " + lower + "\r\n"), std::string::npos) << name;
         EXPECT_TRUE(std::filesystem::exists(path(lower))) << lower;
     }
-    EXPECT_NE(out.find("6 files in 1 directory converted to lowercase."), std::string::npos);
+    EXPECT_NE(out.find("8 files in 1 directory converted to lowercase."), std::string::npos);
+    // Twelve lines, and the LF inside one name written twice (old and new).
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 14);
 }
 
 TEST_F(EndToEnd, WildcardCharactersInANameMatchOnlyWhatTheyMatch) {
@@ -140,6 +143,27 @@ TEST_F(EndToEnd, BadSpecificationsFindNothing) {
     }
     EXPECT_EQ(run({"/" + std::string(100000, 'M')}), helpScreen);
     EXPECT_EQ(tree(), "A.TXT = x\n");
+}
+
+TEST_F(EndToEnd, UnreadableDirectoryIsSkippedAndTheRestConverted) {
+    // Root reads every directory; only another user sees the refusal.
+    const int nobody = geteuid() == 0 ? 65534 : -1;
+    directory("OPEN");
+    directory("LOCKED");
+    file("OPEN/A.TXT", "a");
+    file("LOCKED/B.TXT", "b");
+    file("C.TXT", "c");
+    for (const char* p : {"", "OPEN", "LOCKED", "OPEN/A.TXT", "LOCKED/B.TXT", "C.TXT"}) {
+        chmod(path(p).c_str(), 0777);
+    }
+    chmod(path("LOCKED").c_str(), 0);
+    chmod(dir_.path().c_str(), 0777);
+    const ProcessResult result = runTool(dir_.path(), {"/R", "*.TXT"}, false, nobody);
+    chmod(path("LOCKED").c_str(), 0755);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.output, crlfLines({"OPEN\\", "  A.TXT -> a.txt", ".\\", "  C.TXT -> c.txt", "",
+                                        "2 files in 2 directories converted to lowercase.", ""}));
+    EXPECT_EQ(tree(), "LOCKED/\nLOCKED/B.TXT = b\nOPEN/\nOPEN/a.txt = a\nc.txt = c\n");
 }
 
 TEST_F(EndToEnd, ClosedOutputDoesNotStopTheRun) {

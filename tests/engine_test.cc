@@ -233,3 +233,55 @@ TEST(Descent, UnsearchableSubdirectoryContributesNothing) {
 
 }  // namespace
 }  // namespace tocase
+
+namespace tocase {
+namespace {
+
+// The tree changes between the search and the rename.
+TEST(HostileTree, EntryRemovedOrReplacedBeforeItsRenameIsAFailureNotAWrongRename) {
+    MemoryPlatform fs;
+    fs.addFile("GONE.TXT", "gone");
+    fs.addFile("SWAP.TXT", "swap");
+    fs.addFile("KEEP.TXT", "keep");
+    fs.beforeRename = [](MemoryPlatform& self) {
+        if (self.renames.size() == 1) self.remove("GONE.TXT");
+        if (self.renames.size() == 2) {
+            self.remove("SWAP.TXT");
+            self.addDirectory("SWAP.TXT");
+            self.addFile("SWAP.TXT\\INSIDE", "inside");
+        }
+    };
+    EXPECT_EQ(run(fs, {"*.txt"}),
+              lines({".\\", "  GONE.TXT -> gone.txt *** FAILED", "  SWAP.TXT -> swap.txt *** FAILED",
+                     "  KEEP.TXT -> keep.txt", "", "1 file in 1 directory converted to lowercase.", "",
+                     "Process failed at 2 files. Perhaps this files are in process by another",
+                     "application. Close these applications and try again...", ""}));
+    EXPECT_EQ(fs.tree(), "keep.txt = keep\nSWAP.TXT\\\n  INSIDE = inside\n");
+}
+
+TEST(HostileTree, DirectoryRemovedBeforeItsOwnRenamesFailsThemAll) {
+    MemoryPlatform fs;
+    fs.addDirectory("SUB");
+    fs.addFile("SUB\\A.TXT");
+    fs.addFile("SUB\\B.TXT");
+    fs.beforeRename = [](MemoryPlatform& self) { self.remove("SUB"); };
+    const std::string out = run(fs, {"SUB\\*"});
+    EXPECT_EQ(out, lines({"SUB\\", "  A.TXT -> a.txt *** FAILED", "  B.TXT -> b.txt *** FAILED", "",
+                          "0 files in 1 directory converted to lowercase.", "",
+                          "Process failed at 2 files. Perhaps this files are in process by another",
+                          "application. Close these applications and try again...", ""}));
+}
+
+TEST(HostileTree, DirectoryReplacedByAFileIsNotRenamedInDirectoryMode) {
+    MemoryPlatform fs;
+    fs.addDirectory("DIR");
+    fs.beforeRename = [](MemoryPlatform& self) {
+        self.remove("DIR");
+        self.addFile("DIR", "now a file");
+    };
+    EXPECT_NE(run(fs, {"/D", "*"}).find("  DIR -> dir *** FAILED\r\n"), std::string::npos);
+    EXPECT_EQ(fs.tree(), "DIR = now a file\n");
+}
+
+}  // namespace
+}  // namespace tocase

@@ -160,7 +160,7 @@ std::unique_ptr<DirectorySearch> MemoryPlatform::startSearch(std::string_view di
 }
 
 bool MemoryPlatform::renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                                 std::string_view newName) {
+                                 std::string_view newName, bool isDirectory) {
     renames.push_back(std::string(directoryPrefix) + "|" + std::string(oldName) + "|" +
                       std::string(newName));
     if (beforeRename) beforeRename(*this);
@@ -169,7 +169,8 @@ bool MemoryPlatform::renameEntry(std::string_view directoryPrefix, std::string_v
     if (directory == nullptr) return false;
     Node* entry = childNamed(*directory, oldName);
     Node* holder = childNamed(*directory, newName);
-    if (entry == nullptr || (holder != nullptr && holder != entry)) return false;
+    if (entry == nullptr || entry->isDirectory != isDirectory) return false;
+    if (holder != nullptr && holder != entry) return false;
     entry->name = newName;
     return true;
 }

@@ -54,7 +54,7 @@ public:
     std::unique_ptr<DirectorySearch> startSearch(std::string_view directoryPrefix,
                                                  std::string_view namePattern) override;
     bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                     std::string_view newName) override;
+                     std::string_view newName, bool isDirectory) override;
     void writeOutput(std::string_view bytes) override { output += bytes; }
     void endOutputLine() override { output += "\r\n"; }
 

@@ -86,8 +86,8 @@ TEST_F(Win32PlatformTest, SearchReportsAttributes) {
 TEST_F(Win32PlatformTest, CaseOnlyRenameReallyChangesTheName) {
     file("README.TXT", "readme");
     ASSERT_TRUE(CreateDirectoryA((root_ + "DIR").c_str(), nullptr));
-    EXPECT_TRUE(platform_->renameEntry(root_, "README.TXT", "readme.txt"));
-    EXPECT_TRUE(platform_->renameEntry(root_, "DIR", "dir"));
+    EXPECT_TRUE(platform_->renameEntry(root_, "README.TXT", "readme.txt", false));
+    EXPECT_TRUE(platform_->renameEntry(root_, "DIR", "dir", true));
     const auto found = search("*");
     EXPECT_EQ(found.count("readme.txt"), 1u);
     EXPECT_EQ(found.count("README.TXT"), 0u);
@@ -99,8 +99,13 @@ TEST_F(Win32PlatformTest, CaseOnlyRenameReallyChangesTheName) {
 TEST_F(Win32PlatformTest, RenameNeverReplacesAnotherEntry) {
     file("A.TXT", "a");
     file("B.TXT", "b");
-    EXPECT_FALSE(platform_->renameEntry(root_, "A.TXT", "B.TXT"));
-    EXPECT_FALSE(platform_->renameEntry(root_, "MISSING", "missing"));
+    EXPECT_FALSE(platform_->renameEntry(root_, "A.TXT", "B.TXT", false));
+    EXPECT_FALSE(platform_->renameEntry(root_, "MISSING", "missing", false));
+    // An entry of the other kind than the search found is left alone.
+    EXPECT_FALSE(platform_->renameEntry(root_, "A.TXT", "a.txt", true));
+    ASSERT_TRUE(CreateDirectoryA((root_ + "DIR").c_str(), nullptr));
+    EXPECT_FALSE(platform_->renameEntry(root_, "DIR", "dir", false));
+    EXPECT_EQ(search("dir").begin()->first, "DIR");
     EXPECT_EQ(contents("A.TXT"), "a");
     EXPECT_EQ(contents("B.TXT"), "b");
 }
@@ -134,7 +139,7 @@ protected:
 TEST_F(Win32MisbehavingRename, IgnoredCaseOnlyRenameGoesThroughATemporaryName) {
     win32Calls() = Win32Calls{moveIgnoringCaseOnly};
     file("README.TXT", "readme");
-    EXPECT_TRUE(platform_->renameEntry(root_, "README.TXT", "readme.txt"));
+    EXPECT_TRUE(platform_->renameEntry(root_, "README.TXT", "readme.txt", false));
     const auto found = search("*.txt");
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found.begin()->first, "readme.txt");
@@ -144,7 +149,7 @@ TEST_F(Win32MisbehavingRename, IgnoredCaseOnlyRenameGoesThroughATemporaryName) {
 TEST_F(Win32MisbehavingRename, FailedSecondStepPutsTheEntryBack) {
     win32Calls() = Win32Calls{moveRefusingReadme};
     file("README.TXT", "readme");
-    EXPECT_FALSE(platform_->renameEntry(root_, "README.TXT", "readme.txt"));
+    EXPECT_FALSE(platform_->renameEntry(root_, "README.TXT", "readme.txt", false));
     const auto found = search("*.txt");
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found.begin()->first, "README.TXT");

@@ -1,6 +1,7 @@
 #include "process_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@
 namespace tocase {
 
 ProcessResult runTool(const std::string& directory, const std::vector<std::string>& arguments,
-                      bool closeOutput) {
+                      bool closeOutput, int userId) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     std::vector<char*> argv;
@@ -31,6 +32,10 @@ ProcessResult runTool(const std::string& directory, const std::vector<std::strin
         const int nullFd = open("/dev/null", O_RDONLY);
         dup2(nullFd, STDIN_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
+        if (userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(userId)) != 0 ||
+                            setuid(static_cast<uid_t>(userId)) != 0)) {
+            _exit(125);
+        }
         if (chdir(directory.c_str()) != 0) _exit(126);
         execvp(argv[0], argv.data());
         _exit(127);

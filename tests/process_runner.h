@@ -14,9 +14,9 @@ struct ProcessResult {
 // Runs the built tool (through its launcher, such as wine, if it has one)
 // in `directory` with `arguments` and no standard input.
 // With `closeOutput`, its standard output is a pipe whose reading end is
-// already closed.
+// already closed. With `userId` of 0 or more, it runs as that user.
 ProcessResult runTool(const std::string& directory, const std::vector<std::string>& arguments,
-                      bool closeOutput = false);
+                      bool closeOutput = false, int userId = -1);
 
 // A fresh temporary directory, removed with everything in it on destruction.
 class TemporaryDirectory {

@@ -97,8 +97,8 @@ TEST_F(RenameDirectoryTest, WithoutTheFlagLooksUpTheNewNameFirst) {
     file("B.TXT", "upper");
     file("b.txt", "lower");
     RenameDirectory directory = open();
-    EXPECT_TRUE(directory.rename("A.TXT", "a.txt"));
-    EXPECT_FALSE(directory.rename("B.TXT", "b.txt"));
+    EXPECT_TRUE(directory.rename("A.TXT", "a.txt", false));
+    EXPECT_FALSE(directory.rename("B.TXT", "b.txt", false));
     EXPECT_EQ(tree(), "B.TXT = upper\na.txt = a\nb.txt = lower\n");
     EXPECT_EQ(behaviour.calls, std::vector<std::string>{"A.TXT>a.txt"});
 }
@@ -108,8 +108,8 @@ TEST_F(RenameDirectoryTest, CaseFoldingGoesThroughATemporaryName) {
     file("README.TXT", "readme");
     file("OTHER.TXT", "other");
     RenameDirectory directory = open();
-    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt"));
-    EXPECT_TRUE(directory.rename("OTHER.TXT", "other.txt"));
+    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt", false));
+    EXPECT_TRUE(directory.rename("OTHER.TXT", "other.txt", false));
     EXPECT_EQ(tree(), "other.txt = other\nreadme.txt = readme\n");
     ASSERT_EQ(behaviour.calls.size(), 4u);
     const std::string temporary = behaviour.calls[0].substr(behaviour.calls[0].find('>') + 1);
@@ -124,7 +124,7 @@ TEST_F(RenameDirectoryTest, CaseFoldingWithoutTheFlagToo) {
     // The look-up finds nothing on this case-sensitive directory, so the
     // case folding shows only where the flag is honoured; what matters is
     // that the rename happens once and nothing is left over.
-    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt"));
+    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt", false));
     EXPECT_EQ(tree(), "readme.txt = readme\n");
 }
 
@@ -133,7 +133,7 @@ TEST_F(RenameDirectoryTest, FailedSecondStepPutsTheEntryBack) {
     behaviour.failRenameTo = "readme.txt";
     file("README.TXT", "readme");
     RenameDirectory directory = open();
-    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt"));
+    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt", false));
     EXPECT_EQ(tree(), "README.TXT = readme\n");
 }
 
@@ -142,7 +142,7 @@ TEST_F(RenameDirectoryTest, RealCollisionUnderCaseFoldingFailsAndKeepsBoth) {
     file("README.TXT", "upper");
     file("readme.txt", "lower");
     RenameDirectory directory = open();
-    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt"));
+    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt", false));
     EXPECT_EQ(tree(), "README.TXT = upper\nreadme.txt = lower\n");
     EXPECT_TRUE(behaviour.calls.empty());
 }
@@ -152,7 +152,7 @@ TEST_F(RenameDirectoryTest, DriverThatKeepsAnotherSpellingIsAFailure) {
     behaviour.storeUppercase = true;
     file("README.TXT", "readme");
     RenameDirectory directory = open();
-    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt"));
+    EXPECT_FALSE(directory.rename("README.TXT", "readme.txt", false));
     // Stored as the driver wanted: not lost, no temporary name left.
     EXPECT_EQ(tree(), "README.TXT = readme\n");
 }
@@ -163,13 +163,13 @@ TEST_F(RenameDirectoryTest, TakenTemporaryNamesAreSkippedNeverReplaced) {
     file(taken, "somebody else's");
     file("README.TXT", "readme");
     RenameDirectory directory = open();
-    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt"));
+    EXPECT_TRUE(directory.rename("README.TXT", "readme.txt", false));
     EXPECT_EQ(tree(), "readme.txt = readme\n" + taken + " = somebody else's\n");
 }
 
 TEST_F(RenameDirectoryTest, UnopenableDirectoryRenamesNothing) {
     RenameDirectory directory(-1);
-    EXPECT_FALSE(directory.rename("A", "a"));
+    EXPECT_FALSE(directory.rename("A", "a", false));
 }
 
 }  // namespace

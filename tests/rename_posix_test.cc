@@ -62,12 +62,28 @@ TEST(PosixPlatform, RenameNeverReplacesAndTakesNamesLiterally) {
     writeFile(root + "D.TXT", "d");
     const auto platform = makeNativePlatform();
 
-    EXPECT_FALSE(platform->renameEntry(root, "A.TXT", "a.txt"));
-    EXPECT_TRUE(platform->renameEntry(root, "B\\C.TXT", "b\\c.txt"));
-    EXPECT_FALSE(platform->renameEntry(root, "missing", "MISSING"));
-    EXPECT_TRUE(platform->renameEntry(dir.path() + "\\", "D.TXT", "d.txt"));
-    EXPECT_FALSE(platform->renameEntry(root + "nowhere/", "X", "x"));
+    EXPECT_FALSE(platform->renameEntry(root, "A.TXT", "a.txt", false));
+    EXPECT_TRUE(platform->renameEntry(root, "B\\C.TXT", "b\\c.txt", false));
+    EXPECT_FALSE(platform->renameEntry(root, "missing", "MISSING", false));
+    EXPECT_TRUE(platform->renameEntry(dir.path() + "\\", "D.TXT", "d.txt", false));
+    EXPECT_FALSE(platform->renameEntry(root + "nowhere/", "X", "x", false));
     EXPECT_EQ(describeTree(dir.path()), "A.TXT = upper\na.txt = lower\nb\\c.txt = backslash\nd.txt = d\n");
+}
+
+TEST(PosixPlatform, RenamesOnlyAnEntryOfTheKindThatWasFound) {
+    TemporaryDirectory dir;
+    const std::string root = dir.path() + "/";
+    writeFile(root + "FILE", "f");
+    ASSERT_EQ(mkdir((root + "DIR").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("DIR", (root + "LINK").c_str()), 0);
+    const auto platform = makeNativePlatform();
+    EXPECT_FALSE(platform->renameEntry(root, "FILE", "file", true));
+    EXPECT_FALSE(platform->renameEntry(root, "DIR", "dir", false));
+    EXPECT_FALSE(platform->renameEntry(root, "LINK", "link", false));
+    EXPECT_TRUE(platform->renameEntry(root, "LINK", "link", true));
+    EXPECT_TRUE(platform->renameEntry(root, "DIR", "dir", true));
+    EXPECT_TRUE(platform->renameEntry(root, "FILE", "file", false));
+    EXPECT_EQ(describeTree(dir.path()), "dir/\nfile = f\nlink -> DIR\n");
 }
 
 }  // namespace

@@ -41,7 +41,9 @@ void convertEntry(const EntryRef& entry) {
     listing.append("  ").append(entry.name).append(" -> ").append(newName);
     platform.writeOutput(listing);
 
-    if (platform.renameEntry(entry.directoryPrefix, entry.name, newName)) {
+    // The walk hands over directories only in directory mode, files only
+    // otherwise; an entry that changed kind since is not what was named.
+    if (platform.renameEntry(entry.directoryPrefix, entry.name, newName, settings.directoryMode)) {
         ++settings.convertedCount;
     } else {
         platform.writeOutput(" *** FAILED");

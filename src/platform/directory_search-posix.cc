@@ -14,25 +14,30 @@ namespace {
 
 // Where the file system gives no type, or the entry is a link, ask for it.
 void classifyEntry(int directoryFd, const dirent& record, FoundEntry& entry) {
-    unsigned char type = record.d_type;
-    struct stat status {};
-    if (type == DT_UNKNOWN) {
-        if (fstatat(directoryFd, record.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            return;
-        }
-        type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_REG;
-    }
-    if (type == DT_LNK) {
-        // A link to a directory is matched as a directory, never entered.
-        entry.isLink = true;
-        entry.isDirectory =
-            fstatat(directoryFd, record.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+    if (record.d_type == DT_DIR || record.d_type == DT_REG) {
+        entry.isDirectory = record.d_type == DT_DIR;
         return;
     }
-    entry.isDirectory = type == DT_DIR;
+    struct stat status {};
+    entry.isLink = record.d_type == DT_LNK ||
+                   (fstatat(directoryFd, record.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISLNK(status.st_mode));
+    entry.isDirectory = entryIsDirectory(directoryFd, record.d_name).value_or(false);
 }
 
 }  // namespace
+
+std::optional<bool> entryIsDirectory(int directoryFd, const char* name) {
+    struct stat status {};
+    if (fstatat(directoryFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISLNK(status.st_mode)) {
+        // A link to a directory is matched as a directory, never entered.
+        return fstatat(directoryFd, name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+    }
+    return S_ISDIR(status.st_mode);
+}
 
 std::string posixDirectoryPath(std::string_view directoryPrefix) {
     if (directoryPrefix.empty()) {

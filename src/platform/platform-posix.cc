@@ -42,13 +42,13 @@ public:
     }
 
     bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                     std::string_view newName) override {
+                     std::string_view newName, bool isDirectory) override {
         if (!renameDirectory_ || renameDirectoryPrefix_ != directoryPrefix) {
             renameDirectoryPrefix_ = directoryPrefix;
             renameDirectory_ = std::make_unique<RenameDirectory>(open(
                 posixDirectoryPath(directoryPrefix).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         }
-        return renameDirectory_->rename(std::string(oldName), std::string(newName));
+        return renameDirectory_->rename(std::string(oldName), std::string(newName), isDirectory);
     }
 
     void writeOutput(std::string_view bytes) override { pendingOutput_ += bytes; }

@@ -98,10 +98,15 @@ public:
     // must be found exactly as asked; where the look-up still shows the old
     // spelling, the entry itself holds the name and goes round.
     bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                     std::string_view newName) override {
+                     std::string_view newName, bool isDirectory) override {
         const std::string prefix(directoryPrefix);
         const std::string oldText(oldName);
         const std::string newText(newName);
+        const DWORD attributes = GetFileAttributesA((prefix + oldText).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES ||
+            ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != isDirectory) {
+            return false;
+        }
         const bool moved = moveFile(prefix + oldText, prefix + newText) != 0;
         const std::optional<std::string> stored = storedName(prefix + newText);
         if (moved && stored == newText) {

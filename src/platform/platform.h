@@ -49,11 +49,12 @@ public:
     virtual std::unique_ptr<DirectorySearch> startSearch(std::string_view directoryPrefix,
                                                          std::string_view namePattern) = 0;
 
-    // Renames `oldName` to `newName` inside `directoryPrefix`. Never replaces
-    // or removes another entry; true only when the directory now holds
-    // `newName` exactly.
+    // Renames `oldName` to `newName` inside `directoryPrefix`, provided the
+    // entry is still a directory when `isDirectory` and still not one
+    // otherwise, as the search found it. Never replaces or removes another
+    // entry; true only when the directory now holds `newName` exactly.
     virtual bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                             std::string_view newName) = 0;
+                             std::string_view newName, bool isDirectory) = 0;
 
     // Console output stream. Errors are not reported: a closed or failing
     // output never changes the run.

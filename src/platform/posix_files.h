@@ -20,6 +20,10 @@ std::string posixDirectoryPath(std::string_view directoryPrefix);
 std::unique_ptr<DirectorySearch> startPosixSearch(const std::string& directoryPath,
                                                   std::string_view namePattern);
 
+// Whether the entry `name` is a directory, following a symbolic link as a
+// search does; nothing when there is no such entry.
+std::optional<bool> entryIsDirectory(int directoryFd, const char* name);
+
 // One directory that entries are renamed in, with what the renames have
 // taught about its file system. Never replaces or removes another entry.
 class RenameDirectory {
@@ -31,8 +35,10 @@ public:
     RenameDirectory(const RenameDirectory&) = delete;
     RenameDirectory& operator=(const RenameDirectory&) = delete;
 
-    // True only when the directory then holds `newName`, byte for byte.
-    bool rename(const std::string& oldName, const std::string& newName);
+    // Renames the entry if it still is a directory, or still is not one, as
+    // `isDirectory` says. True only when the directory then holds `newName`,
+    // byte for byte.
+    bool rename(const std::string& oldName, const std::string& newName, bool isDirectory);
 
 private:
     int renameNoReplace(const std::string& from, const std::string& to);

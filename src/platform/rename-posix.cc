@@ -137,8 +137,9 @@ bool RenameDirectory::renameThroughTemporaryName(const std::string& oldName,
     return confirmSpelling(newName);
 }
 
-bool RenameDirectory::rename(const std::string& oldName, const std::string& newName) {
-    if (directoryFd_ < 0) {
+bool RenameDirectory::rename(const std::string& oldName, const std::string& newName,
+                             bool isDirectory) {
+    if (directoryFd_ < 0 || entryIsDirectory(directoryFd_, oldName.c_str()) != isDirectory) {
         return false;
     }
     const int error = renameNoReplace(oldName, newName);
