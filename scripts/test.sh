@@ -26,21 +26,23 @@ cmake --build --preset windows
 ctest --preset windows -j2
 windowsExe="$PWD/build/windows/tocase.exe"
 
-nativeBuild() {  # name, compiler, extra CMake arguments...
+nativeBuild() {  # name, C compiler, C++ compiler, extra CMake arguments...
     build="build/test-$1"
-    compiler="$2"
-    shift 2
+    cCompiler="$2"
+    compiler="$3"
+    shift 3
     echo "== $compiler $*"
-    cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" -DTOCASE_WERROR=ON \
+    cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER="$cCompiler" -DCMAKE_CXX_COMPILER="$compiler" \
+        -DTOCASE_WERROR=ON \
         -DTOCASE_WINDOWS_EXE="$windowsExe" "$@" >/dev/null
     cmake --build "$build"
     ctest --test-dir "$build" --output-on-failure -j2
 }
-nativeBuild g++ g++
-UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang++ -DTOCASE_SANITIZE=ON
+nativeBuild g++ gcc g++
+UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang clang++ -DTOCASE_SANITIZE=ON
 
 echo "== fuzz targets, $fuzzSeconds s each"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOCASE_FUZZ=ON \
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOCASE_FUZZ=ON \
     -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
 cmake --build build/fuzz
 for target in parse_command_line split_file_spec name_match conversion; do

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Times tocase against the floor and its peers on fresh copies of the same
+generated trees, on tmpfs and on ext4, and prints a Markdown table.
+
+Run through bench/run.sh, which builds the programs and mounts the file
+systems; see BENCHMARKS.md."""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+
+TREES = {
+    # name: (depth, fanout, files per leaf directory)
+    "1k": (1, 10, 100),
+    "100k": (1, 1000, 100),
+    "1M": (2, 100, 100),
+}
+
+
+def contenders(bin_dir, out_file):
+    here = os.path.dirname(os.path.abspath(__file__))
+    tocase = os.path.join(bin_dir, "tocase")
+    return {
+        "floor (C)": ([os.path.join(bin_dir, "bench_floor"), "."], "/dev/null"),
+        "tocase /R, to /dev/null": ([tocase, "/R", "*"], "/dev/null"),
+        "tocase /R, to a file": ([tocase, "/R", "*"], out_file),
+        "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
+        "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
+        "find -depth | rename": (
+            ["sh", "-c", "find . -depth -type f -print0 | xargs -0 rename -v -d '$_ = lc unless /[a-z]/'"],
+            "/dev/null"),
+    }
+
+
+def make_tree(bin_dir, root, tree):
+    if os.path.exists(root):
+        shutil.rmtree(root)
+    depth, fanout, files = TREES[tree]
+    subprocess.run([os.path.join(bin_dir, "bench_make_tree"), root, str(depth), str(fanout),
+                    str(files), "50"], check=True)
+    os.sync()
+
+
+def time_once(bin_dir, command, cwd, stdout_path):
+    measured = subprocess.run([os.path.join(bin_dir, "bench_measure"), stdout_path] + command,
+                              cwd=cwd, check=True, capture_output=True, text=True).stdout.split()
+    wall, user, system, rss_kib = (float(v) for v in measured[:4])
+    return wall, user, system, rss_kib
+
+
+def leftover_uppercase(root):
+    for _, _, files in os.walk(root):
+        for name in files:
+            if name.startswith("FILE_"):
+                return True
+    return False
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="directory holding tocase and the bench programs")
+    parser.add_argument("--mount", action="append", required=True, help="NAME=PATH of a file system")
+    parser.add_argument("--trees", default="100k,1M")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--only", default="", help="comma-separated contender names to run")
+    args = parser.parse_args()
+    args.bin = os.path.abspath(args.bin)
+
+    rows = []
+    for mount in args.mount:
+        fs_name, fs_path = mount.split("=", 1)
+        out_file = os.path.join(fs_path, "..", f"tocase-output-{fs_name}.txt")
+        for tree in args.trees.split(","):
+            floor_median = None
+            for name, (command, stdout_path) in contenders(args.bin, out_file).items():
+                if args.only and name not in args.only.split(","):
+                    continue
+                samples = []
+                for run in range(args.runs):
+                    root = os.path.join(fs_path, "tree")
+                    make_tree(args.bin, root, tree)
+                    samples.append(time_once(args.bin, command, root, stdout_path))
+                    if run == 0 and leftover_uppercase(root):
+                        print(f"warning: {name} left uppercase names on {fs_name} {tree}", file=sys.stderr)
+                wall = statistics.median(s[0] for s in samples)
+                user = statistics.median(s[1] for s in samples)
+                system = statistics.median(s[2] for s in samples)
+                rss_mib = max(s[3] for s in samples) / 1024
+                if floor_median is None:
+                    floor_median = wall
+                row = (fs_name, tree, name, wall, user, system, rss_mib, wall / floor_median)
+                rows.append(row)
+                print("| %s | %s | %s | %.3f | %.3f | %.3f | %.1f | %.2f |" % row, flush=True)
+    return rows
+
+
+if __name__ == "__main__":
+    print("| file system | tree | contender | wall s (median) | user s | system s | peak RSS MiB | x floor |")
+    print("|---|---|---|---|---|---|---|---|", flush=True)
+    main()
