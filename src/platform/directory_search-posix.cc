@@ -52,31 +52,37 @@ std::string posixDirectoryPath(std::string_view directoryPrefix) {
     return path;
 }
 
-std::unique_ptr<DirectorySearch> startPosixSearch(const std::string& directoryPath,
-                                                  std::string_view namePattern) {
-    const int directoryFd = open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directoryFd < 0) {
-        return nullptr;
-    }
-    DIR* directory = fdopendir(directoryFd);
+std::optional<std::vector<FoundEntry>> readDirectory(int directoryFd) {
+    // The stream takes its own descriptor, so `directoryFd` stays open.
+    const int readFd = dup(directoryFd);
+    DIR* directory = readFd < 0 ? nullptr : fdopendir(readFd);
     if (directory == nullptr) {
-        close(directoryFd);
-        return nullptr;
+        if (readFd >= 0) {
+            close(readFd);
+        }
+        return std::nullopt;
     }
     std::vector<FoundEntry> entries;
     while (const dirent* record = readdir(directory)) {
-        const std::string_view name = record->d_name;
-        if (!matchesNamePattern(namePattern, name)) {
-            continue;
-        }
         FoundEntry entry;
-        entry.name = name;
-        entry.isHidden = name.front() == '.';
+        entry.name = record->d_name;
+        entry.isHidden = entry.name.front() == '.';
         classifyEntry(directoryFd, *record, entry);
         entries.push_back(std::move(entry));
     }
     closedir(directory);
-    return std::make_unique<SnapshotSearch>(std::move(entries));
+    return entries;
+}
+
+std::unique_ptr<DirectorySearch> searchListing(const std::vector<FoundEntry>& listing,
+                                               std::string_view namePattern) {
+    std::vector<FoundEntry> matches;
+    for (const FoundEntry& entry : listing) {
+        if (matchesNamePattern(namePattern, entry.name)) {
+            matches.push_back(entry);
+        }
+    }
+    return std::make_unique<SnapshotSearch>(std::move(matches));
 }
 
 }  // namespace tocase

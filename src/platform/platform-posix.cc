@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/posix_files.h"
 
@@ -33,22 +35,37 @@ public:
 
     const PlatformFacts& facts() const override { return facts_; }
 
+    // A directory is read once for the descent and once more for its own
+    // matches, unless nothing came between the two (a directory without
+    // subdirectories): then the first reading serves both.
     std::unique_ptr<DirectorySearch> startSearch(std::string_view directoryPrefix,
                                                  std::string_view namePattern) override {
-        // Renames follow the match search of their directory; a new search
-        // may come after a directory on the cached path was renamed.
-        renameDirectory_.reset();
-        return startPosixSearch(posixDirectoryPath(directoryPrefix), namePattern);
+        if (!current_ || currentPrefix_ != directoryPrefix || !listing_) {
+            listing_.reset();
+            currentPrefix_ = directoryPrefix;
+            current_ = std::make_unique<RenameDirectory>(
+                open(posixDirectoryPath(directoryPrefix).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (current_->fd() >= 0) {
+                listing_ = readDirectory(current_->fd());
+            }
+        }
+        if (!listing_) {
+            return nullptr;
+        }
+        return searchListing(*listing_, namePattern);
     }
 
+    // Renames happen in the directory of the search just made; after one,
+    // that reading is out of date and the next search reads again, by path.
     bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
                      std::string_view newName, bool isDirectory) override {
-        if (!renameDirectory_ || renameDirectoryPrefix_ != directoryPrefix) {
-            renameDirectoryPrefix_ = directoryPrefix;
-            renameDirectory_ = std::make_unique<RenameDirectory>(open(
+        listing_.reset();
+        if (!current_ || currentPrefix_ != directoryPrefix) {
+            currentPrefix_ = directoryPrefix;
+            current_ = std::make_unique<RenameDirectory>(open(
                 posixDirectoryPath(directoryPrefix).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         }
-        return renameDirectory_->rename(std::string(oldName), std::string(newName), isDirectory);
+        return current_->rename(std::string(oldName), std::string(newName), isDirectory);
     }
 
     void writeOutput(std::string_view bytes) override { pendingOutput_ += bytes; }
@@ -62,8 +79,11 @@ public:
 private:
     PlatformFacts facts_;
     std::string pendingOutput_;
-    std::string renameDirectoryPrefix_;
-    std::unique_ptr<RenameDirectory> renameDirectory_;
+    // The directory last searched or renamed in, and what its last search
+    // read, while no rename has been made since.
+    std::string currentPrefix_;
+    std::unique_ptr<RenameDirectory> current_;
+    std::optional<std::vector<FoundEntry>> listing_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -15,10 +16,13 @@ namespace tocase {
 // empty prefix is the current directory.
 std::string posixDirectoryPath(std::string_view directoryPrefix);
 
-// Reads the whole directory at once, so renames made while the entries are
-// handed out can neither skip nor repeat one.
-std::unique_ptr<DirectorySearch> startPosixSearch(const std::string& directoryPath,
-                                                  std::string_view namePattern);
+// Every entry of the directory open as `directoryFd`, "." and ".."
+// included; nothing when it cannot be read.
+std::optional<std::vector<FoundEntry>> readDirectory(int directoryFd);
+
+// The entries of `listing` that match `namePattern`, as a search.
+std::unique_ptr<DirectorySearch> searchListing(const std::vector<FoundEntry>& listing,
+                                               std::string_view namePattern);
 
 // Whether the entry `name` is a directory, following a symbolic link as a
 // search does; nothing when there is no such entry.
@@ -39,6 +43,8 @@ public:
     // `isDirectory` says. True only when the directory then holds `newName`,
     // byte for byte.
     bool rename(const std::string& oldName, const std::string& newName, bool isDirectory);
+
+    int fd() const { return directoryFd_; }
 
 private:
     int renameNoReplace(const std::string& from, const std::string& to);
