@@ -1,12 +1,16 @@
 #!/bin/sh
-# Installs what building and testing need, from Debian's archive, when a
-# command or library is missing. Needs root (or sudo).
+# Installs from Debian's archive what is missing: with --build-only, what
+# building the tool needs; otherwise also what the tests need (GoogleTest,
+# clang and its sanitizer and fuzzer runtimes, the tools that make and
+# mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe and Wine to
+# run it). Needs root, or sudo.
 set -eu
-# The file system tools let the tests mount exFAT, FAT and ext4 images;
-# mingw-w64 builds tocase.exe and Wine runs its tests.
-packages="cmake ninja-build g++ clang libgtest-dev googletest
-          exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
-          g++-mingw-w64-x86-64 wine wine64 libclang-rt-14-dev"
+packages="cmake ninja-build g++"
+if [ "${1:-}" != "--build-only" ]; then
+    packages="$packages clang libclang-rt-14-dev libgtest-dev googletest
+              exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
+              g++-mingw-w64-x86-64 wine wine64"
+fi
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
