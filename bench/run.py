@@ -22,15 +22,18 @@ TREES = {
 def contenders(bin_dir, out_file):
     here = os.path.dirname(os.path.abspath(__file__))
     tocase = os.path.join(bin_dir, "tocase")
+    floor = os.path.join(bin_dir, "bench_floor")
+    # Each contender is set against the floor writing to the same place.
     return {
-        "floor (C)": ([os.path.join(bin_dir, "bench_floor"), "."], "/dev/null"),
-        "tocase /R, to /dev/null": ([tocase, "/R", "*"], "/dev/null"),
-        "tocase /R, to a file": ([tocase, "/R", "*"], out_file),
+        "floor (C)": ([floor, "."], "/dev/null"),
+        "tocase /R": ([tocase, "/R", "*"], "/dev/null"),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
         "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
         "find -depth | rename": (
             ["sh", "-c", "find . -depth -type f -print0 | xargs -0 rename -v -d '$_ = lc unless /[a-z]/'"],
             "/dev/null"),
+        "floor (C), to a file": ([floor, "."], out_file),
+        "tocase /R, to a file": ([tocase, "/R", "*"], out_file),
     }
 
 
@@ -73,22 +76,25 @@ def main():
         fs_name, fs_path = mount.split("=", 1)
         out_file = os.path.join(fs_path, "..", f"tocase-output-{fs_name}.txt")
         for tree in args.trees.split(","):
-            floor_median = None
-            for name, (command, stdout_path) in contenders(args.bin, out_file).items():
-                if args.only and name not in args.only.split(","):
-                    continue
-                samples = []
-                for run in range(args.runs):
+            chosen = {name: spec for name, spec in contenders(args.bin, out_file).items()
+                      if not args.only or name in args.only.split(",")}
+            # Rounds take every contender in turn, so drift in the machine's
+            # state spreads over all of them alike.
+            samples = {name: [] for name in chosen}
+            for run in range(args.runs):
+                for name, (command, stdout_path) in chosen.items():
                     root = os.path.join(fs_path, "tree")
                     make_tree(args.bin, root, tree)
-                    samples.append(time_once(args.bin, command, root, stdout_path))
+                    samples[name].append(time_once(args.bin, command, root, stdout_path))
                     if run == 0 and leftover_uppercase(root):
                         print(f"warning: {name} left uppercase names on {fs_name} {tree}", file=sys.stderr)
-                wall = statistics.median(s[0] for s in samples)
-                user = statistics.median(s[1] for s in samples)
-                system = statistics.median(s[2] for s in samples)
-                rss_mib = max(s[3] for s in samples) / 1024
-                if floor_median is None:
+            floor_median = None
+            for name, taken in samples.items():
+                wall = statistics.median(s[0] for s in taken)
+                user = statistics.median(s[1] for s in taken)
+                system = statistics.median(s[2] for s in taken)
+                rss_mib = max(s[3] for s in taken) / 1024
+                if name.startswith("floor"):
                     floor_median = wall
                 row = (fs_name, tree, name, wall, user, system, rss_mib, wall / floor_median)
                 rows.append(row)
