@@ -41,7 +41,7 @@ const std::string helpScreen = crlfLines({
 
 const std::string noConversions = crlfLines({"", "0 files in 0 directories converted to lowercase.", ""});
 
-TEST_F(EndToEnd, HelpScreenWithoutFileSpecificationOrWithHelpOption) {
+TEST_F(EndToEnd, HelpScreenWithoutFileSpecOrWithHelpOption) {
     file("A.TXT");
     EXPECT_EQ(run({}), helpScreen);
     EXPECT_EQ(run({"-?", "*.TXT"}), helpScreen);
@@ -134,7 +134,7 @@ TEST_F(EndToEnd, WildcardCharactersInANameMatchOnlyWhatTheyMatch) {
     EXPECT_EQ(tree(), "A.TXT = a\nB.TXT = b\na*.txt = star\nab.txt = ab\n");
 }
 
-TEST_F(EndToEnd, BadSpecificationsFindNothing) {
+TEST_F(EndToEnd, BadFileSpecsFindNothing) {
     file("A.TXT");
     for (const std::string& spec : {std::string(100000, 'x'), std::string(100000, '/'),
                                     std::string("//"), std::string("\\\\\\"), std::string("..."),
@@ -196,7 +196,7 @@ TEST_F(Recursive, SubdirectoriesComeFirstAndHeadersEndInBackslash) {
     EXPECT_EQ(tree(), "B/\nB/x.txt = x\ny.txt = y\n");
 }
 
-TEST_F(Recursive, SlashSeparatedSpecificationAndDotDirectories) {
+TEST_F(Recursive, SlashSeparatedFileSpecAndDotDirectories) {
     directory("data");
     directory("data/sub");
     directory("data/.git");

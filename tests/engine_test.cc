@@ -204,7 +204,7 @@ TEST(Descent, LinksAreMatchedButNeverEntered) {
     for (const std::string& search : fs.searches) EXPECT_EQ(search.find("LINK"), std::string::npos);
 }
 
-TEST(Descent, SlashSpecificationGetsBackslashSubdirectories) {
+TEST(Descent, SlashFileSpecGetsBackslashSubdirectories) {
     MemoryPlatform fs;
     fs.addDirectory("data");
     fs.addDirectory("data\\sub");

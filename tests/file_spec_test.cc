@@ -50,7 +50,7 @@ TEST(SplitFileSpec, StepsOverTheTrailByteOfADoubleByteCharacter) {
     EXPECT_EQ(splitFileSpec("C:\\\x95\\*.TXT", plain).namePattern, "*.TXT");
 }
 
-TEST(SplitFileSpec, KeepsVeryLongSpecificationsWhole) {
+TEST(SplitFileSpec, KeepsVeryLongFileSpecsWhole) {
     const std::string directory(100000, 'd');
     const FileSpecParts parts = splitFileSpec(directory + "/" + std::string(300, 'n'), PlatformFacts{});
     EXPECT_EQ(parts.directoryPrefix.size(), 100001u);

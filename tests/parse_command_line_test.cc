@@ -77,7 +77,7 @@ TEST(ParseCommandLine, TableOfArgumentLists) {
     }
 }
 
-TEST(ParseCommandLine, AbsolutePosixPathsAreFileSpecifications) {
+TEST(ParseCommandLine, AbsolutePosixPathsAreFileSpecs) {
     EXPECT_EQ(parse({"/home/me/*.TXT"}).fileSpec, "/home/me/*.TXT");
     EXPECT_FALSE(parse({"/home/me/*.TXT"}).showHelp);
     EXPECT_EQ(parse({"/mnt\\x"}).fileSpec, "/mnt\\x");

@@ -8,8 +8,8 @@
 
 namespace tocase {
 
-// The few facts about the operating system that the split of a file
-// specification and the command line need.
+// The few facts about the operating system that the command line and the
+// split of a file specification need.
 struct PlatformFacts {
     bool hasDriveLetters = false;
     // An argument such as /home/me/*.TXT is a path, not an option.
