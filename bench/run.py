@@ -29,7 +29,7 @@ def contenders(bin_dir, out_file):
         "tocase /R": ([tocase, "/R", "*"], "/dev/null"),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
         "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
-        "find -depth | rename": (
+        "find -depth + rename": (
             ["sh", "-c", "find . -depth -type f -print0 | xargs -0 rename -v -d '$_ = lc unless /[a-z]/'"],
             "/dev/null"),
         "floor (C), to a file": ([floor, "."], out_file),

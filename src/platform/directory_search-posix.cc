@@ -7,7 +7,6 @@
 
 #include "platform/name_match.h"
 #include "platform/posix_files.h"
-#include "platform/snapshot_search.h"
 
 namespace tocase {
 namespace {
@@ -24,6 +23,29 @@ void classifyEntry(int directoryFd, const dirent& record, FoundEntry& entry) {
                     S_ISLNK(status.st_mode));
     entry.isDirectory = entryIsDirectory(directoryFd, record.d_name).value_or(false);
 }
+
+// Hands out the matching entries of a listing read before the search began.
+class ListingSearch : public DirectorySearch {
+public:
+    ListingSearch(std::shared_ptr<const DirectoryListing> listing, std::string namePattern)
+        : listing_(std::move(listing)), namePattern_(std::move(namePattern)) {}
+
+    bool next(FoundEntry& entry) override {
+        while (position_ < listing_->size()) {
+            const FoundEntry& candidate = (*listing_)[position_++];
+            if (matchesNamePattern(namePattern_, candidate.name)) {
+                entry = candidate;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::shared_ptr<const DirectoryListing> listing_;
+    std::string namePattern_;
+    std::size_t position_ = 0;
+};
 
 }  // namespace
 
@@ -52,7 +74,7 @@ std::string posixDirectoryPath(std::string_view directoryPrefix) {
     return path;
 }
 
-std::optional<std::vector<FoundEntry>> readDirectory(int directoryFd) {
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd) {
     // The stream takes its own descriptor, so `directoryFd` stays open.
     const int readFd = dup(directoryFd);
     DIR* directory = readFd < 0 ? nullptr : fdopendir(readFd);
@@ -60,29 +82,22 @@ std::optional<std::vector<FoundEntry>> readDirectory(int directoryFd) {
         if (readFd >= 0) {
             close(readFd);
         }
-        return std::nullopt;
+        return nullptr;
     }
-    std::vector<FoundEntry> entries;
+    auto entries = std::make_shared<DirectoryListing>();
     while (const dirent* record = readdir(directory)) {
-        FoundEntry entry;
+        FoundEntry& entry = entries->emplace_back();
         entry.name = record->d_name;
         entry.isHidden = entry.name.front() == '.';
         classifyEntry(directoryFd, *record, entry);
-        entries.push_back(std::move(entry));
     }
     closedir(directory);
     return entries;
 }
 
-std::unique_ptr<DirectorySearch> searchListing(const std::vector<FoundEntry>& listing,
+std::unique_ptr<DirectorySearch> searchListing(std::shared_ptr<const DirectoryListing> listing,
                                                std::string_view namePattern) {
-    std::vector<FoundEntry> matches;
-    for (const FoundEntry& entry : listing) {
-        if (matchesNamePattern(namePattern, entry.name)) {
-            matches.push_back(entry);
-        }
-    }
-    return std::make_unique<SnapshotSearch>(std::move(matches));
+    return std::make_unique<ListingSearch>(std::move(listing), std::string(namePattern));
 }
 
 }  // namespace tocase

@@ -52,7 +52,7 @@ public:
         if (!listing_) {
             return nullptr;
         }
-        return searchListing(*listing_, namePattern);
+        return searchListing(listing_, namePattern);
     }
 
     // Renames happen in the directory of the search just made; after one,
@@ -65,7 +65,9 @@ public:
             current_ = std::make_unique<RenameDirectory>(open(
                 posixDirectoryPath(directoryPrefix).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         }
-        return current_->rename(std::string(oldName), std::string(newName), isDirectory);
+        oldName_.assign(oldName);
+        newName_.assign(newName);
+        return current_->rename(oldName_, newName_, isDirectory);
     }
 
     void writeOutput(std::string_view bytes) override { pendingOutput_ += bytes; }
@@ -83,7 +85,10 @@ private:
     // read, while no rename has been made since.
     std::string currentPrefix_;
     std::unique_ptr<RenameDirectory> current_;
-    std::optional<std::vector<FoundEntry>> listing_;
+    std::shared_ptr<const DirectoryListing> listing_;
+    // Reused for every rename, so a rename allocates nothing.
+    std::string oldName_;
+    std::string newName_;
 };
 
 }  // namespace

@@ -16,12 +16,15 @@ namespace tocase {
 // empty prefix is the current directory.
 std::string posixDirectoryPath(std::string_view directoryPrefix);
 
-// Every entry of the directory open as `directoryFd`, "." and ".."
-// included; nothing when it cannot be read.
-std::optional<std::vector<FoundEntry>> readDirectory(int directoryFd);
+using DirectoryListing = std::vector<FoundEntry>;
 
-// The entries of `listing` that match `namePattern`, as a search.
-std::unique_ptr<DirectorySearch> searchListing(const std::vector<FoundEntry>& listing,
+// Every entry of the directory open as `directoryFd`, "." and ".."
+// included; null when it cannot be read.
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd);
+
+// The entries of `listing` that match `namePattern`, as a search. The
+// listing is shared, not copied: one reading may serve several searches.
+std::unique_ptr<DirectorySearch> searchListing(std::shared_ptr<const DirectoryListing> listing,
                                                std::string_view namePattern);
 
 // Whether the entry `name` is a directory, following a symbolic link as a
