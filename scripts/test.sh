@@ -32,7 +32,9 @@ nativeBuild() {  # name, C compiler, C++ compiler, extra CMake arguments...
     compiler="$3"
     shift 3
     echo "== $compiler $*"
-    cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER="$cCompiler" -DCMAKE_CXX_COMPILER="$compiler" \
+    # Fresh: a cache from another compiler would be wiped midway, and the
+    # settings given here with it.
+    cmake --fresh -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER="$cCompiler" -DCMAKE_CXX_COMPILER="$compiler" \
         -DTOCASE_WERROR=ON \
         -DTOCASE_WINDOWS_EXE="$windowsExe" "$@" >/dev/null
     cmake --build "$build"
@@ -42,7 +44,8 @@ nativeBuild g++ gcc g++
 UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang clang++ -DTOCASE_SANITIZE=ON
 
 echo "== fuzz targets, $fuzzSeconds s each"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOCASE_FUZZ=ON \
+cmake --fresh -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTOCASE_FUZZ=ON \
     -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
 cmake --build build/fuzz
 for target in parse_command_line split_file_spec name_match conversion; do
