@@ -16,7 +16,7 @@ WINEPREFIX="$PWD/build/wine-prefix"
 WINEDEBUG=-all
 export WINEPREFIX WINEDEBUG
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
