@@ -1,4 +1,5 @@
-// The conversion decision and the new name, in all four modes.
+// The conversion decision and the new name, in all four modes, with and
+// without the lead bytes of a double-byte code page.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,27 +11,33 @@ namespace {
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+const tocase::LeadBytes shiftJisLeadBytes = [] {
+    tocase::LeadBytes leadBytes{};
+    for (int b = 0x81; b <= 0x9F; ++b) leadBytes[b] = true;
+    for (int b = 0xE0; b <= 0xFC; ++b) leadBytes[b] = true;
+    return leadBytes;
+}();
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string name(reinterpret_cast<const char*>(data), size);
-    for (const bool toLower : {true, false}) {
-        const std::string converted = toLower ? tocase::toLowerAscii(name) : tocase::toUpperAscii(name);
-        check(converted.size() == name.size());
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            // Only letters change, and only their case.
-            check(converted[i] == name[i] || (isLetter(name[i]) && (converted[i] ^ name[i]) == 0x20));
-        }
-        for (const bool mixed : {false, true}) {
-            const bool needed = tocase::needsConversion(name, toLower, mixed);
-            if (mixed) {
-                check(needed == (converted != name));
-            } else {
-                check(!needed || converted != name);
+    for (const tocase::LeadBytes& leadBytes : {tocase::LeadBytes{}, shiftJisLeadBytes}) {
+        for (const bool toLower : {true, false}) {
+            const std::string converted = tocase::convertCase(name, toLower, leadBytes);
+            check(converted.size() == name.size());
+            for (std::size_t i = 0; i < name.size(); ++i) {
+                // Only letters change, and only their case.
+                check(converted[i] == name[i] || (isLetter(name[i]) && (converted[i] ^ name[i]) == 0x20));
             }
-            check(!tocase::needsConversion(converted, toLower, mixed));
-            // Whatever the non-mixed mode converts, the mixed one does too.
-            if (tocase::needsConversion(name, toLower, false)) check(tocase::needsConversion(name, toLower, true));
+            for (const bool mixed : {false, true}) {
+                const bool needed = tocase::needsConversion(name, toLower, mixed, leadBytes);
+                check(mixed ? needed == (converted != name) : !needed || converted != name);
+                check(!tocase::needsConversion(converted, toLower, mixed, leadBytes));
+            }
+            // Whatever the plain mode converts, the mixed one does too.
+            check(!tocase::needsConversion(name, toLower, false, leadBytes) ||
+                  tocase::needsConversion(name, toLower, true, leadBytes));
         }
     }
     return 0;

@@ -2,24 +2,29 @@
 # Installs from Debian's archive what is missing: with --build-only, what
 # building the tool needs; otherwise also what the tests need (GoogleTest,
 # clang and its sanitizer and fuzzer runtimes, the tools that make and
-# mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe and Wine to
-# run it). Needs root, or sudo.
+# mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe, Wine to run
+# it, and the Japanese locale that runs it with a double-byte code page).
+# Needs root, or sudo.
 set -eu
 packages="cmake ninja-build g++"
 if [ "${1:-}" != "--build-only" ]; then
     packages="$packages clang libclang-rt-14-dev libgtest-dev googletest
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
-              g++-mingw-w64-x86-64 wine wine64"
+              g++-mingw-w64-x86-64 wine wine64 locales"
 fi
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
         missing="$missing $package"
 done
-[ -z "$missing" ] && exit 0
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing:$missing"
-$sudo apt-get update -q
-# shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    $sudo apt-get update -q
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+fi
+if [ "${1:-}" != "--build-only" ] && ! locale -a | grep -qx ja_JP.utf8; then
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

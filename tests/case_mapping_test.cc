@@ -2,18 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/printable_name.h"
+
 namespace tocase {
 namespace {
 
-struct DecisionCase {
-    const char* name;
-    bool toLower;
-    bool mixed;
-    bool converted;
-};
+const LeadBytes noLeadBytes{};
+
+// Shift JIS: 0x83 0x41 is one katakana whose second byte is the code of 'A'.
+const LeadBytes shiftJis = [] {
+    LeadBytes leadBytes{};
+    for (int b = 0x81; b <= 0x9F; ++b) leadBytes[b] = true;
+    return leadBytes;
+}();
 
 TEST(NeedsConversion, FollowsTheDecisionTable) {
-    const DecisionCase cases[] = {
+    struct Row {
+        const char* name;
+        bool toLower, mixed, converted;
+    };
+    const Row rows[] = {
         {"README.TXT", true, false, true},   {"readme.txt", true, false, false},
         {"ReadMe.txt", true, false, false},  {"123.45", true, false, false},
         {"readme.txt", false, false, true},  {"README.TXT", false, false, false},
@@ -21,41 +29,42 @@ TEST(NeedsConversion, FollowsTheDecisionTable) {
         {"ReadMe.txt", true, true, true},    {"README.TXT", true, true, true},
         {"readme.txt", true, true, false},   {"123.45", true, true, false},
         {"ReadMe.txt", false, true, true},   {"readme.txt", false, true, true},
-        {"README.TXT", false, true, false},  {"123.45", false, true, false},
-        {".", true, true, false},            {"..", false, true, false},
-        {"", true, false, false},            {"A", true, false, true},
-        {"z", false, false, true},
+        {"README.TXT", false, true, false},  {"..", false, true, false},
+        {"@[`{", true, true, false},         {"@[`{", false, true, false},
+        {"A", true, false, true},            {"z", false, false, true},
         // Bytes from 0x80 up are not letters: they neither block nor cause it.
-        {"\xC3\x84PFEL.TXT", true, false, true},  {"\xC3\xA4pfel", false, false, true},
-        {"\xC3\xA4\xFF", true, true, false},
+        {"\xC3\x84PFEL.TXT", true, false, true},  {"\xC3\xA4\xFF", true, true, false},
     };
-    for (const DecisionCase& c : cases) {
-        EXPECT_EQ(needsConversion(c.name, c.toLower, c.mixed), c.converted)
-            << c.name << " toLower=" << c.toLower << " mixed=" << c.mixed;
+    for (const Row& row : rows) {
+        EXPECT_EQ(needsConversion(row.name, row.toLower, row.mixed, noLeadBytes), row.converted)
+            << row.name << " toLower=" << row.toLower << " mixed=" << row.mixed;
     }
 }
 
-TEST(CaseMapping, ChangesOnlyAsciiLetters) {
-    const std::string allBytes = [] {
-        std::string s;
-        for (int b = 1; b < 256; ++b) s += static_cast<char>(b);
-        return s;
-    }();
-    const std::string lower = toLowerAscii(allBytes);
-    const std::string upper = toUpperAscii(allBytes);
-    ASSERT_EQ(lower.size(), allBytes.size());
+TEST(ConvertCase, ChangesOnlyAsciiLetters) {
+    std::string allBytes;
+    for (int b = 1; b < 256; ++b) allBytes += static_cast<char>(b);
+    const std::string lower = convertCase(allBytes, true, noLeadBytes);
+    const std::string upper = convertCase(allBytes, false, noLeadBytes);
     for (std::size_t i = 0; i < allBytes.size(); ++i) {
         const unsigned char b = static_cast<unsigned char>(allBytes[i]);
-        const bool isUpper = b >= 'A' && b <= 'Z';
-        const bool isLower = b >= 'a' && b <= 'z';
-        EXPECT_EQ(static_cast<unsigned char>(lower[i]), isUpper ? b + 32 : b) << int(b);
-        EXPECT_EQ(static_cast<unsigned char>(upper[i]), isLower ? b - 32 : b) << int(b);
+        EXPECT_EQ(static_cast<unsigned char>(lower[i]), b >= 'A' && b <= 'Z' ? b + 32 : b) << int(b);
+        EXPECT_EQ(static_cast<unsigned char>(upper[i]), b >= 'a' && b <= 'z' ? b - 32 : b) << int(b);
     }
 }
 
-TEST(CaseMapping, KeepsEmbeddedNulAndLength) {
-    const std::string name("A\0B", 3);
-    EXPECT_EQ(toLowerAscii(name), std::string("a\0b", 3));
+TEST(ConvertCase, LeavesTheSecondByteOfADoubleByteCharacter) {
+    EXPECT_EQ(convertCase("\x83\x41" "B.TXT", true, shiftJis), "\x83\x41" "b.txt");
+    EXPECT_EQ(convertCase("\x83\x61" "b", false, shiftJis), "\x83\x61" "B");
+    EXPECT_FALSE(needsConversion("\x83\x41", true, true, shiftJis));
+    EXPECT_TRUE(needsConversion("\x83\x61" "B", true, false, shiftJis));
+}
+
+TEST(PrintableName, WritesControlBytesAsHexAndEveryOtherByteAsItIs) {
+    EXPECT_EQ(printableName("CR\rLF\nESC\x1b[2J\x7F\x01\x1F" " ~\xC3\x84\xFF"),
+              "CR\\x0DLF\\x0AESC\\x1B[2J\\x7F\\x01\\x1F ~\xC3\x84\xFF");
+    EXPECT_EQ(headerText(""), ".\\");
+    EXPECT_EQ(headerText("sub\t\\"), "sub\\x09\\");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 namespace tocase {
 namespace {
 
+using Node = MemoryPlatform::Node;
+
 char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
@@ -15,164 +17,126 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
                       [](char x, char y) { return foldAscii(x) == foldAscii(y); });
 }
 
-std::vector<std::string> splitPath(std::string_view path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (const char c : path) {
-        if (c == '\\' || c == '/') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
-MemoryPlatform::Node* childNamed(MemoryPlatform::Node& directory, std::string_view name) {
-    for (auto& child : directory.children) {
-        if (sameNameIgnoringCase(child->name, name)) return child.get();
+std::shared_ptr<Node> childNamed(const Node& directory, std::string_view name) {
+    for (const auto& child : directory.children) {
+        if (sameNameIgnoringCase(child->name, name)) return child;
     }
     return nullptr;
 }
 
-class ListSearch : public DirectorySearch {
-public:
-    explicit ListSearch(std::vector<FoundEntry> entries) : entries_(std::move(entries)) {}
-    bool next(FoundEntry& entry) override {
-        if (position_ == entries_.size()) return false;
-        entry = entries_[position_++];
-        return true;
-    }
+bool isWalkable(const std::shared_ptr<Node>& node) {
+    return node && node->isDirectory && node->linkTarget.empty();
+}
 
-private:
-    std::vector<FoundEntry> entries_;
-    std::size_t position_ = 0;
-};
-
-void appendTree(const MemoryPlatform::Node& directory, int depth, std::string& out) {
+void describe(const Node& directory, const std::string& path, std::vector<std::string>& out) {
     for (const auto& child : directory.children) {
-        out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + child->name;
-        if (child->isDirectory) out += "\\";
-        if (!child->contents.empty()) out += " = " + child->contents;
-        out += "\n";
-        if (child->isDirectory && !child->isLink) appendTree(*child, depth + 1, out);
+        std::string entry = path + child->name;
+        if (!child->linkTarget.empty()) {
+            out.push_back(entry + "->" + child->linkTarget);
+        } else if (child->isDirectory) {
+            out.push_back(entry + "/");
+            describe(*child, entry + "/", out);
+        } else {
+            out.push_back(child->contents == child->name ? entry : entry + "<" + child->contents);
+        }
     }
 }
 
 }  // namespace
 
-MemoryPlatform::MemoryPlatform() {
+MemoryPlatform::MemoryPlatform() : top_(std::make_shared<Node>()) {
+    top_->isDirectory = true;
     editableFacts.hasDriveLetters = true;
-    root_.isDirectory = true;
-    auto drive = std::make_unique<Node>();
-    drive->name = "C:";
-    drive->isDirectory = true;
-    root_.children.push_back(std::move(drive));
 }
 
-MemoryPlatform::Node* MemoryPlatform::findDirectory(std::string_view path) {
-    Node* node = find(path);
-    return node != nullptr && node->isDirectory && !node->isLink ? node : nullptr;
-}
-
-MemoryPlatform::Node* MemoryPlatform::find(std::string_view path) {
-    const bool absolute = path.size() >= 2 && path[1] == ':';
-    std::vector<std::string> parts = splitPath(absolute ? std::string(path)
-                                                        : currentDirectory_ + "\\" + std::string(path));
-    Node* node = &root_;
-    for (const std::string& part : parts) {
-        if (!node->isDirectory || node->isLink) return nullptr;
-        node = childNamed(*node, part);
-        if (node == nullptr) return nullptr;
+Node& MemoryPlatform::add(std::string_view path, bool isDirectory) {
+    const std::size_t cut = path.rfind('/');
+    std::shared_ptr<Node> parent = top_;
+    for (std::size_t from = 0, to; cut != std::string_view::npos && from <= cut; from = to + 1) {
+        to = path.find('/', from);
+        parent = childNamed(*parent, path.substr(from, to - from));
+        if (!isWalkable(parent)) throw std::invalid_argument("no directory for " + std::string(path));
     }
+    auto& node = *parent->children.emplace_back(std::make_shared<Node>());
+    node.name = path.substr(cut == std::string_view::npos ? 0 : cut + 1);
+    node.isDirectory = isDirectory;
+    node.contents = isDirectory ? "" : node.name;
     return node;
 }
 
-MemoryPlatform::Node& MemoryPlatform::makeEntry(std::string_view path) {
-    std::string text(path);
-    const std::size_t cut = text.find_last_of("\\/");
-    Node* parent = cut == std::string::npos ? findDirectory("") : findDirectory(text.substr(0, cut + 1));
-    if (parent == nullptr) throw std::invalid_argument("no parent directory for " + text);
-    auto node = std::make_unique<Node>();
-    node->name = cut == std::string::npos ? text : text.substr(cut + 1);
-    parent->children.push_back(std::move(node));
-    return *parent->children.back();
+void MemoryPlatform::remove(std::string_view path) {
+    std::erase_if(top_->children, [&](const auto& child) { return child->name == path; });
 }
 
-void MemoryPlatform::addFile(std::string_view path, std::string_view contents) {
-    makeEntry(path).contents = contents;
-}
-
-void MemoryPlatform::addDirectory(std::string_view path) { makeEntry(path).isDirectory = true; }
-
-void MemoryPlatform::addHiddenDirectory(std::string_view path) {
-    Node& node = makeEntry(path);
-    node.isDirectory = true;
-    node.isHidden = true;
-}
-
-void MemoryPlatform::addDirectoryLink(std::string_view path) {
-    Node& node = makeEntry(path);
-    node.isDirectory = true;
-    node.isLink = true;
-}
-
-void MemoryPlatform::setCurrentDirectory(std::string_view path) { currentDirectory_ = path; }
-
-bool MemoryPlatform::remove(std::string_view path) {
-    std::string text(path);
-    const std::size_t cut = text.find_last_of("\\/");
-    Node* parent = findDirectory(cut == std::string::npos ? "" : text.substr(0, cut + 1));
-    if (parent == nullptr) return false;
-    const std::string name = cut == std::string::npos ? text : text.substr(cut + 1);
-    auto& children = parent->children;
-    const auto before = children.size();
-    std::erase_if(children, [&](const auto& child) { return sameNameIgnoringCase(child->name, name); });
-    return children.size() != before;
-}
-
-std::string MemoryPlatform::tree(std::string_view path) const {
-    std::string out;
-    const Node* node = const_cast<MemoryPlatform*>(this)->findDirectory(path);
-    if (node != nullptr) appendTree(*node, 0, out);
+std::vector<std::string> MemoryPlatform::tree() const {
+    std::vector<std::string> out;
+    describe(*top_, "", out);
+    std::sort(out.begin(), out.end());
     return out;
 }
 
-std::unique_ptr<DirectorySearch> MemoryPlatform::startSearch(std::string_view directoryPrefix,
-                                                             std::string_view namePattern) {
-    searches.push_back(std::string(directoryPrefix) + "|" + std::string(namePattern));
-    if (beforeSearch) beforeSearch(*this, directoryPrefix);
-    Node* directory = findDirectory(directoryPrefix);
-    if (directory == nullptr) return nullptr;
-    std::vector<FoundEntry> entries;
-    for (const std::string_view dots : {".", ".."}) {
-        if (matchesNamePattern(namePattern, dots)) entries.push_back({std::string(dots), true, false, false});
-    }
-    for (const auto& child : directory->children) {
-        if (matchesNamePattern(namePattern, child->name)) {
-            entries.push_back({child->name, child->isDirectory, child->isHidden, child->isLink});
+bool MemoryPlatform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+    if (directoryPrefix.starts_with("C:")) directoryPrefix.remove_prefix(2);
+    std::shared_ptr<Node> directory = top_;
+    std::string component;
+    for (const char c : std::string(directoryPrefix) + "\\") {
+        if (c != '\\' && c != '/') {
+            component += c;
+        } else if (!component.empty()) {
+            directory = childNamed(*directory, component);
+            component.clear();
+            if (!isWalkable(directory)) {
+                reason = "No such directory";
+                return false;
+            }
         }
     }
-    if (entries.empty()) return nullptr;
-    return std::make_unique<ListSearch>(std::move(entries));
+    open_.assign(1, directory);
+    return true;
 }
 
-bool MemoryPlatform::renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                                 std::string_view newName, bool isDirectory) {
-    renames.push_back(std::string(directoryPrefix) + "|" + std::string(oldName) + "|" +
-                      std::string(newName));
-    if (beforeRename) beforeRename(*this);
-    if (static_cast<int>(renames.size()) == failRenameNumber) return false;
-    Node* directory = findDirectory(directoryPrefix);
-    if (directory == nullptr) return false;
-    Node* entry = childNamed(*directory, oldName);
-    Node* holder = childNamed(*directory, newName);
-    if (entry == nullptr || entry->isDirectory != isDirectory) return false;
-    if (holder != nullptr && holder != entry) return false;
-    entry->name = newName;
+bool MemoryPlatform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
+    const std::shared_ptr<Node> directory = childNamed(*open_.back(), entry.name);
+    if (!isWalkable(directory)) {
+        reason = "Not a directory";
+        return false;
+    }
+    open_.push_back(directory);
     return true;
+}
+
+bool MemoryPlatform::closeDirectory(std::string&) {
+    open_.pop_back();
+    return true;
+}
+
+bool MemoryPlatform::searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
+                                     std::string&) {
+    for (const char* dots : {".", ".."}) {
+        if (matchesNamePattern(namePattern, dots)) entries.push_back({dots, "", true, true, false});
+    }
+    for (const auto& child : open_.back()->children) {
+        if (matchesNamePattern(namePattern, child->name)) {
+            entries.push_back({child->name, "", child->isDirectory, child->isHidden, !child->linkTarget.empty()});
+        }
+    }
+    return true;
+}
+
+RenameResult MemoryPlatform::renameEntry(const FoundEntry& entry, std::string_view newName, bool) {
+    renames.push_back(entry.name + ">" + std::string(newName));
+    if (beforeRename) beforeRename(*this);
+    RenameResult result;
+    const Node& directory = *open_.back();
+    const std::shared_ptr<Node> node = childNamed(directory, entry.name);
+    const std::shared_ptr<Node> holder = childNamed(directory, newName);
+    if (static_cast<int>(renames.size()) == failRenameNumber || !node ||
+        node->isDirectory != entry.isDirectory || (holder && holder != node)) {
+        return result;
+    }
+    node->name = newName;
+    result.renamed = true;
+    return result;
 }
 
 }  // namespace tocase

@@ -12,61 +12,52 @@
 namespace tocase {
 
 // An in-memory file system that, like Windows, resolves names without
-// regard to case and keeps entries in the order they were made. It records
-// what was asked of it and can be told to fail renames.
+// regard to case and lists entries in the order they were made. A
+// directory the walk holds stays the same directory, as a descriptor
+// does. It records the renames asked of it, and can fail one or change the
+// tree just before one.
 class MemoryPlatform : public Platform {
 public:
     struct Node {
         std::string name;
         bool isDirectory = false;
         bool isHidden = false;
-        bool isLink = false;
+        std::string linkTarget;  // a link to a directory when not empty
         std::string contents;
-        std::vector<std::unique_ptr<Node>> children;
+        std::vector<std::shared_ptr<Node>> children;
     };
 
     MemoryPlatform();
 
-    // Paths use `\` or `/`; "C:" starts an absolute path, anything else is
-    // relative to the current directory, which starts as C:\.
-    void addFile(std::string_view path, std::string_view contents = "");
-    void addDirectory(std::string_view path);
-    void addHiddenDirectory(std::string_view path);
-    void addDirectoryLink(std::string_view path);
-    void setCurrentDirectory(std::string_view path);
+    // Paths from the top directory, "C:\" to the tool; only '/' separates.
+    // A file holds its own name.
+    Node& add(std::string_view path, bool isDirectory);
+    void remove(std::string_view path);
+    // As describeTree() writes it.
+    std::vector<std::string> tree() const;
 
-    // Every name below `path`, one line each, indented by depth, in order.
-    std::string tree(std::string_view path = "C:") const;
-
-    // 1-based number of the rename to refuse; 0 refuses none.
-    int failRenameNumber = 0;
-    // Runs before each rename, to change the tree at that very moment.
+    int failRenameNumber = 0;  // 1-based; 0 fails none
     std::function<void(MemoryPlatform&)> beforeRename;
-    // Runs before each search, with the directory prefix searched.
-    std::function<void(MemoryPlatform&, std::string_view)> beforeSearch;
-
+    std::vector<std::string> renames;  // "old>new", failed ones too
     std::string output;
-    std::vector<std::string> searches;  // "prefix|pattern"
-    std::vector<std::string> renames;   // "prefix|old|new", refused ones too
+    std::string errors;
     PlatformFacts editableFacts;
 
     const PlatformFacts& facts() const override { return editableFacts; }
-    std::unique_ptr<DirectorySearch> startSearch(std::string_view directoryPrefix,
-                                                 std::string_view namePattern) override;
-    bool renameEntry(std::string_view directoryPrefix, std::string_view oldName,
-                     std::string_view newName, bool isDirectory) override;
+    bool openDirectory(std::string_view directoryPrefix, std::string& reason) override;
+    bool openSubdirectory(const FoundEntry& entry, std::string& reason) override;
+    bool closeDirectory(std::string&) override;
+    bool searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
+                         std::string& reason) override;
+    RenameResult renameEntry(const FoundEntry& entry, std::string_view newName, bool toLower) override;
     void writeOutput(std::string_view bytes) override { output += bytes; }
     void endOutputLine() override { output += "\r\n"; }
-
-    Node* find(std::string_view path);
-    bool remove(std::string_view path);
+    void writeErrorLine(std::string_view text) override { errors += "tocase: " + std::string(text) + "\n"; }
+    void stopIfAsked() override {}
 
 private:
-    Node* findDirectory(std::string_view path);
-    Node& makeEntry(std::string_view path);
-
-    Node root_;  // holds the drives
-    std::string currentDirectory_ = "C:";
+    std::shared_ptr<Node> top_;
+    std::vector<std::shared_ptr<Node>> open_;
 };
 
 }  // namespace tocase

@@ -2,38 +2,45 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 
 namespace tocase {
 
-ProcessResult runTool(const std::string& directory, const std::vector<std::string>& arguments,
-                      bool closeOutput, int userId) {
+ToolProcess::ToolProcess(const std::string& directory, const std::vector<std::string>& arguments,
+                         const ToolOptions& options) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    errors_ = std::tmpfile();
+    std::vector<std::string> words;
+    if (!std::string(TOCASE_LAUNCHER).empty()) words.push_back(TOCASE_LAUNCHER);
+    words.push_back(TOCASE_BINARY);
+    words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    std::string launcher = TOCASE_LAUNCHER;
-    std::string program = TOCASE_BINARY;
-    if (!launcher.empty()) argv.push_back(launcher.data());
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
+    for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    if (closeOutput) close(pipeFds[0]);
+    if (options.closeOutput) close(pipeFds[0]);
 
-    const pid_t child = fork();
-    if (child == 0) {
-        const int nullFd = open("/dev/null", O_RDONLY);
-        dup2(nullFd, STDIN_FILENO);
+    child_ = fork();
+    if (child_ == 0) {
+        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
-        if (userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(userId)) != 0 ||
-                            setuid(static_cast<uid_t>(userId)) != 0)) {
+        dup2(fileno(errors_), STDERR_FILENO);
+        const rlimit files{static_cast<rlim_t>(options.openFileLimit),
+                           static_cast<rlim_t>(options.openFileLimit)};
+        if (options.openFileLimit >= 0 && setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(124);
+        const auto id = static_cast<uid_t>(options.userId);
+        if (options.userId >= 0 && (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0)) {
             _exit(125);
         }
         if (chdir(directory.c_str()) != 0) _exit(126);
@@ -41,19 +48,64 @@ ProcessResult runTool(const std::string& directory, const std::vector<std::strin
         _exit(127);
     }
     close(pipeFds[1]);
-    ProcessResult result;
-    if (!closeOutput) {
-        char buffer[65536];
-        ssize_t got;
-        while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-            result.output.append(buffer, static_cast<std::size_t>(got));
-        }
-        close(pipeFds[0]);
+    outputFd_ = options.closeOutput ? -1 : pipeFds[0];
+}
+
+ToolProcess::~ToolProcess() {
+    if (child_ > 0) finish();
+    if (errors_ != nullptr) std::fclose(errors_);
+}
+
+std::string ToolProcess::readLine() {
+    std::string line;
+    char c;
+    while (outputFd_ >= 0 && read(outputFd_, &c, 1) == 1) {
+        line += c;
+        if (c == '\n') break;
     }
+    return line;
+}
+
+std::string ToolProcess::readRest() {
+    std::string rest;
+    char buffer[65536];
+    ssize_t got;
+    while (outputFd_ >= 0 && (got = read(outputFd_, buffer, sizeof buffer)) > 0) {
+        rest.append(buffer, static_cast<std::size_t>(got));
+    }
+    return rest;
+}
+
+// Lines do not fill the pipe's pages to the last byte: full is within a
+// page of the capacity, and no longer growing.
+void ToolProcess::waitUntilOutputIsFull() {
+    const int nearlyFull = fcntl(outputFd_, F_GETPIPE_SZ) - 4096;
+    for (int held = 0, before = -1, waited = 0; waited < 1000; ++waited, usleep(10000)) {
+        if (ioctl(outputFd_, FIONREAD, &held) == 0 && held > nearlyFull && held == before) return;
+        before = held;
+    }
+    throw std::runtime_error("the output never filled");
+}
+
+void ToolProcess::sendSignal(int number) { kill(child_, number); }
+
+ToolOutput ToolProcess::finish() {
+    ToolOutput result;
+    result.output = readRest();
+    if (outputFd_ >= 0) close(outputFd_);
+    outputFd_ = -1;
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(child_, &status, 0);
+    child_ = -1;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::rewind(errors_);
+    for (int c; (c = std::fgetc(errors_)) != EOF;) result.errors += static_cast<char>(c);
     return result;
+}
+
+ToolOutput runTool(const std::string& directory, const std::vector<std::string>& arguments,
+                   const ToolOptions& options) {
+    return ToolProcess(directory, arguments, options).finish();
 }
 
 TemporaryDirectory::TemporaryDirectory() {
@@ -62,34 +114,31 @@ TemporaryDirectory::TemporaryDirectory() {
     path_ = pattern;
 }
 
+// rm goes deeper than any path can reach.
 TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    [[maybe_unused]] const int ignored = std::system(("rm -rf '" + path_ + "'").c_str());
 }
 
-std::string describeTree(const std::string& root) {
+std::vector<std::string> describeTree(const std::string& root) {
     namespace fs = std::filesystem;
-    std::set<std::string> lines;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
+    std::vector<std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
         const fs::path& path = it->path();
-        std::string line = path.lexically_relative(root).string();
+        std::string entry = path.lexically_relative(root).string();
         const fs::file_status status = fs::symlink_status(path);
         if (fs::is_symlink(status)) {
-            line += " -> " + fs::read_symlink(path).string();
+            entry += "->" + fs::read_symlink(path).string();
         } else if (fs::is_directory(status)) {
-            line += "/";
+            entry += "/";
         } else {
-            std::ifstream in(path, std::ios::binary);
             std::ostringstream contents;
-            contents << in.rdbuf();
-            line += " = " + contents.str();
+            contents << std::ifstream(path, std::ios::binary).rdbuf();
+            if (contents.str() != path.filename().string()) entry += "<" + contents.str();
         }
-        lines.insert(line);
+        entries.push_back(entry);
     }
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
-    return out;
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 void writeFile(const std::string& path, const std::string& contents) {

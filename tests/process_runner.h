@@ -1,24 +1,58 @@
 #ifndef TOCASE_TESTS_PROCESS_RUNNER_H
 #define TOCASE_TESTS_PROCESS_RUNNER_H
 
+#include <sys/types.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace tocase {
 
-struct ProcessResult {
-    std::string output;  // standard output, byte for byte
-    int exitStatus = -1;
+struct ToolOptions {
+    bool closeOutput = false;  // standard output is a pipe nobody reads
+    int userId = -1;           // run as this user (and group) when 0 or more
+    int openFileLimit = -1;    // RLIMIT_NOFILE, soft and hard, when 0 or more
 };
 
-// Runs the built tool (through its launcher, such as wine, if it has one)
-// in `directory` with `arguments` and no standard input.
-// With `closeOutput`, its standard output is a pipe whose reading end is
-// already closed. With `userId` of 0 or more, it runs as that user.
-ProcessResult runTool(const std::string& directory, const std::vector<std::string>& arguments,
-                      bool closeOutput = false, int userId = -1);
+// What one run of the tool printed and how it ended.
+struct ToolOutput {
+    std::string output;  // standard output, byte for byte
+    std::string errors;  // standard error
+    int exitStatus = -1; // or 128 + the signal that ended it
+};
 
-// A fresh temporary directory, removed with everything in it on destruction.
+// The built tool (through its launcher, such as wine, if it has one)
+// running in `directory` with no standard input.
+class ToolProcess {
+public:
+    ToolProcess(const std::string& directory, const std::vector<std::string>& arguments,
+                const ToolOptions& options = {});
+    ~ToolProcess();
+    ToolProcess(const ToolProcess&) = delete;
+    ToolProcess& operator=(const ToolProcess&) = delete;
+
+    // Standard output up to and including the next LF; empty at its end.
+    std::string readLine();
+    std::string readRest();
+    // Returns once nobody could write to standard output without waiting
+    // for it to be read.
+    void waitUntilOutputIsFull();
+    void sendSignal(int number);
+    // Waits for the end and returns what was printed that was not read.
+    ToolOutput finish();
+
+private:
+    pid_t child_ = -1;
+    int outputFd_ = -1;
+    std::FILE* errors_ = nullptr;
+};
+
+ToolOutput runTool(const std::string& directory, const std::vector<std::string>& arguments,
+                   const ToolOptions& options = {});
+
+// A fresh temporary directory, removed with everything in it, however
+// deep, on destruction.
 class TemporaryDirectory {
 public:
     TemporaryDirectory();
@@ -31,9 +65,10 @@ private:
     std::string path_;
 };
 
-// Every entry below `root`, sorted, one line each: the relative path, "/"
-// after directories, "-> target" after links, "= contents" after files.
-std::string describeTree(const std::string& root);
+// Every entry below `root`, sorted, one each: the relative path, then "/"
+// after a directory, "->target" after a link, "<contents" after a file
+// whose contents differ from its name.
+std::vector<std::string> describeTree(const std::string& root);
 
 void writeFile(const std::string& path, const std::string& contents);
 

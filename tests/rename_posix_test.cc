@@ -1,89 +1,153 @@
-// The POSIX platform layer on a real directory.
+// Renames in a real directory, with the system calls made to misbehave at
+// the seam as FUSE and case-folding file systems do, or to fail outright.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
+#include <cerrno>
+#include <string>
+#include <vector>
 
-#include "platform/platform.h"
+#include "platform/posix_calls.h"
+#include "platform/posix_files.h"
 #include "process_runner.h"
 
 namespace tocase {
 namespace {
 
-std::map<std::string, FoundEntry> searchAll(Platform& platform, const std::string& prefix,
-                                            const std::string& pattern) {
-    std::map<std::string, FoundEntry> found;
-    auto search = platform.startSearch(prefix, pattern);
-    if (!search) return found;
-    FoundEntry entry;
-    while (search->next(entry)) found[entry.name] = entry;
-    return found;
+std::string folded(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
-TEST(PosixPlatform, SearchMatchesIgnoringCaseAndClassifiesEntries) {
-    TemporaryDirectory dir;
-    const std::string root = dir.path() + "/";
-    writeFile(root + "README.TXT", "");
-    writeFile(root + "other.doc", "");
-    writeFile(root + ".hidden.txt", "");
-    ASSERT_EQ(mkdir((root + "Sub.txt").c_str(), 0755), 0);
-    ASSERT_EQ(symlink("Sub.txt", (root + "link.txt").c_str()), 0);
-    ASSERT_EQ(symlink("missing", (root + "dangling.txt").c_str()), 0);
-    const auto platform = makeNativePlatform();
+// How the pretend file system behaves; reset for every test.
+struct Behaviour {
+    bool refuseFlag = false;      // FUSE: no RENAME_NOREPLACE
+    bool foldCase = false;        // a case variant of the entry itself is "taken"
+    bool storeUppercase = false;  // the driver ignores the spelling asked for
+    const char* failRenameTo[2] = {};  // EIO for a rename to either of these
 
-    const auto found = searchAll(*platform, root, "*.TXT");
-    ASSERT_EQ(found.size(), 5u);
-    EXPECT_FALSE(found.at("README.TXT").isDirectory);
-    EXPECT_TRUE(found.at(".hidden.txt").isHidden);
-    EXPECT_FALSE(found.at("README.TXT").isHidden);
-    EXPECT_TRUE(found.at("Sub.txt").isDirectory);
-    EXPECT_FALSE(found.at("Sub.txt").isLink);
-    EXPECT_TRUE(found.at("link.txt").isDirectory);
-    EXPECT_TRUE(found.at("link.txt").isLink);
-    EXPECT_FALSE(found.at("dangling.txt").isDirectory);
+    bool fails(const char* to) const {
+        for (const char* name : failRenameTo) {
+            if (name != nullptr && std::string(name) == to) return true;
+        }
+        return false;
+    }
+};
+Behaviour behaviour;
+std::vector<std::string> calls;  // "from>to" for each call that reached the kernel
 
-    // Backslashes separate too, and "." and ".." are entries like any other.
-    const auto all = searchAll(*platform, dir.path() + "\\", "*.*");
-    EXPECT_EQ(all.size(), 8u);
-    EXPECT_TRUE(all.at("..").isDirectory);
-    EXPECT_EQ(platform->startSearch(root + "nowhere/", "*"), nullptr);
+int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
+    if (behaviour.fails(to)) return errno = EIO, -1;
+    calls.push_back(std::string(from) + ">" + to);
+    std::string stored = to;
+    // The temporary name aside, which must be found again.
+    if (behaviour.storeUppercase && stored.find("~tocase-") == std::string::npos) {
+        for (char& c : stored) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return ::renameat(oldFd, from, newFd, stored.c_str());
 }
 
-TEST(PosixPlatform, RenameNeverReplacesAndTakesNamesLiterally) {
-    TemporaryDirectory dir;
-    const std::string root = dir.path() + "/";
-    writeFile(root + "A.TXT", "upper");
-    writeFile(root + "a.txt", "lower");
-    writeFile(root + "B\\C.TXT", "backslash");
-    writeFile(root + "D.TXT", "d");
-    const auto platform = makeNativePlatform();
-
-    EXPECT_FALSE(platform->renameEntry(root, "A.TXT", "a.txt", false));
-    EXPECT_TRUE(platform->renameEntry(root, "B\\C.TXT", "b\\c.txt", false));
-    EXPECT_FALSE(platform->renameEntry(root, "missing", "MISSING", false));
-    EXPECT_TRUE(platform->renameEntry(dir.path() + "\\", "D.TXT", "d.txt", false));
-    EXPECT_FALSE(platform->renameEntry(root + "nowhere/", "X", "x", false));
-    EXPECT_EQ(describeTree(dir.path()), "A.TXT = upper\na.txt = lower\nb\\c.txt = backslash\nd.txt = d\n");
+int fakeRenameat2(int oldFd, const char* from, int newFd, const char* to, unsigned int flags) {
+    if (behaviour.refuseFlag) return errno = EINVAL, -1;
+    if (behaviour.foldCase && folded(from) == folded(to)) return errno = EEXIST, -1;
+    if (behaviour.storeUppercase || behaviour.fails(to)) {
+        return fakeRenameat(oldFd, from, newFd, to);
+    }
+    calls.push_back(std::string(from) + ">" + to);
+    return ::renameat2(oldFd, from, newFd, to, flags);
 }
 
-TEST(PosixPlatform, RenamesOnlyAnEntryOfTheKindThatWasFound) {
-    TemporaryDirectory dir;
-    const std::string root = dir.path() + "/";
-    writeFile(root + "FILE", "f");
-    ASSERT_EQ(mkdir((root + "DIR").c_str(), 0755), 0);
-    ASSERT_EQ(symlink("DIR", (root + "LINK").c_str()), 0);
-    const auto platform = makeNativePlatform();
-    EXPECT_FALSE(platform->renameEntry(root, "FILE", "file", true));
-    EXPECT_FALSE(platform->renameEntry(root, "DIR", "dir", false));
-    EXPECT_FALSE(platform->renameEntry(root, "LINK", "link", false));
-    EXPECT_TRUE(platform->renameEntry(root, "LINK", "link", true));
-    EXPECT_TRUE(platform->renameEntry(root, "DIR", "dir", true));
-    EXPECT_TRUE(platform->renameEntry(root, "FILE", "file", false));
-    EXPECT_EQ(describeTree(dir.path()), "dir/\nfile = f\nlink -> DIR\n");
+// A directory to rename in, with the fakes in place of the system calls.
+class RenameSeam : public testing::Test {
+protected:
+    struct Scratch {
+        TemporaryDirectory dir;
+        int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ~Scratch() { close(fd); }
+        void files(std::initializer_list<std::string> names) {
+            for (const std::string& name : names) writeFile(dir.path() + "/" + name, name);
+        }
+        RenameResult rename(const std::string& from, const std::string& to) {
+            return RenameDirectory(fd).rename(from, to, false);
+        }
+        std::vector<std::string> tree() const { return describeTree(dir.path()); }
+    };
+
+    void SetUp() override {
+        saved_ = posixCalls();
+        posixCalls() = PosixCalls{fakeRenameat2, fakeRenameat};
+        use(Behaviour{});
+    }
+    void TearDown() override { posixCalls() = saved_; }
+    static void use(const Behaviour& setup) {
+        behaviour = setup;
+        calls.clear();
+    }
+
+    PosixCalls saved_{};
+    const std::string temporary_ = ".~tocase-" + std::to_string(getpid()) + "-";
+};
+
+TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
+    struct Row {
+        const char* title;
+        Behaviour setup;
+        std::vector<std::string> before;
+        bool renamed;
+        std::vector<std::string> after;
+    };
+    const Row rows[] = {
+        {"without the flag, a free name is looked up, then taken", {.refuseFlag = true},
+         {"A.TXT"}, true, {"a.txt<A.TXT"}},
+        {"without the flag, a name another entry holds is left", {.refuseFlag = true},
+         {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}},
+        {"folding case, the entry goes round a temporary name", {.foldCase = true},
+         {"A.TXT", "B.TXT"}, true, {"B.TXT", "a.txt<A.TXT"}},
+        {"folding case without the flag", {.refuseFlag = true, .foldCase = true},
+         {"A.TXT"}, true, {"a.txt<A.TXT"}},
+        {"folding case, a real collision fails and keeps both", {.foldCase = true},
+         {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}},
+        {"a failed second step puts the entry back", {.foldCase = true, .failRenameTo = {"a.txt"}},
+         {"A.TXT"}, false, {"A.TXT"}},
+        {"a driver that keeps its own spelling is a failure", {.foldCase = true, .storeUppercase = true},
+         {"A.TXT"}, false, {"A.TXT"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        use(row.setup);
+        Scratch scratch;
+        for (const std::string& name : row.before) scratch.files({name});
+        EXPECT_EQ(scratch.rename("A.TXT", "a.txt").renamed, row.renamed);
+        EXPECT_EQ(scratch.tree(), row.after);
+    }
+}
+
+TEST_F(RenameSeam, TemporaryNameCarriesTheOriginalAndSkipsTakenOnes) {
+    use({.foldCase = true});
+    Scratch scratch;
+    scratch.files({"README.TXT", "README.TXT" + temporary_ + "0"});
+    EXPECT_TRUE(scratch.rename("README.TXT", "readme.txt").renamed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"README.TXT>README.TXT" + temporary_ + "0",
+                                               "README.TXT>README.TXT" + temporary_ + "1",
+                                               "README.TXT" + temporary_ + "1>readme.txt"}));
+    // Where the original would make it too long, a generic name.
+    const std::string longName = std::string(250, 'N') + ".TXT";
+    scratch.files({longName});
+    EXPECT_TRUE(scratch.rename(longName, folded(longName)).renamed);
+    EXPECT_EQ(calls.at(4), longName + ">~tocase-" + std::to_string(getpid()) + "-0.tmp");
+}
+
+TEST_F(RenameSeam, EntryThatCannotBePutBackIsReportedUnderItsTemporaryName) {
+    use({.foldCase = true, .failRenameTo = {"readme.txt", "README.TXT"}});
+    Scratch scratch;
+    scratch.files({"README.TXT"});
+    const RenameResult result = scratch.rename("README.TXT", "readme.txt");
+    EXPECT_FALSE(result.renamed);
+    EXPECT_EQ(result.strandedName, "README.TXT" + temporary_ + "0");
+    EXPECT_EQ(result.reason, "Input/output error");
+    EXPECT_EQ(scratch.tree(), std::vector<std::string>{result.strandedName + "<README.TXT"});
 }
 
 }  // namespace

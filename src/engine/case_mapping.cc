@@ -9,34 +9,37 @@ bool isLower(char c) { return c >= 'a' && c <= 'z'; }
 
 constexpr char caseDistance = 'a' - 'A';
 
-}  // namespace
-
-std::string toLowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (isUpper(c)) {
-            c = static_cast<char>(c + caseDistance);
-        }
-    }
-    return result;
+bool isLeadByte(char c, const LeadBytes& leadBytes) {
+    return leadBytes[static_cast<unsigned char>(c)];
 }
 
-std::string toUpperAscii(std::string_view text) {
+}  // namespace
+
+std::string convertCase(std::string_view text, bool toLower, const LeadBytes& leadBytes) {
     std::string result(text);
-    for (char& c : result) {
-        if (isLower(c)) {
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        char& c = result[i];
+        if (isLeadByte(c, leadBytes)) {
+            ++i;
+        } else if (toLower && isUpper(c)) {
+            c = static_cast<char>(c + caseDistance);
+        } else if (!toLower && isLower(c)) {
             c = static_cast<char>(c - caseDistance);
         }
     }
     return result;
 }
 
-bool needsConversion(std::string_view name, bool toLower, bool mixed) {
+bool needsConversion(std::string_view name, bool toLower, bool mixed, const LeadBytes& leadBytes) {
     bool hasUpper = false;
     bool hasLower = false;
-    for (const char c : name) {
-        hasUpper = hasUpper || isUpper(c);
-        hasLower = hasLower || isLower(c);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (isLeadByte(name[i], leadBytes)) {
+            ++i;
+            continue;
+        }
+        hasUpper = hasUpper || isUpper(name[i]);
+        hasLower = hasLower || isLower(name[i]);
     }
     const bool hasTargetCaseLetter = toLower ? hasLower : hasUpper;
     const bool hasOtherCaseLetter = toLower ? hasUpper : hasLower;

@@ -4,17 +4,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace tocase {
 
+using LeadBytes = std::array<bool, 256>;
+
 // Only the ASCII letters have a case; every other byte, 0x80 and up
-// included, is left as it is.
-std::string toLowerAscii(std::string_view text);
-std::string toUpperAscii(std::string_view text);
+// included, is left as it is, and so is the byte after a lead byte of a
+// double-byte code page, which belongs to the character it ends.
+std::string convertCase(std::string_view text, bool toLower, const LeadBytes& leadBytes);
 
 // Whether a name is to be converted. Without `mixed`, only names whose
 // letters all have the other case; with it, any name holding at least one
 // letter of the other case. Names without letters never are.
-bool needsConversion(std::string_view name, bool toLower, bool mixed);
+bool needsConversion(std::string_view name, bool toLower, bool mixed, const LeadBytes& leadBytes);
 
 }  // namespace tocase
 

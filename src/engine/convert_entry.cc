@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/case_mapping.h"
+#include "engine/printable_name.h"
 
 namespace tocase {
 namespace {
@@ -17,9 +18,20 @@ void printHeaderOnDirectoryChange(const EntryRef& entry) {
         return;
     }
     lastListedDirectory = entry.directoryPrefix;
-    entry.platform.writeOutput(entry.directoryPrefix.empty() ? ".\\" : entry.directoryPrefix);
+    entry.platform.writeOutput(headerText(entry.directoryPrefix));
     entry.platform.endOutputLine();
     ++entry.settings.directoryCount;
+}
+
+void reportStranded(const EntryRef& entry, const RenameResult& result) {
+    std::string text = "'";
+    text.append(printableName(entry.directoryPrefix))
+        .append(printableName(entry.found.name))
+        .append("' is left under the name '")
+        .append(printableName(result.strandedName))
+        .append("': ")
+        .append(result.reason);
+    entry.platform.writeErrorLine(text);
 }
 
 }  // namespace
@@ -28,28 +40,29 @@ void resetLastListedDirectory() { lastListedDirectory.reset(); }
 
 void convertEntry(const EntryRef& entry) {
     RunSettings& settings = entry.settings;
-    if (!needsConversion(entry.name, settings.toLower, settings.mixed)) {
+    Platform& platform = entry.platform;
+    const LeadBytes& leadBytes = platform.facts().leadBytes;
+    const std::string& name = entry.found.name;
+    if (!needsConversion(name, settings.toLower, settings.mixed, leadBytes)) {
         return;
     }
     printHeaderOnDirectoryChange(entry);
 
-    const std::string newName =
-        settings.toLower ? toLowerAscii(entry.name) : toUpperAscii(entry.name);
-    Platform& platform = entry.platform;
-    std::string listing;
-    listing.reserve(entry.name.size() + newName.size() + 6);
-    listing.append("  ").append(entry.name).append(" -> ").append(newName);
+    const std::string newName = convertCase(name, settings.toLower, leadBytes);
+    std::string listing = "  ";
+    listing.append(printableName(name)).append(" -> ").append(printableName(newName));
     platform.writeOutput(listing);
-
-    // The walk hands over directories only in directory mode, files only
-    // otherwise; an entry that changed kind since is not what was named.
-    if (platform.renameEntry(entry.directoryPrefix, entry.name, newName, settings.directoryMode)) {
+    const RenameResult result = platform.renameEntry(entry.found, newName, settings.toLower);
+    if (result.renamed) {
         ++settings.convertedCount;
     } else {
         platform.writeOutput(" *** FAILED");
         ++settings.failedCount;
     }
     platform.endOutputLine();
+    if (!result.strandedName.empty()) {
+        reportStranded(entry, result);
+    }
 }
 
 }  // namespace tocase

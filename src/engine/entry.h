@@ -9,10 +9,10 @@
 namespace tocase {
 
 // What the walk hands to the handler for one entry; valid only during the
-// handler call.
+// handler call. The entry is one of the current directory of `platform`.
 struct EntryRef {
-    std::string_view directoryPrefix;  // as split off the file specification
-    std::string_view name;             // as the search reported it
+    std::string_view directoryPrefix;  // as the headers print it, before escaping
+    const FoundEntry& found;           // its name, and the platform's own form of it
     RunSettings& settings;
     Platform& platform;
 };

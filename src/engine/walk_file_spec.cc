@@ -1,50 +1,112 @@
 #include "engine/walk_file_spec.h"
 
 #include <string>
+#include <vector>
 
 #include "engine/file_spec.h"
+#include "engine/printable_name.h"
 
 namespace tocase {
 namespace {
 
-bool isDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+// A directory the walk is inside, with the subdirectories it still has to
+// walk before its own entries are matched.
+struct OpenLevel {
+    std::size_t prefixLength = 0;
+    std::vector<FoundEntry> subdirectories;
+    std::size_t nextSubdirectory = 0;
+    bool readable = true;
+};
+
+// The directories the walk is inside, outermost first, and the prefix of
+// the innermost: kept here rather than on the call stack, each name once,
+// so that depth costs no more than the names themselves.
+struct Walk {
+    std::vector<OpenLevel> levels;
+    std::string prefix;
+    Platform& platform;
+
+    void reportUnreadable(std::string_view reason) {
+        platform.writeErrorLine("cannot read directory '" + headerText(prefix) + "': " +
+                                std::string(reason));
+    }
+};
 
 bool canDescendInto(const FoundEntry& entry) {
-    // A name holding a backslash (possible on POSIX) would be read back as
-    // two components, so such a directory cannot be addressed by a path.
-    return entry.isDirectory && !entry.isHidden && !entry.isLink && !isDotOrDotDot(entry.name) &&
-           entry.name.find('\\') == std::string::npos;
+    return entry.isDirectory && !entry.isHidden && !entry.isLink && entry.name != "." &&
+           entry.name != "..";
 }
 
-void descendIntoSubdirectories(const FileSpecParts& parts, RunSettings& settings,
-                               EntryHandler handler, Platform& platform) {
-    const std::unique_ptr<DirectorySearch> search = platform.startSearch(parts.directoryPrefix, "*.*");
-    if (!search) {
+// A directory that cannot be read is reported once, here, and then left.
+void findSubdirectories(Walk& walk) {
+    OpenLevel& level = walk.levels.back();
+    std::vector<FoundEntry> entries;
+    std::string reason;
+    if (!walk.platform.searchDirectory("*.*", entries, reason)) {
+        walk.reportUnreadable(reason);
+        level.readable = false;
         return;
     }
-    FoundEntry entry;
-    while (search->next(entry)) {
+    for (FoundEntry& entry : entries) {
         if (canDescendInto(entry)) {
-            walkFileSpec(parts.directoryPrefix + entry.name + '\\' + parts.namePattern, settings,
-                         handler, platform);
+            level.subdirectories.push_back(std::move(entry));
         }
     }
 }
 
-void matchEntries(const FileSpecParts& parts, RunSettings& settings, EntryHandler handler,
-                  Platform& platform) {
-    const std::unique_ptr<DirectorySearch> search =
-        platform.startSearch(parts.directoryPrefix, parts.namePattern);
-    if (!search) {
+void enterLevel(Walk& walk, bool recurse) {
+    walk.levels.emplace_back().prefixLength = walk.prefix.size();
+    if (recurse) {
+        findSubdirectories(walk);
+    }
+}
+
+void enterNextSubdirectory(Walk& walk) {
+    OpenLevel& parent = walk.levels.back();
+    const FoundEntry& entry = parent.subdirectories[parent.nextSubdirectory++];
+    // The separator added is always "\", whatever the user typed.
+    walk.prefix.append(entry.name).push_back('\\');
+    walk.platform.stopIfAsked();
+    std::string reason;
+    if (walk.platform.openSubdirectory(entry, reason)) {
+        enterLevel(walk, true);
         return;
     }
-    FoundEntry entry;
-    while (search->next(entry)) {
+    walk.reportUnreadable(reason);
+    walk.prefix.resize(parent.prefixLength);
+}
+
+void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& settings,
+                  EntryHandler handler) {
+    std::vector<FoundEntry> entries;
+    std::string reason;
+    if (!walk.platform.searchDirectory(namePattern, entries, reason)) {
+        walk.reportUnreadable(reason);
+        return;
+    }
+    for (const FoundEntry& entry : entries) {
         if (entry.isDirectory != settings.directoryMode) {
             continue;
         }
-        handler(EntryRef{parts.directoryPrefix, entry.name, settings, platform});
+        handler(EntryRef{walk.prefix, entry, settings, walk.platform});
+        walk.platform.stopIfAsked();
     }
+}
+
+// A parent that cannot be reached again is given up with all it still had
+// to do, and so is every directory above it that is reached through it.
+void leaveLevel(Walk& walk) {
+    walk.levels.pop_back();
+    std::string reason;
+    while (!walk.levels.empty()) {
+        walk.prefix.resize(walk.levels.back().prefixLength);
+        if (walk.platform.closeDirectory(reason)) {
+            return;
+        }
+        walk.reportUnreadable(reason);
+        walk.levels.pop_back();
+    }
+    walk.platform.closeDirectory(reason);
 }
 
 }  // namespace
@@ -52,10 +114,24 @@ void matchEntries(const FileSpecParts& parts, RunSettings& settings, EntryHandle
 void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler,
                   Platform& platform) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
-    if (settings.recurse) {
-        descendIntoSubdirectories(parts, settings, handler, platform);
+    Walk walk{{}, parts.directoryPrefix, platform};
+    std::string reason;
+    if (!platform.openDirectory(parts.directoryPrefix, reason)) {
+        walk.reportUnreadable(reason);
+        return;
     }
-    matchEntries(parts, settings, handler, platform);
+    enterLevel(walk, settings.recurse);
+    while (!walk.levels.empty()) {
+        const OpenLevel& level = walk.levels.back();
+        if (level.nextSubdirectory < level.subdirectories.size()) {
+            enterNextSubdirectory(walk);
+        } else {
+            if (level.readable) {
+                matchEntries(walk, parts.namePattern, settings, handler);
+            }
+            leaveLevel(walk);
+        }
+    }
 }
 
 }  // namespace tocase

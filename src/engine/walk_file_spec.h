@@ -10,7 +10,8 @@ namespace tocase {
 // Hands every entry of the wanted kind (files, or directories with
 // `directoryMode`) that matches `fileSpec` to `handler`. With `recurse`,
 // every visible subdirectory is walked first, each completely, so a
-// directory's own entries come after everything below it.
+// directory's own entries come after everything below it. A directory that
+// cannot be read is said on standard error and the walk goes on.
 void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler,
                   Platform& platform);
 

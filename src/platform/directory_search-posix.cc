@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <vector>
+#include <cerrno>
 
 #include "platform/name_match.h"
 #include "platform/posix_files.h"
@@ -23,29 +23,6 @@ void classifyEntry(int directoryFd, const dirent& record, FoundEntry& entry) {
                     S_ISLNK(status.st_mode));
     entry.isDirectory = entryIsDirectory(directoryFd, record.d_name).value_or(false);
 }
-
-// Hands out the matching entries of a listing read before the search began.
-class ListingSearch : public DirectorySearch {
-public:
-    ListingSearch(std::shared_ptr<const DirectoryListing> listing, std::string namePattern)
-        : listing_(std::move(listing)), namePattern_(std::move(namePattern)) {}
-
-    bool next(FoundEntry& entry) override {
-        while (position_ < listing_->size()) {
-            const FoundEntry& candidate = (*listing_)[position_++];
-            if (matchesNamePattern(namePattern_, candidate.name)) {
-                entry = candidate;
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    std::shared_ptr<const DirectoryListing> listing_;
-    std::string namePattern_;
-    std::size_t position_ = 0;
-};
 
 }  // namespace
 
@@ -74,30 +51,45 @@ std::string posixDirectoryPath(std::string_view directoryPrefix) {
     return path;
 }
 
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd) {
-    // The stream takes its own descriptor, so `directoryFd` stays open.
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason) {
+    // The stream takes its own descriptor, which shares the position of
+    // `directoryFd`: read from the start, as the directory may have been
+    // read before.
     const int readFd = dup(directoryFd);
     DIR* directory = readFd < 0 ? nullptr : fdopendir(readFd);
     if (directory == nullptr) {
+        reason = reasonText(errno);
         if (readFd >= 0) {
             close(readFd);
         }
         return nullptr;
     }
+    rewinddir(directory);
     auto entries = std::make_shared<DirectoryListing>();
+    errno = 0;
     while (const dirent* record = readdir(directory)) {
         FoundEntry& entry = entries->emplace_back();
         entry.name = record->d_name;
         entry.isHidden = entry.name.front() == '.';
         classifyEntry(directoryFd, *record, entry);
+        errno = 0;
     }
+    const int error = errno;
     closedir(directory);
+    if (error != 0) {
+        reason = reasonText(error);
+        return nullptr;
+    }
     return entries;
 }
 
-std::unique_ptr<DirectorySearch> searchListing(std::shared_ptr<const DirectoryListing> listing,
-                                               std::string_view namePattern) {
-    return std::make_unique<ListingSearch>(std::move(listing), std::string(namePattern));
+void matchListing(const DirectoryListing& listing, std::string_view namePattern,
+                  std::vector<FoundEntry>& entries) {
+    for (const FoundEntry& entry : listing) {
+        if (matchesNamePattern(namePattern, entry.name)) {
+            entries.push_back(entry);
+        }
+    }
 }
 
 }  // namespace tocase

@@ -15,19 +15,25 @@ namespace {
 
 bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
 
+// The original name comes first, so that an entry left under a temporary
+// name by a crash can be told; where that name would be too long, a
+// generic one.
+std::string temporaryName(const std::string& oldName, int attempt, bool generic) {
+    const std::string unique = "~tocase-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    return generic ? unique + ".tmp" : oldName + "." + unique;
+}
+
+RenameResult renamedIf(bool renamed) {
+    RenameResult result;
+    result.renamed = renamed;
+    return result;
+}
+
 }  // namespace
 
 PosixCalls& posixCalls() {
     static PosixCalls calls{::renameat2, ::renameat};
     return calls;
-}
-
-RenameDirectory::RenameDirectory(int directoryFd) : directoryFd_(directoryFd) {}
-
-RenameDirectory::~RenameDirectory() {
-    if (directoryFd_ >= 0) {
-        close(directoryFd_);
-    }
 }
 
 // 0 or the errno. The kernel's no-replace flag first; where the file system
@@ -57,20 +63,15 @@ int RenameDirectory::renameNoReplace(const std::string& from, const std::string&
 }
 
 bool RenameDirectory::readExactNames() {
-    const int readFd = openat(directoryFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (readFd < 0) {
-        return false;
-    }
-    DIR* directory = fdopendir(readFd);
-    if (directory == nullptr) {
-        close(readFd);
+    std::string ignored;
+    const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, ignored);
+    if (!listing) {
         return false;
     }
     exactNames_.emplace();
-    while (const dirent* record = readdir(directory)) {
-        exactNames_->insert(record->d_name);
+    for (const FoundEntry& entry : *listing) {
+        exactNames_->insert(entry.name);
     }
-    closedir(directory);
     return true;
 }
 
@@ -93,11 +94,17 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
 
 // A name nothing else holds is found by trying: the no-replace rename
 // itself is the test.
-int RenameDirectory::renameToTemporaryName(const std::string& oldName, std::string& temporaryName) {
+int RenameDirectory::renameToTemporaryName(const std::string& oldName, std::string& temporary) {
     constexpr int attempts = 100;
+    bool generic = false;
     for (int i = 0; i < attempts; ++i) {
-        temporaryName = "~tocase-" + std::to_string(getpid()) + "-" + std::to_string(i) + ".tmp";
-        const int error = renameNoReplace(oldName, temporaryName);
+        temporary = temporaryName(oldName, i, generic);
+        int error = renameNoReplace(oldName, temporary);
+        if (error == ENAMETOOLONG && !generic) {
+            generic = true;
+            temporary = temporaryName(oldName, i, generic);
+            error = renameNoReplace(oldName, temporary);
+        }
         if (error != EEXIST) {
             return error;
         }
@@ -123,34 +130,39 @@ bool RenameDirectory::confirmSpelling(const std::string& newName) {
 // On a case-folding file system the new name is "taken" by the entry
 // itself: go round through a temporary name, and put the entry back under
 // its old name if the second step fails.
-bool RenameDirectory::renameThroughTemporaryName(const std::string& oldName,
-                                                 const std::string& newName) {
-    std::string temporaryName;
-    if (renameToTemporaryName(oldName, temporaryName) != 0) {
-        return false;
+RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName,
+                                                         const std::string& newName) {
+    std::string temporary;
+    if (renameToTemporaryName(oldName, temporary) != 0) {
+        return {};
     }
-    if (renameNoReplace(temporaryName, newName) != 0) {
-        renameNoReplace(temporaryName, oldName);
-        return false;
+    if (renameNoReplace(temporary, newName) != 0) {
+        const int error = renameNoReplace(temporary, oldName);
+        RenameResult result;
+        if (error != 0) {
+            result.strandedName = temporary;
+            result.reason = reasonText(error);
+        }
+        return result;
     }
     noteRenamed(oldName, newName);
-    return confirmSpelling(newName);
+    return renamedIf(confirmSpelling(newName));
 }
 
-bool RenameDirectory::rename(const std::string& oldName, const std::string& newName,
-                             bool isDirectory) {
+RenameResult RenameDirectory::rename(const std::string& oldName, const std::string& newName,
+                                     bool isDirectory) {
     if (directoryFd_ < 0 || entryIsDirectory(directoryFd_, oldName.c_str()) != isDirectory) {
-        return false;
+        return {};
     }
     const int error = renameNoReplace(oldName, newName);
     if (error == 0) {
         noteRenamed(oldName, newName);
-        return true;
+        return renamedIf(true);
     }
     if (error == EEXIST && !holdsExactName(newName)) {
         return renameThroughTemporaryName(oldName, newName);
     }
-    return false;
+    return {};
 }
 
 }  // namespace tocase

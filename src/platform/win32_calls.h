@@ -8,7 +8,7 @@ namespace tocase {
 // The call that changes names, reached through this table so that tests
 // can make it misbehave as some file systems do.
 struct Win32Calls {
-    BOOL(WINAPI* moveFile)(LPCSTR existingName, LPCSTR newName);
+    BOOL(WINAPI* moveFile)(LPCWSTR existingName, LPCWSTR newName);
 };
 
 Win32Calls& win32Calls();

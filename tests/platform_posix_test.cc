@@ -1,0 +1,67 @@
+// The POSIX platform on real directories.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "platform/posix_files.h"
+#include "process_runner.h"
+
+namespace tocase {
+namespace {
+
+FoundEntry directory(const std::string& name) {
+    FoundEntry entry;
+    entry.name = name;
+    entry.isDirectory = true;
+    return entry;
+}
+
+TEST(PosixPlatform, RenamesOnlyAnEntryStillOfTheKindItsSearchFound) {
+    TemporaryDirectory dir;
+    writeFile(dir.path() + "/FILE", "FILE");
+    ASSERT_EQ(mkdir((dir.path() + "/DIR").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("DIR", (dir.path() + "/LINK").c_str()), 0);
+    const auto platform = makeNativePlatform();
+    std::string reason;
+    std::vector<FoundEntry> entries;
+    ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
+    ASSERT_TRUE(platform->searchDirectory("*", entries, reason));
+    std::map<std::string, FoundEntry> found;
+    for (const FoundEntry& entry : entries) found[entry.name] = entry;
+    for (const std::string name : {"LINK", "FILE", "DIR"}) {
+        FoundEntry otherKind = found.at(name);
+        otherKind.isDirectory = !otherKind.isDirectory;
+        EXPECT_FALSE(platform->renameEntry(otherKind, "x", true).renamed) << name;
+        EXPECT_TRUE(platform->renameEntry(found.at(name), "x" + name, true).renamed) << name;
+    }
+    EXPECT_EQ(describeTree(dir.path()), (std::vector<std::string>{"xDIR/", "xFILE<FILE", "xLINK->DIR"}));
+}
+
+// With room for two open directories, the middle ones of A/B/C are let go
+// of and reached again through "..", but only while they are the same.
+TEST(PosixPlatform, DirectoryLetGoOfIsReachedAgainOnlyIfItIsStillTheSame) {
+    TemporaryDirectory dir;
+    for (const char* d : {"/A", "/A/B", "/A/B/C", "/ELSEWHERE"}) mkdir((dir.path() + d).c_str(), 0755);
+    const auto platform = makePosixPlatform(2);
+    std::string reason;
+    ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
+    for (const char* name : {"A", "B", "C"}) ASSERT_TRUE(platform->openSubdirectory(directory(name), reason));
+    ASSERT_TRUE(platform->closeDirectory(reason));
+    std::vector<FoundEntry> entries;
+    ASSERT_TRUE(platform->searchDirectory("C", entries, reason));
+    EXPECT_EQ(entries.size(), 1u);
+    ASSERT_EQ(rename((dir.path() + "/A/B").c_str(), (dir.path() + "/ELSEWHERE/B").c_str()), 0);
+    EXPECT_FALSE(platform->closeDirectory(reason));
+    EXPECT_EQ(reason, "a directory below it was moved elsewhere during the run");
+    EXPECT_TRUE(platform->closeDirectory(reason));
+    entries.clear();
+    ASSERT_TRUE(platform->searchDirectory("*LSE*", entries, reason));
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tocase
