@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/printable_name.h"
-
 namespace tocase {
 namespace {
 
@@ -58,13 +56,6 @@ TEST(ConvertCase, LeavesTheSecondByteOfADoubleByteCharacter) {
     EXPECT_EQ(convertCase("\x83\x61" "b", false, shiftJis), "\x83\x61" "B");
     EXPECT_FALSE(needsConversion("\x83\x41", true, true, shiftJis));
     EXPECT_TRUE(needsConversion("\x83\x61" "B", true, false, shiftJis));
-}
-
-TEST(PrintableName, WritesControlBytesAsHexAndEveryOtherByteAsItIs) {
-    EXPECT_EQ(printableName("CR\rLF\nESC\x1b[2J\x7F\x01\x1F" " ~\xC3\x84\xFF"),
-              "CR\\x0DLF\\x0AESC\\x1B[2J\\x7F\\x01\\x1F ~\xC3\x84\xFF");
-    EXPECT_EQ(headerText(""), ".\\");
-    EXPECT_EQ(headerText("sub\t\\"), "sub\\x09\\");
 }
 
 }  // namespace

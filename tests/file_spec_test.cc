@@ -5,56 +5,32 @@
 namespace tocase {
 namespace {
 
-struct SplitCase {
-    const char* fileSpec;
-    const char* prefix;
-    const char* pattern;
-};
-
-TEST(SplitFileSpec, WithDriveLetters) {
+TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
     PlatformFacts windows;
     windows.hasDriveLetters = true;
-    const SplitCase cases[] = {
-        {"C:\\Data\\*.TXT", "C:\\Data\\", "*.TXT"}, {"*.TXT", "", "*.TXT"},
-        {"C:*.TXT", "C:", "*.TXT"},               {"C:", "C:", ""},
-        {"sub\\x", "sub\\", "x"},                 {"data/sub\\*.txt", "data/sub\\", "*.txt"},
-        {"a/b/", "a/b/", ""},                     {"\\\\\\", "\\\\\\", ""},
-        {"...", "", "..."},                       {"", "", ""},
-        {"x:y:z", "x:", "y:z"},
-    };
-    for (const SplitCase& c : cases) {
-        const FileSpecParts parts = splitFileSpec(c.fileSpec, windows);
-        EXPECT_EQ(parts.directoryPrefix, c.prefix) << c.fileSpec;
-        EXPECT_EQ(parts.namePattern, c.pattern) << c.fileSpec;
-    }
-}
-
-TEST(SplitFileSpec, WithoutDriveLettersAColonIsAnOrdinaryByte) {
-    const PlatformFacts posix;
-    const FileSpecParts parts = splitFileSpec("C:*.TXT", posix);
-    EXPECT_EQ(parts.directoryPrefix, "");
-    EXPECT_EQ(parts.namePattern, "C:*.TXT");
-    EXPECT_EQ(splitFileSpec("/mnt/usb/*.TXT", posix).directoryPrefix, "/mnt/usb/");
-}
-
-TEST(SplitFileSpec, StepsOverTheTrailByteOfADoubleByteCharacter) {
-    PlatformFacts shiftJis;
-    shiftJis.hasDriveLetters = true;
+    // Shift JIS: 0x95 0x5C is one character whose second byte is the code of "\".
+    PlatformFacts shiftJis = windows;
     for (int b = 0x81; b <= 0x9F; ++b) shiftJis.leadBytes[b] = true;
-    // 0x95 0x5C is one character whose trail byte is the backslash code.
-    const FileSpecParts parts = splitFileSpec("C:\\\x95\\*.TXT", shiftJis);
-    EXPECT_EQ(parts.directoryPrefix, "C:\\");
-    EXPECT_EQ(parts.namePattern, "\x95\\*.TXT");
-    // Without the lead-byte table the same bytes split at the trail byte.
-    PlatformFacts plain;
-    EXPECT_EQ(splitFileSpec("C:\\\x95\\*.TXT", plain).namePattern, "*.TXT");
-}
-
-TEST(SplitFileSpec, KeepsVeryLongFileSpecsWhole) {
-    const std::string directory(100000, 'd');
-    const FileSpecParts parts = splitFileSpec(directory + "/" + std::string(300, 'n'), PlatformFacts{});
-    EXPECT_EQ(parts.directoryPrefix.size(), 100001u);
-    EXPECT_EQ(parts.namePattern.size(), 300u);
+    const PlatformFacts posix;
+    struct Row {
+        const PlatformFacts& facts;
+        std::string fileSpec, prefix;
+    };
+    const Row rows[] = {
+        {windows, "C:\\Data\\*.TXT", "C:\\Data\\"}, {windows, "*.TXT", ""},
+        {windows, "C:*.TXT", "C:"},                 {windows, "C:", "C:"},
+        {windows, "data/sub\\*.txt", "data/sub\\"}, {windows, "a/b/", "a/b/"},
+        {windows, "\\\\\\", "\\\\\\"},              {windows, "", ""},
+        {windows, "x:y:z", "x:"},                   {posix, "C:*.TXT", ""},
+        {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {shiftJis, "C:\\\x95\\*.TXT", "C:\\"},
+        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"},
+        {posix, std::string(100000, 'd') + "/" + std::string(300, 'n'), std::string(100000, 'd') + "/"},
+    };
+    for (const Row& row : rows) {
+        const FileSpecParts parts = splitFileSpec(row.fileSpec, row.facts);
+        EXPECT_EQ(parts.directoryPrefix, row.prefix) << row.fileSpec.substr(0, 40);
+        EXPECT_EQ(parts.directoryPrefix + parts.namePattern, row.fileSpec) << row.fileSpec.substr(0, 40);
+    }
 }
 
 }  // namespace

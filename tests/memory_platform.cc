@@ -46,7 +46,7 @@ void describe(const Node& directory, const std::string& path, std::vector<std::s
 
 MemoryPlatform::MemoryPlatform() : top_(std::make_shared<Node>()) {
     top_->isDirectory = true;
-    editableFacts.hasDriveLetters = true;
+    facts_.hasDriveLetters = true;
 }
 
 Node& MemoryPlatform::add(std::string_view path, bool isDirectory) {
@@ -62,10 +62,6 @@ Node& MemoryPlatform::add(std::string_view path, bool isDirectory) {
     node.isDirectory = isDirectory;
     node.contents = isDirectory ? "" : node.name;
     return node;
-}
-
-void MemoryPlatform::remove(std::string_view path) {
-    std::erase_if(top_->children, [&](const auto& child) { return child->name == path; });
 }
 
 std::vector<std::string> MemoryPlatform::tree() const {
@@ -124,16 +120,11 @@ bool MemoryPlatform::searchDirectory(std::string_view namePattern, std::vector<F
 }
 
 RenameResult MemoryPlatform::renameEntry(const FoundEntry& entry, std::string_view newName, bool) {
-    renames.push_back(entry.name + ">" + std::string(newName));
-    if (beforeRename) beforeRename(*this);
     RenameResult result;
     const Node& directory = *open_.back();
     const std::shared_ptr<Node> node = childNamed(directory, entry.name);
     const std::shared_ptr<Node> holder = childNamed(directory, newName);
-    if (static_cast<int>(renames.size()) == failRenameNumber || !node ||
-        node->isDirectory != entry.isDirectory || (holder && holder != node)) {
-        return result;
-    }
+    if (!node || node->isDirectory != entry.isDirectory || (holder && holder != node)) return result;
     node->name = newName;
     result.renamed = true;
     return result;

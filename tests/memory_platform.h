@@ -1,7 +1,6 @@
 #ifndef TOCASE_TESTS_MEMORY_PLATFORM_H
 #define TOCASE_TESTS_MEMORY_PLATFORM_H
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,10 +11,8 @@
 namespace tocase {
 
 // An in-memory file system that, like Windows, resolves names without
-// regard to case and lists entries in the order they were made. A
-// directory the walk holds stays the same directory, as a descriptor
-// does. It records the renames asked of it, and can fail one or change the
-// tree just before one.
+// regard to case, and lists entries in the order they were made. The
+// directories the walk holds stay the same, as descriptors do.
 class MemoryPlatform : public Platform {
 public:
     struct Node {
@@ -28,22 +25,16 @@ public:
     };
 
     MemoryPlatform();
-
-    // Paths from the top directory, "C:\" to the tool; only '/' separates.
-    // A file holds its own name.
+    // Paths from the top directory, "C:\" to the tool, with '/' between
+    // names. A file holds its own name.
     Node& add(std::string_view path, bool isDirectory);
-    void remove(std::string_view path);
     // As describeTree() writes it.
     std::vector<std::string> tree() const;
 
-    int failRenameNumber = 0;  // 1-based; 0 fails none
-    std::function<void(MemoryPlatform&)> beforeRename;
-    std::vector<std::string> renames;  // "old>new", failed ones too
     std::string output;
     std::string errors;
-    PlatformFacts editableFacts;
 
-    const PlatformFacts& facts() const override { return editableFacts; }
+    const PlatformFacts& facts() const override { return facts_; }
     bool openDirectory(std::string_view directoryPrefix, std::string& reason) override;
     bool openSubdirectory(const FoundEntry& entry, std::string& reason) override;
     bool closeDirectory(std::string&) override;
@@ -56,6 +47,7 @@ public:
     void stopIfAsked() override {}
 
 private:
+    PlatformFacts facts_;
     std::shared_ptr<Node> top_;
     std::vector<std::shared_ptr<Node>> open_;
 };

@@ -8,104 +8,56 @@
 namespace tocase {
 namespace {
 
-RunSettings parse(std::vector<std::string> arguments, bool posix = true) {
-    arguments.insert(arguments.begin(), "tocase");
-    std::vector<const char*> pointers;
-    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
-    PlatformFacts facts;
-    facts.slashMayBeginPath = posix;
-    RunSettings settings;
-    // Leftovers from an earlier run must not survive the parse.
-    settings.convertedCount = 7;
-    settings.toLower = false;
-    settings.fileSpec = "stale";
-    parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts);
-    return settings;
+// The options a parse leaves set: L or U, then M (/MIXED), D, R and H (help).
+std::string optionLetters(const RunSettings& s) {
+    std::string letters = s.toLower ? "L" : "U";
+    for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
+                                      {s.showHelp, 'H'}}) {
+        if (set) letters += letter;
+    }
+    return letters;
 }
-
-struct Expected {
-    std::vector<std::string> arguments;
-    std::string fileSpec;
-    bool toLower = true;
-    bool mixed = false;
-    bool directoryMode = false;
-    bool recurse = false;
-    bool showHelp = false;
-};
 
 TEST(ParseCommandLine, TableOfArgumentLists) {
-    const std::vector<Expected> table = {
-        {{}, ""},
-        {{"*.TXT", "/u", "/l"}, "*.TXT"},
-        {{"*.TXT", "/l", "/u"}, "*.TXT", false},
-        {{"/R", "/d", "*.*"}, "*.*", true, false, true, true},
-        {{"a.txt", "b.txt"}, "a.txt"},
-        {{"", "a.txt"}, "a.txt"},
-        {{"-?"}, "", true, false, false, false, true},
-        {{"+?"}, "", true, false, false, false, true},
-        {{"/H"}, "", true, false, false, false, true},
-        {{"-help"}, "", true, false, false, false, true},
-        {{"+hx", "x"}, "x", true, false, false, false, true},
-        {{"+x"}, "+x"},
-        {{"+r"}, "+r"},
-        {{"+MIXED"}, "+MIXED"},
-        {{"+"}, "+"},
-        {{"/Mixed", "f"}, "f", true, true},
-        {{"-mIxEd", "f"}, "f", true, true},
-        {{"/Mix", "f"}, "f"},
-        {{"/MIXEDX", "f"}, "f"},
-        {{"-"}, ""},
-        {{"/"}, ""},
-        {{"/X", "f"}, "f"},
-        {{"/Recurse", "-r", "/r.txt"}, "", true, false, false, true},
-        {{"/lower", "/upper"}, "", false},
-        {{"/dirs"}, "", true, false, true},
-        {{"-u", "f", "-L"}, "f"},
-        {{"/?", "*.txt"}, "*.txt", true, false, false, false, true},
+    struct Row {
+        std::vector<std::string> arguments;
+        std::string fileSpec;
+        const char* options;
+        bool posix = true;
     };
-    for (const Expected& e : table) {
-        const RunSettings s = parse(e.arguments);
-        std::string label;
-        for (const std::string& a : e.arguments) label += "[" + a + "]";
-        EXPECT_EQ(s.fileSpec, e.fileSpec) << label;
-        EXPECT_EQ(s.toLower, e.toLower) << label;
-        EXPECT_EQ(s.mixed, e.mixed) << label;
-        EXPECT_EQ(s.directoryMode, e.directoryMode) << label;
-        EXPECT_EQ(s.recurse, e.recurse) << label;
-        EXPECT_EQ(s.showHelp, e.showHelp) << label;
-        EXPECT_EQ(s.convertedCount + s.directoryCount + s.failedCount, 0u) << label;
+    const Row rows[] = {
+        {{}, "", "L"},
+        {{"*.TXT", "/u", "/l"}, "*.TXT", "L"},       {{"*.TXT", "/l", "/u"}, "*.TXT", "U"},
+        {{"/R", "/d", "*.*"}, "*.*", "LDR"},         {{"a.txt", "b.txt"}, "a.txt", "L"},
+        {{"", "a.txt"}, "a.txt", "L"},               {{"-?"}, "", "LH"},
+        {{"+?"}, "", "LH"},                          {{"/H"}, "", "LH"},
+        {{"-help", "+hx", "x"}, "x", "LH"},          {{"/?", "*.txt"}, "*.txt", "LH"},
+        {{"+x"}, "+x", "L"},                         {{"+r"}, "+r", "L"},
+        {{"+MIXED"}, "+MIXED", "L"},                 {{"+"}, "+", "L"},
+        {{"/Mixed", "f"}, "f", "LM"},                {{"-mIxEd", "f"}, "f", "LM"},
+        {{"/Mix", "/MIXEDX", "f"}, "f", "L"},        {{"-", "/", "/X", "f"}, "f", "L"},
+        {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
+        {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
+        // An absolute path holds a second separator; no option does.
+        {{"/home/me/*.TXT"}, "/home/me/*.TXT", "L"}, {{"/R", "/mnt\\x", "/D"}, "/mnt\\x", "LDR"},
+        {{"/DATA", "/*.TXT"}, "", "LD"},             {{"/home/me/*.TXT"}, "", "LH", false},
+        // Nothing is cut short.
+        {{std::string(100000, 'x')}, std::string(100000, 'x'), "L"},
+        {{"/" + std::string(100000, 'm')}, "", "L"},
+    };
+    for (const Row& row : rows) {
+        std::vector<const char*> pointers = {"tocase"};
+        for (const std::string& argument : row.arguments) pointers.push_back(argument.c_str());
+        PlatformFacts facts;
+        facts.slashMayBeginPath = row.posix;
+        // Leftovers from an earlier run must not survive the parse.
+        RunSettings settings{7, 7, 7, "stale", false, true, true, true, true};
+        parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts);
+        const std::string label = testing::PrintToString(row.arguments).substr(0, 60);
+        EXPECT_EQ(settings.fileSpec, row.fileSpec) << label;
+        EXPECT_EQ(optionLetters(settings), row.options) << label;
+        EXPECT_EQ(settings.convertedCount + settings.directoryCount + settings.failedCount, 0u) << label;
     }
-}
-
-TEST(ParseCommandLine, AbsolutePosixPathsAreFileSpecs) {
-    EXPECT_EQ(parse({"/home/me/*.TXT"}).fileSpec, "/home/me/*.TXT");
-    EXPECT_FALSE(parse({"/home/me/*.TXT"}).showHelp);
-    EXPECT_EQ(parse({"/mnt\\x"}).fileSpec, "/mnt\\x");
-    EXPECT_EQ(parse({"/R", "/mnt/usb/*", "/D"}).fileSpec, "/mnt/usb/*");
-    // One component after the root is still an option.
-    EXPECT_EQ(parse({"/DATA"}).fileSpec, "");
-    EXPECT_TRUE(parse({"/DATA"}).directoryMode);
-    EXPECT_EQ(parse({"/*.TXT"}).fileSpec, "");
-    // Where paths never begin with a slash, the same text is an option.
-    const RunSettings windows = parse({"/home/me/*.TXT"}, false);
-    EXPECT_EQ(windows.fileSpec, "");
-    EXPECT_TRUE(windows.showHelp);
-}
-
-TEST(ParseCommandLine, KeepsVeryLongArgumentsWhole) {
-    const std::string longSpec(100000, 'x');
-    EXPECT_EQ(parse({longSpec}).fileSpec, longSpec);
-    EXPECT_FALSE(parse({"/" + std::string(100000, 'm')}).mixed);
-    EXPECT_EQ(parse({"/" + std::string(100000, 'm')}).fileSpec, "");
-}
-
-TEST(ParseCommandLine, NothingAfterTheProgramNameGivesDefaults) {
-    RunSettings settings;
-    settings.recurse = true;
-    parseCommandLine(settings, 0, nullptr, PlatformFacts{});
-    EXPECT_FALSE(settings.recurse);
-    EXPECT_TRUE(settings.toLower);
-    EXPECT_TRUE(settings.fileSpec.empty());
 }
 
 }  // namespace
