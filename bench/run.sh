@@ -9,7 +9,7 @@ for package in rename mmv python3 e2fsprogs; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$package" >/dev/null
 done
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOCASE_TESTS=OFF >/dev/null
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOCASE_TESTS=OFF -DTOCASE_BENCH=ON >/dev/null
 cmake --build build/bench >/dev/null
 
 work=$(mktemp -d /tmp/tocase-bench-XXXXXX)

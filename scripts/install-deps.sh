@@ -3,14 +3,16 @@
 # building the tool needs; otherwise also what the tests need (GoogleTest,
 # clang and its sanitizer and fuzzer runtimes, the tools that make and
 # mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe, Wine to run
-# it, and the Japanese locale that runs it with a double-byte code page).
+# it, the Japanese locale that runs it with a double-byte code page, and
+# what builds and checks the packages).
 # Needs root, or sudo.
 set -eu
 packages="cmake ninja-build g++"
 if [ "${1:-}" != "--build-only" ]; then
     packages="$packages clang libclang-rt-14-dev libgtest-dev googletest
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
-              g++-mingw-w64-x86-64 wine wine64 locales"
+              g++-mingw-w64-x86-64 wine wine64 locales
+              dpkg-dev lintian groff-base unzip"
 fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -1,17 +1,19 @@
 #!/bin/sh
 # Builds and runs every test:
 #  1. the Win32 tocase.exe, cross-built with mingw-w64, its tests under Wine;
-#  2. the native build with g++, warnings as errors;
-#  3. the native build with clang, warnings as errors, under AddressSanitizer
-#     and UndefinedBehaviorSanitizer;
-#  4. the fuzz targets, built with clang and run for a short while each.
+#  2. the native build with g++, warnings as errors: unit tests, the cases
+#     in memory, in temporary directories, on mounted exFAT, FAT, ext4 and
+#     tmpfs, and tocase.exe under Wine;
+#  3. the same with clang under AddressSanitizer and UndefinedBehaviorSanitizer;
+#  4. the fuzz targets, built with clang and run for a short while each;
+#  5. the .deb and the Windows .zip, checked.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 fuzzSeconds="${TOCASE_FUZZ_SECONDS:-30}"
 
 # One Wine prefix and one wineserver for the whole run, so Wine's start-up
-# is paid once.
+# is paid once; started apart, so that no test waits on its services.
 WINEPREFIX="$PWD/build/wine-prefix"
 WINEDEBUG=-all
 export WINEPREFIX WINEDEBUG
@@ -35,8 +37,7 @@ nativeBuild() {  # name, C compiler, C++ compiler, extra CMake arguments...
     # Fresh: a cache from another compiler would be wiped midway, and the
     # settings given here with it.
     cmake --fresh -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER="$cCompiler" -DCMAKE_CXX_COMPILER="$compiler" \
-        -DTOCASE_WERROR=ON \
-        -DTOCASE_WINDOWS_EXE="$windowsExe" "$@" >/dev/null
+        -DTOCASE_WERROR=ON -DTOCASE_BENCH=ON -DTOCASE_WINDOWS_EXE="$windowsExe" "$@" >/dev/null
     cmake --build "$build"
     ctest --test-dir "$build" --output-on-failure -j2
 }
@@ -45,8 +46,7 @@ UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang clang++ -DTOC
 
 echo "== fuzz targets, $fuzzSeconds s each"
 cmake --fresh -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DTOCASE_FUZZ=ON \
-    -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
+    -DTOCASE_FUZZ=ON -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
 cmake --build build/fuzz
 for target in parse_command_line split_file_spec name_match conversion; do
     corpus="build/fuzz/corpus-$target"
@@ -60,3 +60,6 @@ for target in parse_command_line split_file_spec name_match conversion; do
     fi
     echo "$target: no finding in $(grep -o 'number_of_executed_units: [0-9]*' "$log" | cut -d' ' -f2) executions"
 done
+
+echo "== packages"
+scripts/check-packages.sh

@@ -33,6 +33,12 @@ ToolProcess::ToolProcess(const std::string& directory, const std::vector<std::st
 
     child_ = fork();
     if (child_ == 0) {
+        // As a shell starts a command in the foreground, whatever this
+        // process was started with: stop signals neither ignored nor blocked.
+        for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(number, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
         dup2(fileno(errors_), STDERR_FILENO);

@@ -1,0 +1,66 @@
+# What `cmake --install` lays out, and the packages cpack makes from it: a
+# .deb from the Linux build, a .zip from the Windows one.
+include(GNUInstallDirs)
+
+set(TOCASE_MAINTAINER "The tocase authors <tocase@example.org>")
+
+# The manual page names the version that project() declares.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/tocase.1)
+file(READ ${PROJECT_SOURCE_DIR}/doc/tocase.1 manual)
+string(REGEX REPLACE "\"tocase [0-9.]+\"" "\"tocase ${PROJECT_VERSION}\"" manual "${manual}")
+file(WRITE ${PROJECT_BINARY_DIR}/doc/tocase.1 "${manual}")
+
+if(WIN32)
+  # The program beside its texts, with the line ends Windows editors expect.
+  install(TARGETS tocase RUNTIME DESTINATION . COMPONENT tool)
+  configure_file(README.md ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT tool)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME tocase-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  install(TARGETS tocase RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
+
+  # Debian's layout, for the .deb only: the manual page and the changelog
+  # gzipped, the licence as copyright.
+  configure_file(packaging/changelog.Debian.in ${PROJECT_BINARY_DIR}/debian/changelog.Debian @ONLY)
+  set(debian ${PROJECT_BINARY_DIR}/debian)
+  add_custom_command(OUTPUT ${debian}/tocase.1.gz ${debian}/changelog.Debian.gz
+    COMMAND gzip -9n -c ${PROJECT_BINARY_DIR}/doc/tocase.1 > ${debian}/tocase.1.gz
+    COMMAND gzip -9n -c ${debian}/changelog.Debian > ${debian}/changelog.Debian.gz
+    DEPENDS ${PROJECT_BINARY_DIR}/doc/tocase.1 ${debian}/changelog.Debian)
+  add_custom_target(debian_files ALL DEPENDS ${debian}/tocase.1.gz ${debian}/changelog.Debian.gz)
+  install(FILES ${debian}/tocase.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT debian EXCLUDE_FROM_ALL)
+  install(FILES packaging/copyright ${debian}/changelog.Debian.gz README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+    COMPONENT debian EXCLUDE_FROM_ALL)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_COMPONENTS_ALL tool debian)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_PACKAGE_DESCRIPTION "tocase renames the files, or the directories, that match one file
+specification with wildcards so that their names become all lowercase or
+all uppercase, lists every rename, and ends with a summary. With /R it
+descends into every subdirectory, each directory after everything below
+it. It never replaces another entry, never follows a link in the descent,
+and works on file systems that fold case, such as FAT and exFAT.")
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endif()
+
+set(CPACK_PACKAGE_NAME tocase)
+set(CPACK_PACKAGE_VENDOR "the tocase authors")
+set(CPACK_PACKAGE_CONTACT "${TOCASE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+include(CPack)
