@@ -82,10 +82,11 @@ TEST(EndToEnd, UnreadableDirectoryIsSaidOnStandardErrorAndTheRestConverted) {
     EXPECT_EQ(result.errors, "tocase: cannot read directory 'LOCKED\\': Permission denied\n");
 }
 
-TEST(EndToEnd, ClosedOutputDoesNotStopTheRun) {
+// Without standard input, the directory takes descriptor 0.
+TEST(EndToEnd, ClosedInputAndOutputDoNotStopTheRun) {
     TemporaryDirectory dir;
     for (int i = 0; i < 200; ++i) writeFile(dir.path() + numbered("/F%03d.TXT", i), "");
-    EXPECT_EQ(runTool(dir.path(), {"*.TXT"}, {.closeOutput = true}).exitStatus, 1);
+    EXPECT_EQ(runTool(dir.path(), {"*.TXT"}, {.closeInput = true, .closeOutput = true}).exitStatus, 1);
     const std::vector<std::string> tree = describeTree(dir.path());
     EXPECT_EQ(std::count_if(tree.begin(), tree.end(), [](const std::string& e) { return e[0] == 'f'; }), 200);
 }
@@ -129,29 +130,36 @@ TEST(EndToEnd, DirectoriesSwappedForLinksMidRunNeverLeadOutOfTheTree) {
     }
 }
 
-TEST(EndToEnd, ChainDeeperThanAnyPathIsConvertedAtEveryLevelWithFewDescriptors) {
-    constexpr int depth = 3000;
+// Two chains, one deeper than any path can reach, and the other walked
+// after climbing back out of the first.
+TEST(EndToEnd, ChainsDeeperThanAnyPathAreConvertedAtEveryLevelWithFewDescriptors) {
     TemporaryDirectory dir;
-    int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-    for (int level = 0; level < depth; ++level) {
-        ASSERT_EQ(mkdirat(fd, "D", 0755), 0);
-        const int child = openat(fd, "D", O_RDONLY | O_DIRECTORY);
+    const int top = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    for (const auto& [name, depth] : {std::pair{"D", 3000}, {"E", 1500}}) {
+        int fd = dup(top);
+        for (int level = 0; level < depth; ++level) {
+            ASSERT_EQ(mkdirat(fd, name, 0755), 0);
+            const int child = openat(fd, name, O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = child;
+            close(openat(fd, "F.TXT", O_WRONLY | O_CREAT, 0644));
+        }
         close(fd);
-        fd = child;
-        close(openat(fd, "F.TXT", O_WRONLY | O_CREAT, 0644));
     }
-    close(fd);
     const ToolOutput result = runTool(dir.path(), {"/R", "*.TXT"}, {.openFileLimit = 1024});
-    EXPECT_TRUE(result.output.ends_with("\r\n3000 files in 3000 directories converted to lowercase.\r\n\r\n"));
+    EXPECT_TRUE(result.output.ends_with("\r\n4500 files in 4500 directories converted to lowercase.\r\n\r\n"));
     EXPECT_EQ(result.errors, "");
-    fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
     int converted = 0;
-    for (int child; (child = openat(fd, "D", O_RDONLY | O_DIRECTORY)) >= 0; fd = child) {
+    for (const char* name : {"D", "E"}) {
+        int fd = dup(top);
+        for (int child; (child = openat(fd, name, O_RDONLY | O_DIRECTORY)) >= 0; fd = child) {
+            close(fd);
+            converted += faccessat(child, "f.txt", F_OK, 0) == 0;
+        }
         close(fd);
-        converted += faccessat(child, "f.txt", F_OK, 0) == 0;
     }
-    close(fd);
-    EXPECT_EQ(converted, depth);
+    close(top);
+    EXPECT_EQ(converted, 4500);
 }
 
 TEST(EndToEnd, StopSignalEndsTheRunBetweenEntriesWithEveryRenameListed) {

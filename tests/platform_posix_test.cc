@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <map>
 #include <string>
 
+#include "platform/posix_calls.h"
 #include "platform/posix_files.h"
 #include "process_runner.h"
 
@@ -61,6 +63,28 @@ TEST(PosixPlatform, DirectoryLetGoOfIsReachedAgainOnlyIfItIsStillTheSame) {
     entries.clear();
     ASSERT_TRUE(platform->searchDirectory("*LSE*", entries, reason));
     EXPECT_EQ(entries.size(), 1u);
+}
+
+// A directory that fails part-way through its listing.
+dirent* readThreeThenFail(DIR* directory) {
+    static int calls = 0;
+    if (++calls <= 3) return ::readdir(directory);
+    errno = EIO;
+    return nullptr;
+}
+
+TEST(PosixPlatform, DirectoryThatCannotBeReadToItsEndIsAFailureWithItsReason) {
+    TemporaryDirectory dir;
+    for (const char* name : {"/A", "/B", "/C"}) writeFile(dir.path() + name, "");
+    const auto platform = makeNativePlatform();
+    std::string reason;
+    std::vector<FoundEntry> entries;
+    ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
+    const PosixCalls saved = posixCalls();
+    posixCalls().readdir = readThreeThenFail;
+    EXPECT_FALSE(platform->searchDirectory("*", entries, reason));
+    posixCalls() = saved;
+    EXPECT_EQ(reason, "Input/output error");
 }
 
 }  // namespace

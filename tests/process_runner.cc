@@ -39,7 +39,8 @@ ToolProcess::ToolProcess(const std::string& directory, const std::vector<std::st
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        if (options.closeInput) close(STDIN_FILENO);
+        else dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
         dup2(pipeFds[1], STDOUT_FILENO);
         dup2(fileno(errors_), STDERR_FILENO);
         const rlimit files{static_cast<rlim_t>(options.openFileLimit),

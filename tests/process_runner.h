@@ -10,6 +10,7 @@
 namespace tocase {
 
 struct ToolOptions {
+    bool closeInput = false;   // no standard input at all
     bool closeOutput = false;  // standard output is a pipe nobody reads
     int userId = -1;           // run as this user (and group) when 0 or more
     int openFileLimit = -1;    // RLIMIT_NOFILE, soft and hard, when 0 or more

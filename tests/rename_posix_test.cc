@@ -23,7 +23,7 @@ std::string folded(std::string text) {
 
 // How the pretend file system behaves; reset for every test.
 struct Behaviour {
-    bool refuseFlag = false;      // FUSE: no RENAME_NOREPLACE
+    int refuseFlag = 0;           // no RENAME_NOREPLACE: FUSE answers EINVAL, old kernels ENOSYS
     bool foldCase = false;        // a case variant of the entry itself is "taken"
     bool storeUppercase = false;  // the driver ignores the spelling asked for
     const char* failRenameTo[2] = {};  // EIO for a rename to either of these
@@ -50,7 +50,7 @@ int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
 }
 
 int fakeRenameat2(int oldFd, const char* from, int newFd, const char* to, unsigned int flags) {
-    if (behaviour.refuseFlag) return errno = EINVAL, -1;
+    if (behaviour.refuseFlag != 0) return errno = behaviour.refuseFlag, -1;
     if (behaviour.foldCase && folded(from) == folded(to)) return errno = EEXIST, -1;
     if (behaviour.storeUppercase || behaviour.fails(to)) {
         return fakeRenameat(oldFd, from, newFd, to);
@@ -77,7 +77,7 @@ protected:
 
     void SetUp() override {
         saved_ = posixCalls();
-        posixCalls() = PosixCalls{fakeRenameat2, fakeRenameat};
+        posixCalls() = PosixCalls{fakeRenameat2, fakeRenameat, ::readdir};
         use(Behaviour{});
     }
     void TearDown() override { posixCalls() = saved_; }
@@ -99,13 +99,15 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
         std::vector<std::string> after;
     };
     const Row rows[] = {
-        {"without the flag, a free name is looked up, then taken", {.refuseFlag = true},
+        {"without the flag, a free name is looked up, then taken", {.refuseFlag = EINVAL},
          {"A.TXT"}, true, {"a.txt<A.TXT"}},
-        {"without the flag, a name another entry holds is left", {.refuseFlag = true},
+        {"an old kernel without the call does the same", {.refuseFlag = ENOSYS},
+         {"A.TXT"}, true, {"a.txt<A.TXT"}},
+        {"without the flag, a name another entry holds is left", {.refuseFlag = EINVAL},
          {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}},
         {"folding case, the entry goes round a temporary name", {.foldCase = true},
          {"A.TXT", "B.TXT"}, true, {"B.TXT", "a.txt<A.TXT"}},
-        {"folding case without the flag", {.refuseFlag = true, .foldCase = true},
+        {"folding case without the flag", {.refuseFlag = EINVAL, .foldCase = true},
          {"A.TXT"}, true, {"a.txt<A.TXT"}},
         {"folding case, a real collision fails and keeps both", {.foldCase = true},
          {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}},

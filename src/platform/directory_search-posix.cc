@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/name_match.h"
+#include "platform/posix_calls.h"
 #include "platform/posix_files.h"
 
 namespace tocase {
@@ -67,7 +68,7 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
     rewinddir(directory);
     auto entries = std::make_shared<DirectoryListing>();
     errno = 0;
-    while (const dirent* record = readdir(directory)) {
+    while (const dirent* record = posixCalls().readdir(directory)) {
         FoundEntry& entry = entries->emplace_back();
         entry.name = record->d_name;
         entry.isHidden = entry.name.front() == '.';

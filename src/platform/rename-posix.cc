@@ -32,7 +32,7 @@ RenameResult renamedIf(bool renamed) {
 }  // namespace
 
 PosixCalls& posixCalls() {
-    static PosixCalls calls{::renameat2, ::renameat};
+    static PosixCalls calls{::renameat2, ::renameat, ::readdir};
     return calls;
 }
 
