@@ -46,6 +46,13 @@ std::string numbered(const char* format, int i) {
     return name;
 }
 
+TEST(EndToEnd, AbsolutePathIsTakenAsAPathNotAnOption) {
+    TemporaryDirectory dir;
+    writeFile(dir.path() + "/A.TXT", "");
+    EXPECT_EQ(runTool(dir.path(), {dir.path() + "/*.TXT"}).output,
+              dir.path() + "/\r\n  A.TXT -> a.txt\r\n\r\n1 file in 1 directory converted to lowercase.\r\n\r\n");
+}
+
 // All the entries are read before the first rename, so renames made while
 // they are handed out neither skip one nor convert one twice.
 TEST(EndToEnd, LargeDirectoryRenamedWhileItIsListedNeitherSkipsNorRepeats) {
@@ -162,9 +169,23 @@ TEST(EndToEnd, ChainsDeeperThanAnyPathAreConvertedAtEveryLevelWithFewDescriptors
     EXPECT_EQ(converted, 4500);
 }
 
+// More renames than fit in a pipe's worth of listing.
+void fillWithFiles(const TemporaryDirectory& dir) {
+    for (int i = 0; i < 4000; ++i) writeFile(dir.path() + numbered("/F%04d.TXT", i), "");
+}
+
+TEST(EndToEnd, StopSignalEndsTheRunPromptlyWhenNobodyReadsTheOutput) {
+    TemporaryDirectory dir;
+    fillWithFiles(dir);
+    ToolProcess tool(dir.path(), {"*"});
+    tool.waitUntilOutputIsFull();
+    tool.sendSignal(SIGTERM);
+    EXPECT_EQ(tool.waitWithoutReading(5), 128 + SIGTERM);
+}
+
 TEST(EndToEnd, StopSignalEndsTheRunBetweenEntriesWithEveryRenameListed) {
     TemporaryDirectory dir;
-    for (int i = 0; i < 4000; ++i) writeFile(dir.path() + numbered("/F%04d.TXT", i), "");
+    fillWithFiles(dir);
     ToolProcess tool(dir.path(), {"*"});
     // Blocked writing the line of a rename it has made.
     tool.waitUntilOutputIsFull();

@@ -49,5 +49,20 @@ TEST_P(InMemory, Plays) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, InMemory, testing::ValuesIn(allCases()), caseName);
 
+// Directories that can no longer be reached are said, with all they still
+// had to do left undone; the rest of the walk goes on.
+TEST(Walk, ParentsThatCannotBeReachedAgainAreSaidAndLeft) {
+    MemoryPlatform fs;
+    for (const char* directory : {"A", "A/B", "A/B/C"}) fs.add(directory, true);
+    for (const char* file : {"F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"}) fs.add(file, false);
+    fs.leavingLosesParent = "C";
+    const std::vector<const char*> arguments = {"tocase", "/R", "*.TXT"};
+    tocaseMain(static_cast<int>(arguments.size()), arguments.data(), fs);
+    EXPECT_EQ(fs.output, "A\\B\\C\\\r\n  F.TXT -> f.txt\r\n.\\\r\n  F.TXT -> f.txt\r\n\r\n"
+                         "2 files in 2 directories converted to lowercase.\r\n\r\n");
+    EXPECT_EQ(fs.errors, "tocase: cannot read directory 'A\\B\\': moved away\n"
+                         "tocase: cannot read directory 'A\\': moved away\n");
+}
+
 }  // namespace
 }  // namespace tocase

@@ -88,6 +88,7 @@ bool MemoryPlatform::openDirectory(std::string_view directoryPrefix, std::string
         }
     }
     open_.assign(1, directory);
+    currentLost_ = false;
     return true;
 }
 
@@ -101,9 +102,12 @@ bool MemoryPlatform::openSubdirectory(const FoundEntry& entry, std::string& reas
     return true;
 }
 
-bool MemoryPlatform::closeDirectory(std::string&) {
+bool MemoryPlatform::closeDirectory(std::string& reason) {
+    const bool losesParent = currentLost_ || open_.back()->name == leavingLosesParent;
     open_.pop_back();
-    return true;
+    currentLost_ = losesParent && open_.size() > 1;
+    reason = "moved away";
+    return !currentLost_;
 }
 
 bool MemoryPlatform::searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,

@@ -33,6 +33,9 @@ public:
 
     std::string output;
     std::string errors;
+    // Leaving the directory of this name finds its parent moved away, and
+    // each directory above up to the outermost, which the walk always holds.
+    std::string leavingLosesParent;
 
     const PlatformFacts& facts() const override { return facts_; }
     bool openDirectory(std::string_view directoryPrefix, std::string& reason) override;
@@ -50,6 +53,7 @@ private:
     PlatformFacts facts_;
     std::shared_ptr<Node> top_;
     std::vector<std::shared_ptr<Node>> open_;
+    bool currentLost_ = false;
 };
 
 }  // namespace tocase

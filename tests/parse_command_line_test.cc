@@ -35,7 +35,7 @@ TEST(ParseCommandLine, TableOfArgumentLists) {
         {{"+x"}, "+x", "L"},                         {{"+r"}, "+r", "L"},
         {{"+MIXED"}, "+MIXED", "L"},                 {{"+"}, "+", "L"},
         {{"/Mixed", "f"}, "f", "LM"},                {{"-mIxEd", "f"}, "f", "LM"},
-        {{"/Mix", "/MIXEDX", "/Mixer", "f"}, "f", "L"},  {{"-", "/", "/X", "f"}, "f", "L"},
+        {{"/Mix", "/MIXEDX", "/Mixer", "/Xixed", "f"}, "f", "L"},  {{"-", "/", "/X", "f"}, "f", "L"},
         {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
         // An absolute path holds a second separator; no option does.

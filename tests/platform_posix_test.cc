@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "platform/posix_calls.h"
 #include "platform/posix_files.h"
@@ -22,7 +23,14 @@ FoundEntry directory(const std::string& name) {
     return entry;
 }
 
-TEST(PosixPlatform, RenamesOnlyAnEntryStillOfTheKindItsSearchFound) {
+// Some file systems list entries without their type.
+dirent* readWithoutTypes(DIR* directory) {
+    dirent* record = ::readdir(directory);
+    if (record != nullptr) record->d_type = DT_UNKNOWN;
+    return record;
+}
+
+TEST(PosixPlatform, ClassifiesEntriesAndRenamesOnlyOneStillOfTheKindFound) {
     TemporaryDirectory dir;
     writeFile(dir.path() + "/FILE", "FILE");
     ASSERT_EQ(mkdir((dir.path() + "/DIR").c_str(), 0755), 0);
@@ -31,9 +39,18 @@ TEST(PosixPlatform, RenamesOnlyAnEntryStillOfTheKindItsSearchFound) {
     std::string reason;
     std::vector<FoundEntry> entries;
     ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
+    const PosixCalls saved = posixCalls();
+    posixCalls().readdir = readWithoutTypes;
     ASSERT_TRUE(platform->searchDirectory("*", entries, reason));
+    posixCalls() = saved;
     std::map<std::string, FoundEntry> found;
     for (const FoundEntry& entry : entries) found[entry.name] = entry;
+    // Name, then whether it is a directory and whether a link.
+    for (const auto& [name, isDirectory, isLink] : {std::tuple{"FILE", false, false}, {"DIR", true, false},
+                                                    {"LINK", true, true}, {".", true, false}}) {
+        EXPECT_EQ(found.at(name).isDirectory, isDirectory) << name;
+        EXPECT_EQ(found.at(name).isLink, isLink) << name;
+    }
     for (const std::string name : {"LINK", "FILE", "DIR"}) {
         FoundEntry otherKind = found.at(name);
         otherKind.isDirectory = !otherKind.isDirectory;

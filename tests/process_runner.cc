@@ -96,6 +96,17 @@ void ToolProcess::waitUntilOutputIsFull() {
 
 void ToolProcess::sendSignal(int number) { kill(child_, number); }
 
+int ToolProcess::waitWithoutReading(int seconds) {
+    for (int waited = 0, status = 0; waited < seconds * 100; ++waited, usleep(10000)) {
+        if (waitpid(child_, &status, WNOHANG) == child_) {
+            child_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+    }
+    kill(child_, SIGKILL);
+    return -1;
+}
+
 ToolOutput ToolProcess::finish() {
     ToolOutput result;
     result.output = readRest();

@@ -40,6 +40,9 @@ public:
     // for it to be read.
     void waitUntilOutputIsFull();
     void sendSignal(int number);
+    // Waits for the end without reading anything; the exit status, or -1
+    // when it has not ended within `seconds`.
+    int waitWithoutReading(int seconds);
     // Waits for the end and returns what was printed that was not read.
     ToolOutput finish();
 
