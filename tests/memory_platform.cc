@@ -110,8 +110,8 @@ bool MemoryPlatform::closeDirectory(std::string& reason) {
     return !currentLost_;
 }
 
-bool MemoryPlatform::searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
-                                     std::string&) {
+bool MemoryPlatform::searchDirectory(std::string_view namePattern, const EntryVisitor& visit, std::string&) {
+    std::vector<FoundEntry> entries;
     for (const char* dots : {".", ".."}) {
         if (matchesNamePattern(namePattern, dots)) entries.push_back({dots, "", true, true, false});
     }
@@ -120,6 +120,7 @@ bool MemoryPlatform::searchDirectory(std::string_view namePattern, std::vector<F
             entries.push_back({child->name, "", child->isDirectory, child->isHidden, !child->linkTarget.empty()});
         }
     }
+    for (const FoundEntry& entry : entries) visit(entry);
     return true;
 }
 

@@ -41,8 +41,7 @@ public:
     bool openDirectory(std::string_view directoryPrefix, std::string& reason) override;
     bool openSubdirectory(const FoundEntry& entry, std::string& reason) override;
     bool closeDirectory(std::string&) override;
-    bool searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
-                         std::string& reason) override;
+    bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit, std::string& reason) override;
     RenameResult renameEntry(const FoundEntry& entry, std::string_view newName, bool toLower) override;
     void writeOutput(std::string_view bytes) override { output += bytes; }
     void endOutputLine() override { output += "\r\n"; }

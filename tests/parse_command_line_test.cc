@@ -18,7 +18,7 @@ std::string optionLetters(const RunSettings& s) {
     return letters;
 }
 
-TEST(ParseCommandLine, TableOfArgumentLists) {
+TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilespec) {
     struct Row {
         std::vector<std::string> arguments;
         std::string fileSpec;

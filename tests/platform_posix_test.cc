@@ -16,6 +16,10 @@
 namespace tocase {
 namespace {
 
+EntryVisitor into(std::vector<FoundEntry>& entries) {
+    return [&entries](const FoundEntry& entry) { entries.push_back(entry); };
+}
+
 FoundEntry directory(const std::string& name) {
     FoundEntry entry;
     entry.name = name;
@@ -41,7 +45,7 @@ TEST(PosixPlatform, ClassifiesEntriesAndRenamesOnlyOneStillOfTheKindFound) {
     ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
     const PosixCalls saved = posixCalls();
     posixCalls().readdir = readWithoutTypes;
-    ASSERT_TRUE(platform->searchDirectory("*", entries, reason));
+    ASSERT_TRUE(platform->searchDirectory("*", into(entries), reason));
     posixCalls() = saved;
     std::map<std::string, FoundEntry> found;
     for (const FoundEntry& entry : entries) found[entry.name] = entry;
@@ -71,14 +75,14 @@ TEST(PosixPlatform, DirectoryLetGoOfIsReachedAgainOnlyIfItIsStillTheSame) {
     for (const char* name : {"A", "B", "C"}) ASSERT_TRUE(platform->openSubdirectory(directory(name), reason));
     ASSERT_TRUE(platform->closeDirectory(reason));
     std::vector<FoundEntry> entries;
-    ASSERT_TRUE(platform->searchDirectory("C", entries, reason));
+    ASSERT_TRUE(platform->searchDirectory("C", into(entries), reason));
     EXPECT_EQ(entries.size(), 1u);
     ASSERT_EQ(rename((dir.path() + "/A/B").c_str(), (dir.path() + "/ELSEWHERE/B").c_str()), 0);
     EXPECT_FALSE(platform->closeDirectory(reason));
     EXPECT_EQ(reason, "a directory below it was moved elsewhere during the run");
     EXPECT_TRUE(platform->closeDirectory(reason));
     entries.clear();
-    ASSERT_TRUE(platform->searchDirectory("*LSE*", entries, reason));
+    ASSERT_TRUE(platform->searchDirectory("*LSE*", into(entries), reason));
     EXPECT_EQ(entries.size(), 1u);
 }
 
@@ -99,7 +103,7 @@ TEST(PosixPlatform, DirectoryThatCannotBeReadToItsEndIsAFailureWithItsReason) {
     ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
     const PosixCalls saved = posixCalls();
     posixCalls().readdir = readThreeThenFail;
-    EXPECT_FALSE(platform->searchDirectory("*", entries, reason));
+    EXPECT_FALSE(platform->searchDirectory("*", into(entries), reason));
     posixCalls() = saved;
     EXPECT_EQ(reason, "Input/output error");
 }

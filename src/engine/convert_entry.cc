@@ -25,12 +25,11 @@ void printHeaderOnDirectoryChange(const EntryRef& entry) {
 
 void reportStranded(const EntryRef& entry, const RenameResult& result) {
     std::string text = "'";
-    text.append(printableName(entry.directoryPrefix))
-        .append(printableName(entry.found.name))
-        .append("' is left under the name '")
-        .append(printableName(result.strandedName))
-        .append("': ")
-        .append(result.reason);
+    appendPrintable(text, entry.directoryPrefix);
+    appendPrintable(text, entry.found.name);
+    text += "' is left under the name '";
+    appendPrintable(text, result.strandedName);
+    text.append("': ").append(result.reason);
     entry.platform.writeErrorLine(text);
 }
 
@@ -50,7 +49,10 @@ void convertEntry(const EntryRef& entry) {
 
     const std::string newName = convertCase(name, settings.toLower, leadBytes);
     std::string listing = "  ";
-    listing.append(printableName(name)).append(" -> ").append(printableName(newName));
+    listing.reserve(2 * name.size() + 6);
+    appendPrintable(listing, name);
+    listing += " -> ";
+    appendPrintable(listing, newName);
     platform.writeOutput(listing);
     const RenameResult result = platform.renameEntry(entry.found, newName, settings.toLower);
     if (result.renamed) {

@@ -40,17 +40,15 @@ bool canDescendInto(const FoundEntry& entry) {
 // A directory that cannot be read is reported once, here, and then left.
 void findSubdirectories(Walk& walk) {
     OpenLevel& level = walk.levels.back();
-    std::vector<FoundEntry> entries;
     std::string reason;
-    if (!walk.platform.searchDirectory("*.*", entries, reason)) {
+    const auto keepSubdirectory = [&level](const FoundEntry& entry) {
+        if (canDescendInto(entry)) {
+            level.subdirectories.push_back(entry);
+        }
+    };
+    if (!walk.platform.searchDirectory("*.*", keepSubdirectory, reason)) {
         walk.reportUnreadable(reason);
         level.readable = false;
-        return;
-    }
-    for (FoundEntry& entry : entries) {
-        if (canDescendInto(entry)) {
-            level.subdirectories.push_back(std::move(entry));
-        }
     }
 }
 
@@ -78,18 +76,15 @@ void enterNextSubdirectory(Walk& walk) {
 
 void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& settings,
                   EntryHandler handler) {
-    std::vector<FoundEntry> entries;
     std::string reason;
-    if (!walk.platform.searchDirectory(namePattern, entries, reason)) {
-        walk.reportUnreadable(reason);
-        return;
-    }
-    for (const FoundEntry& entry : entries) {
-        if (entry.isDirectory != settings.directoryMode) {
-            continue;
+    const auto handle = [&](const FoundEntry& entry) {
+        if (entry.isDirectory == settings.directoryMode) {
+            handler(EntryRef{walk.prefix, entry, settings, walk.platform});
+            walk.platform.stopIfAsked();
         }
-        handler(EntryRef{walk.prefix, entry, settings, walk.platform});
-        walk.platform.stopIfAsked();
+    };
+    if (!walk.platform.searchDirectory(namePattern, handle, reason)) {
+        walk.reportUnreadable(reason);
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "platform/name_match.h"
 #include "platform/posix_calls.h"
 #include "platform/posix_files.h"
 
@@ -82,15 +81,6 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
         return nullptr;
     }
     return entries;
-}
-
-void matchListing(const DirectoryListing& listing, std::string_view namePattern,
-                  std::vector<FoundEntry>& entries) {
-    for (const FoundEntry& entry : listing) {
-        if (matchesNamePattern(namePattern, entry.name)) {
-            entries.push_back(entry);
-        }
-    }
 }
 
 }  // namespace tocase

@@ -38,7 +38,8 @@ bool matchesWildcards(std::string_view pattern, std::string_view name) {
 }  // namespace
 
 bool matchesNamePattern(std::string_view pattern, std::string_view name) {
-    if (matchesWildcards(pattern, name)) {
+    // The descent's pattern and the commonest one match every name.
+    if (pattern == "*" || pattern == "*.*" || matchesWildcards(pattern, name)) {
         return true;
     }
     constexpr std::string_view anyExtension = ".*";

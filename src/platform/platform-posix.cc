@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/name_match.h"
 #include "platform/posix_files.h"
 
 namespace tocase {
@@ -82,7 +83,7 @@ public:
 
     // A directory without subdirectories is read once for both the descent
     // and its matches, as nothing comes between the two.
-    bool searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
+    bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
                          std::string& reason) override {
         if (!listing_) {
             listing_ = readDirectory(directories_.currentFd(), reason);
@@ -90,7 +91,13 @@ public:
         if (!listing_) {
             return false;
         }
-        matchListing(*listing_, namePattern, entries);
+        // Held here: a rename during the visit lets go of the member.
+        const std::shared_ptr<const DirectoryListing> listing = listing_;
+        for (const FoundEntry& entry : *listing) {
+            if (matchesNamePattern(namePattern, entry.name)) {
+                visit(entry);
+            }
+        }
         return true;
     }
 

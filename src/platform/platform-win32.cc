@@ -157,32 +157,17 @@ public:
         return true;
     }
 
-    // A pattern that matches nothing, or cannot match anything, is an
-    // empty result; any other failure means the directory cannot be read.
-    bool searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
+    bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
                          std::string& reason) override {
-        WIN32_FIND_DATAW data;
-        const HANDLE search = FindFirstFileW((open_.back() + fromCodePage(namePattern)).c_str(), &data);
-        if (search == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_NAME) {
-                return true;
-            }
-            reason = reasonText(error);
+        std::vector<FoundEntry> entries;
+        if (!readMatches(namePattern, entries, reason)) {
             return false;
         }
-        do {
-            entries.push_back(foundEntry(data));
-        } while (FindNextFileW(search, &data));
-        const DWORD error = GetLastError();
-        FindClose(search);
-        if (error == ERROR_NO_MORE_FILES) {
-            return true;
+        for (const FoundEntry& entry : entries) {
+            visit(entry);
         }
-        reason = reasonText(error);
-        return false;
+        return true;
     }
-
     // MoveFileW never replaces an existing entry. Afterwards the new name
     // must be found exactly as asked; where the look-up still shows the old
     // spelling, the entry itself holds the name and goes round.
@@ -226,6 +211,33 @@ public:
     }
 
 private:
+    // All of them before any is handed over. A pattern that matches
+    // nothing, or cannot match anything, is an empty result; any other
+    // failure means the directory cannot be read.
+    bool readMatches(std::string_view namePattern, std::vector<FoundEntry>& entries, std::string& reason) {
+        WIN32_FIND_DATAW data;
+        const HANDLE search = FindFirstFileW((open_.back() + fromCodePage(namePattern)).c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_NAME) {
+                return true;
+            }
+            reason = reasonText(error);
+            return false;
+        }
+        do {
+            entries.push_back(foundEntry(data));
+        } while (FindNextFileW(search, &data));
+        const DWORD error = GetLastError();
+        FindClose(search);
+        if (error == ERROR_NO_MORE_FILES) {
+            return true;
+        }
+        reason = reasonText(error);
+        return false;
+    }
+
+
     // For file systems that accept a case-only rename and change nothing:
     // two renames through a name nothing else holds, put back if the
     // second fails.

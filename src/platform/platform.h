@@ -2,6 +2,7 @@
 #define TOCASE_PLATFORM_PLATFORM_H
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ struct FoundEntry {
     // A symbolic link, junction or other reparse point: never descended into.
     bool isLink = false;
 };
+
+using EntryVisitor = std::function<void(const FoundEntry& entry)>;
 
 struct RenameResult {
     bool renamed = false;
@@ -63,10 +66,12 @@ public:
     // same directory; it is then current but unusable, and closed in turn.
     virtual bool closeDirectory(std::string& reason) = 0;
 
-    // Every entry of the current directory whose name matches `namePattern`
-    // (ignoring case; "*.*" matches every name), all read before it returns.
-    // False when the directory cannot be read to its end.
-    virtual bool searchDirectory(std::string_view namePattern, std::vector<FoundEntry>& entries,
+    // Hands `visit` every entry of the current directory whose name matches
+    // `namePattern` (ignoring case; "*.*" matches every name). The directory
+    // is read to its end before the first is handed over, so renames made
+    // meanwhile neither skip nor repeat one. False, with nothing handed
+    // over, when it cannot be read to its end.
+    virtual bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
                                  std::string& reason) = 0;
 
     // Renames a found entry of the current directory to `newName`, which

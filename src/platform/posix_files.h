@@ -27,10 +27,6 @@ using DirectoryListing = std::vector<FoundEntry>;
 // included, read from its start to its end; null when that fails.
 std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason);
 
-// The entries of `listing` whose names match `namePattern`.
-void matchListing(const DirectoryListing& listing, std::string_view namePattern,
-                  std::vector<FoundEntry>& entries);
-
 // Whether the entry `name` is a directory, following a symbolic link as a
 // search does; nothing when there is no such entry.
 std::optional<bool> entryIsDirectory(int directoryFd, const char* name);
