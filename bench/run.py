@@ -19,12 +19,12 @@ TREES = {
 }
 
 
-def contenders(bin_dir, out_file):
+def contenders(bin_dir, out_file, baseline):
     here = os.path.dirname(os.path.abspath(__file__))
     tocase = os.path.join(bin_dir, "tocase")
     floor = os.path.join(bin_dir, "bench_floor")
     # Each contender is set against the floor writing to the same place.
-    return {
+    chosen = {
         "floor (C)": ([floor, "."], "/dev/null"),
         "tocase /R": ([tocase, "/R", "*"], "/dev/null"),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
@@ -35,6 +35,9 @@ def contenders(bin_dir, out_file):
         "floor (C), to a file": ([floor, "."], out_file),
         "tocase /R, to a file": ([tocase, "/R", "*"], out_file),
     }
+    if baseline:
+        chosen["tocase /R (baseline build)"] = ([os.path.abspath(baseline), "/R", "*"], "/dev/null")
+    return chosen
 
 
 def make_tree(bin_dir, root, tree):
@@ -68,6 +71,7 @@ def main():
     parser.add_argument("--trees", default="100k,1M")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", default="", help="comma-separated contender names to run")
+    parser.add_argument("--baseline", default="", help="another tocase binary to time alongside, for A/B")
     args = parser.parse_args()
     args.bin = os.path.abspath(args.bin)
 
@@ -76,7 +80,7 @@ def main():
         fs_name, fs_path = mount.split("=", 1)
         out_file = os.path.join(fs_path, "..", f"tocase-output-{fs_name}.txt")
         for tree in args.trees.split(","):
-            chosen = {name: spec for name, spec in contenders(args.bin, out_file).items()
+            chosen = {name: spec for name, spec in contenders(args.bin, out_file, args.baseline).items()
                       if not args.only or name in args.only.split(",")}
             # Rounds take every contender in turn, so drift in the machine's
             # state spreads over all of them alike.
