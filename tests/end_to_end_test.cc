@@ -82,11 +82,14 @@ TEST(EndToEnd, UnreadableDirectoryIsSaidOnStandardErrorAndTheRestConverted) {
     for (const char* f : {"OPEN/A.TXT", "LOCKED/B.TXT", "C.TXT"}) writeFile(root + f, f);
     chmod((root + "LOCKED").c_str(), 0);
     // Root reads every directory; only another user meets the refusal.
-    const ToolOutput result = runTool(root, {"/R", "*.TXT"}, {.userId = geteuid() == 0 ? 65534 : -1});
+    const ToolOptions another{.userId = geteuid() == 0 ? 65534 : -1};
+    const ToolOutput result = runTool(root, {"/R", "*.TXT"}, another);
+    const ToolOutput named = runTool(root, {"LOCKED/*.TXT"}, another);
     chmod((root + "LOCKED").c_str(), 0755);
     EXPECT_EQ(result.output, "OPEN\\\r\n  A.TXT -> a.txt\r\n.\\\r\n  C.TXT -> c.txt\r\n\r\n"
                              "2 files in 2 directories converted to lowercase.\r\n\r\n");
     EXPECT_EQ(result.errors, "tocase: cannot read directory 'LOCKED\\': Permission denied\n");
+    EXPECT_EQ(named.errors, "tocase: cannot read directory 'LOCKED/': Permission denied\n");
 }
 
 // Without standard input, the directory takes descriptor 0.
@@ -180,7 +183,7 @@ TEST(EndToEnd, StopSignalEndsTheRunPromptlyWhenNobodyReadsTheOutput) {
     ToolProcess tool(dir.path(), {"*"});
     tool.waitUntilOutputIsFull();
     tool.sendSignal(SIGTERM);
-    EXPECT_EQ(tool.waitWithoutReading(5), 128 + SIGTERM);
+    EXPECT_EQ(tool.waitWithoutReading(5), -SIGTERM);
 }
 
 TEST(EndToEnd, StopSignalEndsTheRunBetweenEntriesWithEveryRenameListed) {
@@ -195,7 +198,7 @@ TEST(EndToEnd, StopSignalEndsTheRunBetweenEntriesWithEveryRenameListed) {
     usleep(200000);
     const ToolOutput result = tool.finish();
     const std::string& listing = result.output;
-    EXPECT_EQ(result.exitStatus, 128 + SIGINT);
+    EXPECT_EQ(result.exitStatus, -SIGINT);
     std::set<std::string> listed, renamed;
     for (std::size_t at = 0; (at = listing.find("-> ", at)) != std::string::npos; at += 3) {
         listed.insert(listing.substr(at + 3, 9));
@@ -209,6 +212,17 @@ TEST(EndToEnd, StopSignalEndsTheRunBetweenEntriesWithEveryRenameListed) {
     EXPECT_EQ(unlisted, std::vector<std::string>{}) << "renamed without a listing line";
     EXPECT_EQ(notRenamed, std::vector<std::string>{}) << "listed without a rename";
     EXPECT_LT(renamed.size(), 4000u);
+}
+
+TEST(EndToEnd, StopSignalTheCallerIgnoresStaysIgnored) {
+    TemporaryDirectory dir;
+    fillWithFiles(dir);
+    ToolProcess tool(dir.path(), {"*"}, {.ignoreHangUp = true});
+    tool.waitUntilOutputIsFull();
+    tool.sendSignal(SIGHUP);
+    const ToolOutput result = tool.finish();
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(result.output.ends_with("4000 files in 1 directory converted to lowercase.\r\n\r\n"));
 }
 
 }  // namespace

@@ -49,6 +49,11 @@ TEST_P(InMemory, Plays) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, InMemory, testing::ValuesIn(allCases()), caseName);
 
+void run(MemoryPlatform& fs, std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "tocase");
+    tocaseMain(static_cast<int>(arguments.size()), arguments.data(), fs);
+}
+
 // Directories that can no longer be reached are said, with all they still
 // had to do left undone; the rest of the walk goes on.
 TEST(Walk, ParentsThatCannotBeReachedAgainAreSaidAndLeft) {
@@ -56,12 +61,20 @@ TEST(Walk, ParentsThatCannotBeReachedAgainAreSaidAndLeft) {
     for (const char* directory : {"A", "A/B", "A/B/C"}) fs.add(directory, true);
     for (const char* file : {"F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"}) fs.add(file, false);
     fs.leavingLosesParent = "C";
-    const std::vector<const char*> arguments = {"tocase", "/R", "*.TXT"};
-    tocaseMain(static_cast<int>(arguments.size()), arguments.data(), fs);
+    run(fs, {"/R", "*.TXT"});
     EXPECT_EQ(fs.output, "A\\B\\C\\\r\n  F.TXT -> f.txt\r\n.\\\r\n  F.TXT -> f.txt\r\n\r\n"
                          "2 files in 2 directories converted to lowercase.\r\n\r\n");
     EXPECT_EQ(fs.errors, "tocase: cannot read directory 'A\\B\\': moved away\n"
                          "tocase: cannot read directory 'A\\': moved away\n");
+}
+
+TEST(Convert, EntryLeftUnderATemporaryNameIsSaidWithBothNames) {
+    MemoryPlatform fs;
+    fs.add("D", true);
+    fs.add("D/A\x01.TXT", false);
+    fs.strandUnder = "A.~tmp";
+    run(fs, {"D/*.TXT"});
+    EXPECT_EQ(fs.errors, "tocase: 'D/A\\x01.TXT' is left under the name 'A.~tmp': Input/output error\n");
 }
 
 }  // namespace

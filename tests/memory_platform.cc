@@ -130,6 +130,11 @@ RenameResult MemoryPlatform::renameEntry(const FoundEntry& entry, std::string_vi
     const std::shared_ptr<Node> node = childNamed(directory, entry.name);
     const std::shared_ptr<Node> holder = childNamed(directory, newName);
     if (!node || node->isDirectory != entry.isDirectory || (holder && holder != node)) return result;
+    if (!strandUnder.empty()) {
+        node->name = result.strandedName = strandUnder;
+        result.reason = "Input/output error";
+        return result;
+    }
     node->name = newName;
     result.renamed = true;
     return result;

@@ -36,6 +36,8 @@ public:
     // Leaving the directory of this name finds its parent moved away, and
     // each directory above up to the outermost, which the walk always holds.
     std::string leavingLosesParent;
+    // Renames fail part-way, leaving the entry under this name.
+    std::string strandUnder;
 
     const PlatformFacts& facts() const override { return facts_; }
     bool openDirectory(std::string_view directoryPrefix, std::string& reason) override;

@@ -86,6 +86,19 @@ TEST(PosixPlatform, DirectoryLetGoOfIsReachedAgainOnlyIfItIsStillTheSame) {
     EXPECT_EQ(entries.size(), 1u);
 }
 
+TEST(PosixPlatform, DirectoryRemovedWhileOpenListsNothingWithoutFailing) {
+    TemporaryDirectory dir;
+    const std::string gone = dir.path() + "/gone";
+    mkdir(gone.c_str(), 0755);
+    const auto platform = makeNativePlatform();
+    std::string reason;
+    std::vector<FoundEntry> entries;
+    ASSERT_TRUE(platform->openDirectory(gone, reason));
+    rmdir(gone.c_str());
+    EXPECT_TRUE(platform->searchDirectory("*", into(entries), reason)) << reason;
+    EXPECT_EQ(entries.size(), 0u);
+}
+
 // A directory that fails part-way through its listing.
 dirent* readThreeThenFail(DIR* directory) {
     static int calls = 0;

@@ -16,6 +16,11 @@
 #include <stdexcept>
 
 namespace tocase {
+namespace {
+
+int exitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status); }
+
+}  // namespace
 
 ToolProcess::ToolProcess(const std::string& directory, const std::vector<std::string>& arguments,
                          const ToolOptions& options) {
@@ -36,6 +41,7 @@ ToolProcess::ToolProcess(const std::string& directory, const std::vector<std::st
         // As a shell starts a command in the foreground, whatever this
         // process was started with: stop signals neither ignored nor blocked.
         for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(number, SIG_DFL);
+        if (options.ignoreHangUp) signal(SIGHUP, SIG_IGN);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -100,11 +106,11 @@ int ToolProcess::waitWithoutReading(int seconds) {
     for (int waited = 0, status = 0; waited < seconds * 100; ++waited, usleep(10000)) {
         if (waitpid(child_, &status, WNOHANG) == child_) {
             child_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return exitStatusOf(status);
         }
     }
     kill(child_, SIGKILL);
-    return -1;
+    return 0;
 }
 
 ToolOutput ToolProcess::finish() {
@@ -115,7 +121,7 @@ ToolOutput ToolProcess::finish() {
     int status = 0;
     waitpid(child_, &status, 0);
     child_ = -1;
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.exitStatus = exitStatusOf(status);
     std::rewind(errors_);
     for (int c; (c = std::fgetc(errors_)) != EOF;) result.errors += static_cast<char>(c);
     return result;

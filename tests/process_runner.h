@@ -14,13 +14,16 @@ struct ToolOptions {
     bool closeOutput = false;  // standard output is a pipe nobody reads
     int userId = -1;           // run as this user (and group) when 0 or more
     int openFileLimit = -1;    // RLIMIT_NOFILE, soft and hard, when 0 or more
+    bool ignoreHangUp = false; // started as nohup starts a command
 };
 
 // What one run of the tool printed and how it ended.
 struct ToolOutput {
     std::string output;  // standard output, byte for byte
     std::string errors;  // standard error
-    int exitStatus = -1; // or 128 + the signal that ended it
+    // Or minus the signal that ended it, never to be taken for an exit
+    // with 128 + its number.
+    int exitStatus = -1;
 };
 
 // The built tool (through its launcher, such as wine, if it has one)
@@ -40,8 +43,8 @@ public:
     // for it to be read.
     void waitUntilOutputIsFull();
     void sendSignal(int number);
-    // Waits for the end without reading anything; the exit status, or -1
-    // when it has not ended within `seconds`.
+    // Waits for the end without reading anything; the exit status as in
+    // ToolOutput, or 0 when it has not ended within `seconds`.
     int waitWithoutReading(int seconds);
     // Waits for the end and returns what was printed that was not read.
     ToolOutput finish();
