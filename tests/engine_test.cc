@@ -31,6 +31,7 @@ public:
         std::vector<const char*> pointers = {"tocase"};
         for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
         const int status = tocaseMain(static_cast<int>(pointers.size()), pointers.data(), fs_);
+        EXPECT_FALSE(fs_.holdsADirectory()) << "a directory is still open after the run";
         return {fs_.output, fs_.errors, status};
     }
     std::vector<std::string> tree() override { return fs_.tree(); }

@@ -30,6 +30,7 @@ public:
     Node& add(std::string_view path, bool isDirectory);
     // As describeTree() writes it.
     std::vector<std::string> tree() const;
+    bool holdsADirectory() const { return !open_.empty(); }
 
     std::string output;
     std::string errors;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <tuple>
@@ -97,6 +98,22 @@ TEST(PosixPlatform, DirectoryRemovedWhileOpenListsNothingWithoutFailing) {
     rmdir(gone.c_str());
     EXPECT_TRUE(platform->searchDirectory("*", into(entries), reason)) << reason;
     EXPECT_EQ(entries.size(), 0u);
+}
+
+TEST(PosixPlatform, LetsGoOfEveryDirectoryItHeldWhenItEnds) {
+    TemporaryDirectory dir;
+    mkdir((dir.path() + "/sub").c_str(), 0755);
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = openDescriptors();
+    {
+        const auto platform = makeNativePlatform();
+        std::string reason;
+        ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
+        ASSERT_TRUE(platform->openSubdirectory(directory("sub"), reason));
+    }
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 // A directory that fails part-way through its listing.
