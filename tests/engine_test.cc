@@ -69,6 +69,15 @@ TEST(Walk, ParentsThatCannotBeReachedAgainAreSaidAndLeft) {
                          "tocase: cannot read directory 'A\\': moved away\n");
 }
 
+TEST(Walk, DirectoryThatCannotBeListedIsSaidOnceAndLeft) {
+    MemoryPlatform fs;
+    fs.add("A", true).unlisted = true;
+    for (const char* file : {"F.TXT", "A/F.TXT"}) fs.add(file, false);
+    run(fs, {"/R", "*.TXT"});
+    EXPECT_EQ(fs.output, ".\\\r\n  F.TXT -> f.txt\r\n\r\n1 file in 1 directory converted to lowercase.\r\n\r\n");
+    EXPECT_EQ(fs.errors, "tocase: cannot read directory 'A\\': Input/output error\n");
+}
+
 TEST(Convert, EntryLeftUnderATemporaryNameIsSaidWithBothNames) {
     MemoryPlatform fs;
     fs.add("D", true);

@@ -110,7 +110,12 @@ bool MemoryPlatform::closeDirectory(std::string& reason) {
     return !currentLost_;
 }
 
-bool MemoryPlatform::searchDirectory(std::string_view namePattern, const EntryVisitor& visit, std::string&) {
+bool MemoryPlatform::searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
+                                     std::string& reason) {
+    if (open_.back()->unlisted) {
+        reason = "Input/output error";
+        return false;
+    }
     std::vector<FoundEntry> entries;
     for (const char* dots : {".", ".."}) {
         if (matchesNamePattern(namePattern, dots)) entries.push_back({dots, "", true, true, false});

@@ -21,6 +21,7 @@ public:
         bool isHidden = false;
         std::string linkTarget;  // a link to a directory when not empty
         std::string contents;
+        bool unlisted = false;  // opens, but cannot be listed
         std::vector<std::shared_ptr<Node>> children;
     };
 
