@@ -28,6 +28,17 @@ FoundEntry directory(const std::string& name) {
     return entry;
 }
 
+// Lists the directory the platform has open, with `readdir` standing in
+// for the system's.
+bool listWith(Platform& platform, dirent* (*readdir)(DIR*), std::vector<FoundEntry>& entries,
+              std::string& reason) {
+    const PosixCalls saved = posixCalls();
+    posixCalls().readdir = readdir;
+    const bool listed = platform.searchDirectory("*", into(entries), reason);
+    posixCalls() = saved;
+    return listed;
+}
+
 // Some file systems list entries without their type.
 dirent* readWithoutTypes(DIR* directory) {
     dirent* record = ::readdir(directory);
@@ -44,10 +55,7 @@ TEST(PosixPlatform, ClassifiesEntriesAndRenamesOnlyOneStillOfTheKindFound) {
     std::string reason;
     std::vector<FoundEntry> entries;
     ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
-    const PosixCalls saved = posixCalls();
-    posixCalls().readdir = readWithoutTypes;
-    ASSERT_TRUE(platform->searchDirectory("*", into(entries), reason));
-    posixCalls() = saved;
+    ASSERT_TRUE(listWith(*platform, readWithoutTypes, entries, reason));
     std::map<std::string, FoundEntry> found;
     for (const FoundEntry& entry : entries) found[entry.name] = entry;
     // Name, then whether it is a directory and whether a link.
@@ -131,10 +139,7 @@ TEST(PosixPlatform, DirectoryThatCannotBeReadToItsEndIsAFailureWithItsReason) {
     std::string reason;
     std::vector<FoundEntry> entries;
     ASSERT_TRUE(platform->openDirectory(dir.path(), reason));
-    const PosixCalls saved = posixCalls();
-    posixCalls().readdir = readThreeThenFail;
-    EXPECT_FALSE(platform->searchDirectory("*", into(entries), reason));
-    posixCalls() = saved;
+    EXPECT_FALSE(listWith(*platform, readThreeThenFail, entries, reason));
     EXPECT_EQ(reason, "Input/output error");
 }
 
