@@ -168,6 +168,7 @@ public:
         }
         return true;
     }
+
     // MoveFileW never replaces an existing entry. Afterwards the new name
     // must be found exactly as asked; where the look-up still shows the old
     // spelling, the entry itself holds the name and goes round.
@@ -236,7 +237,6 @@ private:
         reason = reasonText(error);
         return false;
     }
-
 
     // For file systems that accept a case-only rename and change nothing:
     // two renames through a name nothing else holds, put back if the
