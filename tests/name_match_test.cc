@@ -22,6 +22,8 @@ TEST(MatchesNamePattern, WildcardsAndCase) {
         {"a*b*c", "aXbY", false},           {"*a", "bbbba", true},              {"**", "", true},
         {"", "x", false},                   {".", "..", false},                 {"[a]", "[A]", true},
         {"@[`{", "@[`{", true},             {"@", "`", false},                  {"[", "{", false},
+        // A star matches only what comes after the text before it.
+        {"XA*AY", "XAY", false},
         // Bytes 0x80 and up compare exactly, never folded.
         {"\xC3\x84*", "\xC3\x84pfel", true}, {"\xC3\xA4*", "\xC3\x84pfel", false},
     };
