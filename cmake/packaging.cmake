@@ -49,10 +49,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_PACKAGE_DESCRIPTION "tocase renames the files, or the directories, that match
 one file specification with wildcards so that their names become all
-lowercase or all uppercase, lists every rename, and ends with a summary. With /R it
-descends into every subdirectory, each directory after everything below
-it. It never replaces another entry, never follows a link in the descent,
-and works on file systems that fold case, such as FAT and exFAT.")
+lowercase or all uppercase, lists every rename, and ends with a summary.
+With /R it descends into every subdirectory, each directory after
+everything below it. It never replaces another entry, never follows a
+link in the descent, and works on file systems that fold case, such as
+FAT and exFAT.")
   set(CPACK_STRIP_FILES ON)
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
