@@ -44,7 +44,8 @@ public:
     void waitUntilOutputIsFull();
     void sendSignal(int number);
     // Waits for the end without reading anything; the exit status as in
-    // ToolOutput, or 0 when it has not ended within `seconds`.
+    // ToolOutput, or 0, which the tool never exits with, when it has not
+    // ended within `seconds`.
     int waitWithoutReading(int seconds);
     // Waits for the end and returns what was printed that was not read.
     ToolOutput finish();
