@@ -29,14 +29,13 @@ void appendPrintable(std::string& text, std::string_view name) {
     }
 }
 
-std::string printableName(std::string_view name) {
-    std::string text;
-    appendPrintable(text, name);
-    return text;
-}
-
 std::string headerText(std::string_view directoryPrefix) {
-    return directoryPrefix.empty() ? ".\\" : printableName(directoryPrefix);
+    if (directoryPrefix.empty()) {
+        return ".\\";
+    }
+    std::string text;
+    appendPrintable(text, directoryPrefix);
+    return text;
 }
 
 }  // namespace tocase

@@ -10,7 +10,6 @@ namespace tocase {
 // 0x1F and 0x7F as \xNN, so that no name can move the cursor, retitle the
 // window or forge a line of the report; every other byte as it is.
 void appendPrintable(std::string& text, std::string_view name);
-std::string printableName(std::string_view name);
 
 // A directory prefix as its header shows it: ".\" for the current
 // directory.
