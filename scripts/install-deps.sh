@@ -9,7 +9,7 @@
 set -eu
 packages="cmake ninja-build g++"
 if [ "${1:-}" != "--build-only" ]; then
-    packages="$packages clang libclang-rt-14-dev libgtest-dev googletest
+    packages="$packages python3 clang libclang-rt-14-dev libgtest-dev googletest
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
               g++-mingw-w64-x86-64 wine wine64 locales
               dpkg-dev lintian groff-base unzip"

@@ -4,10 +4,12 @@
 # (fusefat), ext4 (a loop device) or tmpfs. Needs root, /dev/fuse and loop
 # devices; without them it says why and skips (status 77), or fails under
 # CI=true.
-#   scripts/test-on-mounted.sh KIND PATH/TO/tocase_tests
+#   scripts/test-on-mounted.sh KIND PYTHON PATH/TO/cases.py PATH/TO/tocase
 set -eu
 kind=$1
-tests=$2
+python=$2
+cases=$3
+tool=$4
 work=$(mktemp -d /tmp/tocase-mounted-XXXXXX)
 loop=""
 mounted=""
@@ -35,7 +37,6 @@ attach() {
 [ "$(id -u)" -eq 0 ] || cannot "mounting needs root"
 case $kind in exfat | fat) [ -w /dev/fuse ] || cannot "/dev/fuse cannot be used" ;; esac
 mkdir "$work/mnt"
-large=":EndToEnd.LargeDirectory*"
 # What each can hold, as the cases name it.
 case $kind in
 tmpfs)
@@ -54,14 +55,11 @@ fat)
     truncate -s 64M "$work/image"
     mkfs.vfat "$work/image" >/dev/null || cannot "mkfs.vfat failed"
     fusefat -o rw+ "$work/image" "$work/mnt" || cannot "fusefat failed"
-    # fusefat empties any directory it renames, whoever asks, and takes
-    # minutes over a directory of thousands.
-    features="folding"
-    large="" ;;
+    # fusefat empties any directory it renames, whoever asks.
+    features="folding" ;;
 *)
     echo "unknown file system: $kind" >&2
     exit 2 ;;
 esac
 mounted=yes
-TMPDIR="$work/mnt" TOCASE_TEST_FEATURES="$features" "$tests" \
-    --gtest_filter="Cases/InTemporaryDirectory.*$large"
+TMPDIR="$work/mnt" "$python" "$cases" --tool "$tool" --features "$features"

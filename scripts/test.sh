@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds and runs every test:
 #  1. the Win32 tocase.exe, cross-built with mingw-w64, its tests under Wine;
-#  2. the native build with g++, warnings as errors: unit tests, the cases
-#     in memory, in temporary directories, on mounted exFAT, FAT, ext4 and
-#     tmpfs, and tocase.exe under Wine;
+#  2. the native build with g++, warnings as errors: unit tests, the
+#     system-call seam, the cases in temporary directories, on mounted
+#     exFAT, FAT, ext4 and tmpfs and with tocase.exe under Wine, and the
+#     process tests;
 #  3. the same with clang under AddressSanitizer and UndefinedBehaviorSanitizer;
 #  4. the fuzz targets, built with clang and run for a short while each;
 #  5. the .deb and the Windows .zip, checked.
@@ -23,7 +24,7 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 echo "== Windows: mingw-w64, tests under Wine"
-cmake --preset windows >/dev/null
+cmake --preset windows --fresh >/dev/null
 cmake --build --preset windows
 ctest --preset windows -j2
 windowsExe="$PWD/build/windows/tocase.exe"

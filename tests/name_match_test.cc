@@ -1,4 +1,4 @@
-#include "platform/name_match.h"
+#include "engine/name_match.h"
 
 #include <gtest/gtest.h>
 

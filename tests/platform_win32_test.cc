@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/text-win32.h"
-#include "platform/win32_calls.h"
+#include "platform/system_calls-win32.h"
 
 namespace tocase {
 namespace {
@@ -59,7 +59,7 @@ protected:
         ASSERT_TRUE(platform_->openDirectory(toCodePage(root_), reason)) << reason;
     }
     void TearDown() override {
-        win32Calls() = Win32Calls{MoveFileW};
+        systemCalls() = realSystemCalls();
         for (const std::wstring& name : names()) DeleteFileW((root_ + name).c_str());
         RemoveDirectoryW(root_.c_str());
     }
@@ -77,27 +77,27 @@ protected:
         FoundEntry entry;
         entry.name = "README.TXT";
         entry.storedName = wideBytes(L"README.TXT");
-        return platform_->renameEntry(entry, "readme.txt", true);
+        return platform_->renameEntry(entry, true, [](std::string_view) {});
     }
 
     std::wstring root_;
-    std::unique_ptr<Platform> platform_ = makeNativePlatform();
+    std::unique_ptr<Platform> platform_ = std::make_unique<Platform>();
 };
 
 TEST_F(Win32Rename, IgnoredCaseOnlyRenameGoesThroughATemporaryName) {
-    win32Calls() = Win32Calls{moveIgnoringCaseOnly};
+    systemCalls() = SystemCalls{moveIgnoringCaseOnly};
     EXPECT_TRUE(renameReadme().renamed);
     EXPECT_EQ(names(), std::vector<std::wstring>{L"readme.txt"});
 }
 
 TEST_F(Win32Rename, FailedSecondStepPutsTheEntryBack) {
-    win32Calls() = Win32Calls{moveRefusingReadme};
+    systemCalls() = SystemCalls{moveRefusingReadme};
     EXPECT_FALSE(renameReadme().renamed);
     EXPECT_EQ(names(), std::vector<std::wstring>{L"README.TXT"});
 }
 
 TEST_F(Win32Rename, EntryThatCannotBePutBackIsReportedUnderItsTemporaryName) {
-    win32Calls() = Win32Calls{moveRefusingReadmeAndBack};
+    systemCalls() = SystemCalls{moveRefusingReadmeAndBack};
     const RenameResult result = renameReadme();
     EXPECT_FALSE(result.renamed);
     EXPECT_TRUE(result.strandedName.starts_with("README.TXT.~tocase-")) << result.strandedName;

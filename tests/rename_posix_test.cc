@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix_calls.h"
-#include "platform/posix_files.h"
-#include "process_runner.h"
+#include "platform/rename-posix.h"
+#include "platform/system_calls-posix.h"
+#include "scratch_directory.h"
 
 namespace tocase {
 namespace {
@@ -27,6 +27,7 @@ struct Behaviour {
     bool foldCase = false;        // a case variant of the entry itself is "taken"
     bool storeUppercase = false;  // the driver ignores the spelling asked for
     const char* failRenameTo[2] = {};  // EIO for a rename to either of these
+    int listingsBeforeFailure = -1;    // directory reads that succeed, then EIO
 
     bool fails(const char* to) const {
         for (const char* name : failRenameTo) {
@@ -36,7 +37,7 @@ struct Behaviour {
     }
 };
 Behaviour behaviour;
-std::vector<std::string> calls;  // "from>to" for each call that reached the kernel
+std::vector<std::string> calls;  // "from>to" for each rename that reached the kernel
 
 int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
     if (behaviour.fails(to)) return errno = EIO, -1;
@@ -52,43 +53,52 @@ int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
 int fakeRenameat2(int oldFd, const char* from, int newFd, const char* to, unsigned int flags) {
     if (behaviour.refuseFlag != 0) return errno = behaviour.refuseFlag, -1;
     if (behaviour.foldCase && folded(from) == folded(to)) return errno = EEXIST, -1;
-    if (behaviour.storeUppercase || behaviour.fails(to)) {
-        return fakeRenameat(oldFd, from, newFd, to);
-    }
+    if (behaviour.storeUppercase || behaviour.fails(to)) return fakeRenameat(oldFd, from, newFd, to);
     calls.push_back(std::string(from) + ">" + to);
     return ::renameat2(oldFd, from, newFd, to, flags);
+}
+
+ssize_t fakeGetdents64(int fd, void* buffer, size_t size) {
+    // Only the start of a reading counts, so a long directory is one.
+    if (::lseek(fd, 0, SEEK_CUR) == 0 && behaviour.listingsBeforeFailure >= 0 &&
+        behaviour.listingsBeforeFailure-- == 0) {
+        return errno = EIO, -1;
+    }
+    return realSystemCalls().getdents64(fd, buffer, size);
+}
+
+FoundEntry entry(const std::string& name, bool isDirectory = false, bool isLink = false) {
+    return FoundEntry{name, "", isDirectory, false, isLink};
 }
 
 // A directory to rename in, with the fakes in place of the system calls.
 class RenameSeam : public testing::Test {
 protected:
     struct Scratch {
-        TemporaryDirectory dir;
+        ScratchDirectory dir;
         int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ~Scratch() { close(fd); }
-        void files(std::initializer_list<std::string> names) {
-            for (const std::string& name : names) writeFile(dir.path() + "/" + name, name);
-        }
         // One renamer for the directory, as the platform keeps one.
         RenameDirectory directory{fd};
-        RenameResult rename(const std::string& from, const std::string& to) {
-            return directory.rename(from, to, false);
+        std::vector<std::string> notices;
+        RenameResult rename(const FoundEntry& found, const std::string& to) {
+            return directory.rename(found, to, [this](std::string_view name) { notices.emplace_back(name); });
         }
-        std::vector<std::string> tree() const { return describeTree(dir.path()); }
+        RenameResult rename(const std::string& from, const std::string& to) { return rename(entry(from), to); }
     };
 
     void SetUp() override {
-        saved_ = posixCalls();
-        posixCalls() = PosixCalls{fakeRenameat2, fakeRenameat, ::readdir};
+        systemCalls().renameat2 = fakeRenameat2;
+        systemCalls().renameat = fakeRenameat;
+        systemCalls().getdents64 = fakeGetdents64;
         use(Behaviour{});
     }
-    void TearDown() override { posixCalls() = saved_; }
+    void TearDown() override { systemCalls() = realSystemCalls(); }
     static void use(const Behaviour& setup) {
         behaviour = setup;
         calls.clear();
     }
 
-    PosixCalls saved_{};
     const std::string temporary_ = ".~tocase-" + std::to_string(getpid()) + "-";
 };
 
@@ -97,63 +107,106 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
         const char* title;
         Behaviour setup;
         std::vector<std::string> before;
-        bool renamed;
+        const char* reason;  // empty: renamed
         std::vector<std::string> after;
         std::size_t kernelCalls;  // renames that reached the kernel
     };
     const Row rows[] = {
         {"without the flag, a free name is looked up, then taken", {.refuseFlag = EINVAL},
-         {"A.TXT"}, true, {"a.txt<A.TXT"}, 1},
-        {"an old kernel without the call does the same", {.refuseFlag = ENOSYS},
-         {"A.TXT"}, true, {"a.txt<A.TXT"}, 1},
+         {"A.TXT"}, "", {"a.txt"}, 1},
+        {"an old kernel without the call does the same", {.refuseFlag = ENOSYS}, {"A.TXT"}, "", {"a.txt"}, 1},
         {"without the flag, a name another entry holds is left", {.refuseFlag = EINVAL},
-         {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}, 0},
+         {"A.TXT", "a.txt"}, "'a.txt' is another entry", {"A.TXT", "a.txt"}, 0},
         {"folding case, the entry goes round a temporary name", {.foldCase = true},
-         {"A.TXT", "B.TXT"}, true, {"B.TXT", "a.txt<A.TXT"}, 2},
-        {"folding case without the flag", {.refuseFlag = EINVAL, .foldCase = true},
-         {"A.TXT"}, true, {"a.txt<A.TXT"}, 1},
+         {"A.TXT", "B.TXT"}, "", {"B.TXT", "a.txt"}, 2},
+        {"folding case without the flag", {.refuseFlag = EINVAL, .foldCase = true}, {"A.TXT"}, "", {"a.txt"}, 1},
         {"folding case, a real collision fails and keeps both", {.foldCase = true},
-         {"A.TXT", "a.txt"}, false, {"A.TXT", "a.txt"}, 0},
+         {"A.TXT", "a.txt"}, "'a.txt' is another entry", {"A.TXT", "a.txt"}, 0},
         {"a failed second step puts the entry back", {.foldCase = true, .failRenameTo = {"a.txt"}},
-         {"A.TXT"}, false, {"A.TXT"}, 2},
+         {"A.TXT"}, "Input/output error", {"A.TXT"}, 2},
         {"a driver that keeps its own spelling is a failure", {.foldCase = true, .storeUppercase = true},
-         {"A.TXT"}, false, {"A.TXT"}, 2},
+         {"A.TXT"}, "the file system kept another spelling", {"A.TXT"}, 2},
+        {"a directory that cannot be read to tell a twin from itself is left alone",
+         {.foldCase = true, .listingsBeforeFailure = 0}, {"A.TXT"}, "the directory cannot be read again: ", {"A.TXT"}, 0},
+        {"nor is a rename confirmed that cannot be read back",
+         {.foldCase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "the new name cannot be confirmed: ", {"a.txt"}, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
         use(row.setup);
         Scratch scratch;
-        for (const std::string& name : row.before) scratch.files({name});
-        EXPECT_EQ(scratch.rename("A.TXT", "a.txt").renamed, row.renamed);
-        EXPECT_EQ(scratch.tree(), row.after);
+        scratch.dir.make(row.before);
+        const RenameResult result = scratch.rename("A.TXT", "a.txt");
+        EXPECT_EQ(result.renamed, *row.reason == '\0');
+        EXPECT_TRUE(result.reason.starts_with(row.reason)) << result.reason;
+        EXPECT_EQ(scratch.dir.tree(), row.after);
         EXPECT_EQ(calls.size(), row.kernelCalls) << testing::PrintToString(calls);
     }
+}
+
+// What one rename teaches about the directory's names is kept for the next.
+TEST_F(RenameSeam, NamesMadeAndFreedAreKnownToTheNextRename) {
+    use({.foldCase = true});
+    Scratch scratch;
+    scratch.dir.make({"A.TXT", "A.txt", "a.TXT"});
+    EXPECT_TRUE(scratch.rename("A.TXT", "a.txt").renamed);
+    EXPECT_TRUE(scratch.rename("A.txt", "A.TXT").renamed);
+    // Freed: A.txt is nobody's twin any more.
+    EXPECT_TRUE(scratch.rename("a.TXT", "A.txt").renamed);
+    calls.clear();
+    // Made: A.TXT is another entry, refused at once.
+    EXPECT_EQ(scratch.rename("a.txt", "A.TXT").reason, "'A.TXT' is another entry");
+    EXPECT_EQ(calls, std::vector<std::string>{});
 }
 
 TEST_F(RenameSeam, TemporaryNameCarriesTheOriginalAndSkipsTakenOnes) {
     use({.foldCase = true});
     Scratch scratch;
-    scratch.files({"README.TXT", "README.TXT" + temporary_ + "0"});
+    scratch.dir.make({"README.TXT", "README.TXT" + temporary_ + "0"});
     EXPECT_TRUE(scratch.rename("README.TXT", "readme.txt").renamed);
     EXPECT_EQ(calls, (std::vector<std::string>{"README.TXT>README.TXT" + temporary_ + "0",
                                                "README.TXT>README.TXT" + temporary_ + "1",
                                                "README.TXT" + temporary_ + "1>readme.txt"}));
-    // Where the original would make it too long, a generic name.
-    const std::string longName = std::string(250, 'N') + ".TXT";
-    scratch.files({longName});
+    EXPECT_EQ(scratch.notices, std::vector<std::string>{});
+    // Where the whole original does not fit, as much as fits, said first,
+    // and never cut inside a character.
+    const std::size_t fits = 255 - (temporary_.size() + 2);
+    const std::string longName = std::string(fits - 1, 'N') + "\xC3\x84" + "X";
+    scratch.dir.make({longName});
+    calls.clear();
     EXPECT_TRUE(scratch.rename(longName, folded(longName)).renamed);
-    EXPECT_EQ(calls.at(4), longName + ">~tocase-" + std::to_string(getpid()) + "-0.tmp");
+    const std::string kept = std::string(fits - 1, 'N') + temporary_ + "0";
+    EXPECT_EQ(scratch.notices, std::vector<std::string>{kept});
+    EXPECT_EQ(calls.at(0), longName + ">" + kept);
 }
 
 TEST_F(RenameSeam, EntryThatCannotBePutBackIsReportedUnderItsTemporaryName) {
     use({.foldCase = true, .failRenameTo = {"readme.txt", "README.TXT"}});
     Scratch scratch;
-    scratch.files({"README.TXT"});
+    scratch.dir.make({"README.TXT"});
     const RenameResult result = scratch.rename("README.TXT", "readme.txt");
     EXPECT_FALSE(result.renamed);
     EXPECT_EQ(result.strandedName, "README.TXT" + temporary_ + "0");
     EXPECT_EQ(result.reason, "Input/output error");
-    EXPECT_EQ(scratch.tree(), std::vector<std::string>{result.strandedName + "<README.TXT"});
+    EXPECT_EQ(scratch.dir.tree(), std::vector<std::string>{result.strandedName});
+}
+
+// Looked at without following: a link is renamed as the link it still is,
+// whatever its target has become; anything else of another kind is left.
+TEST_F(RenameSeam, OnlyAnEntryStillOfTheKindListedIsRenamed) {
+    Scratch scratch;
+    scratch.dir.make({"DIR/", "FILE"});
+    ASSERT_EQ(symlink("DIR", (scratch.dir / "LINK").c_str()), 0);
+    ASSERT_EQ(symlink("GONE", (scratch.dir / "DANGLING").c_str()), 0);
+    EXPECT_EQ(scratch.rename(entry("FILE", true), "file").reason, "it is no longer the directory that was listed");
+    EXPECT_EQ(scratch.rename(entry("DIR"), "dir").reason, "it is no longer the file that was listed");
+    EXPECT_EQ(scratch.rename(entry("DIR", true, true), "dir").reason, "it is no longer the link that was listed");
+    EXPECT_EQ(scratch.rename(entry("LINK", true), "link").reason, "it is no longer the directory that was listed");
+    EXPECT_EQ(scratch.rename(entry("NONE"), "none").reason, "No such file or directory");
+    for (const auto& found : {entry("LINK", true, true), entry("DANGLING", false, true), entry("DIR", true)}) {
+        EXPECT_TRUE(scratch.rename(found, folded(found.name)).renamed) << found.name;
+    }
+    EXPECT_EQ(scratch.dir.tree(), (std::vector<std::string>{"FILE", "dangling", "dir/", "link"}));
 }
 
 }  // namespace

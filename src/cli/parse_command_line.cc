@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace tocase {
 namespace {
 
@@ -20,11 +22,7 @@ bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerWord) 
         return false;
     }
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
-        }
-        if (c != lowerWord[i]) {
+        if (foldAsciiCase(text[i]) != lowerWord[i]) {
             return false;
         }
     }

@@ -1,7 +1,7 @@
 #ifndef TOCASE_CLI_PARSE_COMMAND_LINE_H
 #define TOCASE_CLI_PARSE_COMMAND_LINE_H
 
-#include "cli/run_settings.h"
+#include "engine/run_settings.h"
 #include "platform/platform.h"
 
 namespace tocase {

@@ -12,7 +12,7 @@ const char* plural(std::uint32_t count, const char* one, const char* many) {
 std::vector<std::string> helpScreenLines() {
     const std::string indent(26, ' ');
     return {
-        "TOCASE v1.1 for Win32 and POSIX - file names to lowercase or uppercase",
+        "TOCASE v" TOCASE_VERSION " for Win32 and POSIX - file names to lowercase or uppercase",
         indent + "Free software, provided as is, without any warranty.",
         indent + "Report problems on the project's issue tracker.",
         "",

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_settings.h"
+#include "engine/run_settings.h"
 
 namespace tocase {
 

@@ -33,7 +33,6 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     if (settings.fileSpec.empty() || settings.showHelp) {
         printLines(platform, helpScreenLines());
     } else {
-        resetLastListedDirectory();
         walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
         printReport(platform, settings);
     }

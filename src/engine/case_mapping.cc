@@ -1,13 +1,9 @@
 #include "engine/case_mapping.h"
 
+#include "platform/ascii_case.h"
+
 namespace tocase {
 namespace {
-
-bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
-
-bool isLower(char c) { return c >= 'a' && c <= 'z'; }
-
-constexpr char caseDistance = 'a' - 'A';
 
 bool isLeadByte(char c, const LeadBytes& leadBytes) {
     return leadBytes[static_cast<unsigned char>(c)];
@@ -18,13 +14,10 @@ bool isLeadByte(char c, const LeadBytes& leadBytes) {
 std::string convertCase(std::string_view text, bool toLower, const LeadBytes& leadBytes) {
     std::string result(text);
     for (std::size_t i = 0; i < result.size(); ++i) {
-        char& c = result[i];
-        if (isLeadByte(c, leadBytes)) {
+        if (isLeadByte(result[i], leadBytes)) {
             ++i;
-        } else if (toLower && isUpper(c)) {
-            c = static_cast<char>(c + caseDistance);
-        } else if (!toLower && isLower(c)) {
-            c = static_cast<char>(c - caseDistance);
+        } else {
+            result[i] = toAsciiCase(result[i], toLower);
         }
     }
     return result;
@@ -38,8 +31,8 @@ bool needsConversion(std::string_view name, bool toLower, bool mixed, const Lead
             ++i;
             continue;
         }
-        hasUpper = hasUpper || isUpper(name[i]);
-        hasLower = hasLower || isLower(name[i]);
+        hasUpper = hasUpper || isAsciiUpper(name[i]);
+        hasLower = hasLower || isAsciiLower(name[i]);
     }
     const bool hasTargetCaseLetter = toLower ? hasLower : hasUpper;
     const bool hasOtherCaseLetter = toLower ? hasUpper : hasLower;

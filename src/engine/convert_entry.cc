@@ -1,6 +1,5 @@
 #include "engine/convert_entry.h"
 
-#include <optional>
 #include <string>
 
 #include "engine/case_mapping.h"
@@ -9,33 +8,46 @@
 namespace tocase {
 namespace {
 
-// Empty until the first header of a run, so the first conversion always
-// prints one, even for the empty prefix.
-std::optional<std::string> lastListedDirectory;
-
-void printHeaderOnDirectoryChange(const EntryRef& entry) {
-    if (lastListedDirectory && entry.directoryPrefix == *lastListedDirectory) {
+void printHeaderOnce(const EntryRef& entry) {
+    if (entry.headerPrinted) {
         return;
     }
-    lastListedDirectory = entry.directoryPrefix;
+    entry.headerPrinted = true;
     entry.platform.writeOutput(headerText(entry.directoryPrefix));
     entry.platform.endOutputLine();
     ++entry.settings.directoryCount;
 }
 
-void reportStranded(const EntryRef& entry, const RenameResult& result) {
+// 'sub\NAME' as the message names the entry.
+std::string quotedPath(const EntryRef& entry) {
     std::string text = "'";
     appendPrintable(text, entry.directoryPrefix);
     appendPrintable(text, entry.found.name);
-    text += "' is left under the name '";
-    appendPrintable(text, result.strandedName);
-    text.append("': ").append(result.reason);
+    return text + "'";
+}
+
+void reportFailure(const EntryRef& entry, const RenameResult& result) {
+    std::string text;
+    if (result.strandedName.empty()) {
+        text = "cannot rename " + quotedPath(entry) + ": ";
+    } else {
+        text = quotedPath(entry) + " is left under the name '";
+        appendPrintable(text, result.strandedName);
+        text += "': ";
+    }
+    appendPrintable(text, result.reason);
     entry.platform.writeErrorLine(text);
 }
 
-}  // namespace
+// Said before the first step, so that a run cut short between the two
+// still leaves the original name somewhere.
+void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
+    std::string text = quotedPath(entry) + " goes through the temporary name '";
+    appendPrintable(text, temporaryName);
+    entry.platform.writeErrorLine(text + "'");
+}
 
-void resetLastListedDirectory() { lastListedDirectory.reset(); }
+}  // namespace
 
 void convertEntry(const EntryRef& entry) {
     RunSettings& settings = entry.settings;
@@ -45,16 +57,17 @@ void convertEntry(const EntryRef& entry) {
     if (!needsConversion(name, settings.toLower, settings.mixed, leadBytes)) {
         return;
     }
-    printHeaderOnDirectoryChange(entry);
+    printHeaderOnce(entry);
 
-    const std::string newName = convertCase(name, settings.toLower, leadBytes);
     std::string listing = "  ";
     listing.reserve(2 * name.size() + 6);
     appendPrintable(listing, name);
     listing += " -> ";
-    appendPrintable(listing, newName);
+    appendPrintable(listing, convertCase(name, settings.toLower, leadBytes));
     platform.writeOutput(listing);
-    const RenameResult result = platform.renameEntry(entry.found, newName, settings.toLower);
+    const RenameResult result = platform.renameEntry(
+        entry.found, settings.toLower,
+        [&entry](std::string_view temporaryName) { noteTemporaryName(entry, temporaryName); });
     if (result.renamed) {
         ++settings.convertedCount;
     } else {
@@ -62,8 +75,8 @@ void convertEntry(const EntryRef& entry) {
         ++settings.failedCount;
     }
     platform.endOutputLine();
-    if (!result.strandedName.empty()) {
-        reportStranded(entry, result);
+    if (!result.renamed) {
+        reportFailure(entry, result);
     }
 }
 

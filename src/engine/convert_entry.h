@@ -9,10 +9,6 @@ namespace tocase {
 // rename under its directory's header and counts it.
 void convertEntry(const EntryRef& entry);
 
-// Forgets the last directory header printed, as at the start of a process,
-// so the next conversion prints one whatever its prefix.
-void resetLastListedDirectory();
-
 }  // namespace tocase
 
 #endif

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "cli/run_settings.h"
+#include "engine/run_settings.h"
 #include "platform/platform.h"
 
 namespace tocase {
@@ -15,6 +15,9 @@ struct EntryRef {
     const FoundEntry& found;           // its name, and the platform's own form of it
     RunSettings& settings;
     Platform& platform;
+    // Whether the header of this directory has been printed: each directory
+    // entered gets its own, whatever its prefix prints as.
+    bool& headerPrinted;
 };
 
 using EntryHandler = void (*)(const EntryRef& entry);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/file_spec.h"
+#include "engine/name_match.h"
 #include "engine/printable_name.h"
 
 namespace tocase {
@@ -26,15 +27,19 @@ struct Walk {
     std::string prefix;
     Platform& platform;
 
-    void reportUnreadable(std::string_view reason) {
-        platform.writeErrorLine("cannot read directory '" + headerText(prefix) + "': " +
-                                std::string(reason));
+    // "cannot read directory 'sub\': reason", and the like.
+    void report(std::string_view what, std::string_view reason) {
+        std::string text(what);
+        text += " '";
+        text += headerText(prefix);
+        text += "': ";
+        appendPrintable(text, reason);
+        platform.writeErrorLine(text);
     }
 };
 
 bool canDescendInto(const FoundEntry& entry) {
-    return entry.isDirectory && !entry.isHidden && !entry.isLink && entry.name != "." &&
-           entry.name != "..";
+    return entry.isDirectory && !entry.isHidden && !entry.isLink && entry.name != "." && entry.name != "..";
 }
 
 // A directory that cannot be read is reported once, here, and then left.
@@ -46,8 +51,8 @@ void findSubdirectories(Walk& walk) {
             level.subdirectories.push_back(entry);
         }
     };
-    if (!walk.platform.searchDirectory("*.*", keepSubdirectory, reason)) {
-        walk.reportUnreadable(reason);
+    if (!walk.platform.listDirectory(keepSubdirectory, reason)) {
+        walk.report("cannot read directory", reason);
         level.readable = false;
     }
 }
@@ -66,25 +71,35 @@ void enterNextSubdirectory(Walk& walk) {
     walk.prefix.append(entry.name).push_back('\\');
     walk.platform.stopIfAsked();
     std::string reason;
-    if (walk.platform.openSubdirectory(entry, reason)) {
-        enterLevel(walk, true);
-        return;
+    switch (walk.platform.openSubdirectory(entry, reason)) {
+        case EnterResult::entered:
+            enterLevel(walk, true);
+            return;
+        case EnterResult::refused:
+            walk.report("not entering", reason);
+            break;
+        case EnterResult::failed:
+            walk.report("cannot read directory", reason);
+            break;
     }
-    walk.reportUnreadable(reason);
     walk.prefix.resize(parent.prefixLength);
 }
 
-void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& settings,
-                  EntryHandler handler) {
+void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& settings, EntryHandler handler) {
     std::string reason;
+    if (!walk.platform.currentIsStillInItsParent(reason)) {
+        walk.report("not converting in", reason);
+        return;
+    }
+    bool headerPrinted = false;
     const auto handle = [&](const FoundEntry& entry) {
-        if (entry.isDirectory == settings.directoryMode) {
-            handler(EntryRef{walk.prefix, entry, settings, walk.platform});
+        if (entry.isDirectory == settings.directoryMode && matchesNamePattern(namePattern, entry.name)) {
+            handler(EntryRef{walk.prefix, entry, settings, walk.platform, headerPrinted});
             walk.platform.stopIfAsked();
         }
     };
-    if (!walk.platform.searchDirectory(namePattern, handle, reason)) {
-        walk.reportUnreadable(reason);
+    if (!walk.platform.listDirectory(handle, reason)) {
+        walk.report("cannot read directory", reason);
     }
 }
 
@@ -98,7 +113,7 @@ void leaveLevel(Walk& walk) {
         if (walk.platform.closeDirectory(reason)) {
             return;
         }
-        walk.reportUnreadable(reason);
+        walk.report("cannot read directory", reason);
         walk.levels.pop_back();
     }
     walk.platform.closeDirectory(reason);
@@ -106,13 +121,12 @@ void leaveLevel(Walk& walk) {
 
 }  // namespace
 
-void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler,
-                  Platform& platform) {
+void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
     Walk walk{{}, parts.directoryPrefix, platform};
     std::string reason;
     if (!platform.openDirectory(parts.directoryPrefix, reason)) {
-        walk.reportUnreadable(reason);
+        walk.report("cannot read directory", reason);
         return;
     }
     enterLevel(walk, settings.recurse);

@@ -1,15 +1,29 @@
-#include <fcntl.h>
+#include "platform/directory_stack-posix.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 
-#include "platform/posix_files.h"
+#include "platform/read_directory-posix.h"
+#include "platform/system_calls-posix.h"
 
 namespace tocase {
 namespace {
 
 constexpr int directoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+void closeIfOpen(int fd) {
+    if (fd >= 0) {
+        systemCalls().close(fd);
+    }
+}
+
+bool isLink(int directoryFd, const std::string& name) {
+    struct stat status {};
+    return systemCalls().fstatat(directoryFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISLNK(status.st_mode);
+}
 
 }  // namespace
 
@@ -17,71 +31,102 @@ DirectoryStack::~DirectoryStack() { closeAll(); }
 
 void DirectoryStack::closeAll() {
     for (const Level& level : levels_) {
-        if (level.fd >= 0) {
-            close(level.fd);
-        }
+        closeIfOpen(level.fd);
     }
     levels_.clear();
     letGo_ = 0;
 }
 
-// What the user typed is opened as given, links and all.
-bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
-    closeAll();
-    const int fd = open(path.c_str(), directoryFlags);
-    if (fd < 0) {
+// The mount identifier tells a bind mount of the same device apart; where
+// the system has none, the device alone does.
+bool DirectoryStack::identify(int fd, Identity& identity, std::string& reason) {
+    struct statx status {};
+    if (systemCalls().statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &status) == 0) {
+        identity.device = makedev(status.stx_dev_major, status.stx_dev_minor);
+        identity.inode = status.stx_ino;
+        identity.mountId = (status.stx_mask & STATX_MNT_ID) != 0 ? status.stx_mnt_id : 0;
+        return true;
+    }
+    struct stat plain {};
+    if (systemCalls().fstatat(fd, "", &plain, AT_EMPTY_PATH) != 0) {
         reason = reasonText(errno);
         return false;
     }
-    levels_.push_back(Level{fd});
+    identity = {plain.st_dev, plain.st_ino, 0};
     return true;
 }
 
-// A name that has become a link since the search is refused, not followed.
-bool DirectoryStack::openChild(const std::string& name, std::string& reason) {
-    const int fd = openat(currentFd(), name.c_str(), directoryFlags | O_NOFOLLOW);
-    if (fd < 0) {
-        const int error = errno;
-        struct stat status {};
-        const bool isLink = fstatat(currentFd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-                            S_ISLNK(status.st_mode);
-        reason = isLink ? "it is a symbolic link" : reasonText(error);
+bool DirectoryStack::sameFile(const Identity& a, const Identity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+// What the user typed is opened as given, links and all.
+bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
+    closeAll();
+    Level first;
+    first.fd = systemCalls().openat(AT_FDCWD, path.c_str(), directoryFlags);
+    if (first.fd < 0) {
+        reason = reasonText(errno);
         return false;
     }
-    levels_.push_back(Level{fd});
+    if (!identify(first.fd, first.identity, reason)) {
+        closeIfOpen(first.fd);
+        return false;
+    }
+    levels_.push_back(std::move(first));
+    return true;
+}
+
+// A name that has become a link since the listing is refused, not
+// followed, and so is a directory where another file system is mounted.
+EnterResult DirectoryStack::openChild(const std::string& name, std::string& reason) {
+    Level child;
+    child.fd = systemCalls().openat(currentFd(), name.c_str(), directoryFlags | O_NOFOLLOW);
+    if (child.fd < 0) {
+        const int error = errno;
+        if (isLink(currentFd(), name)) {
+            reason = "it is a symbolic link";
+            return EnterResult::refused;
+        }
+        reason = reasonText(error);
+        return EnterResult::failed;
+    }
+    if (!identify(child.fd, child.identity, reason)) {
+        closeIfOpen(child.fd);
+        return EnterResult::failed;
+    }
+    const Identity& parent = levels_.back().identity;
+    if (child.identity.device != parent.device || child.identity.mountId != parent.mountId) {
+        closeIfOpen(child.fd);
+        reason = "another file system is mounted there";
+        return EnterResult::refused;
+    }
+    child.name = name;
+    levels_.push_back(std::move(child));
     if (levels_.size() - letGo_ > maxHeld_) {
         letGoOfOne();
     }
-    return true;
+    return EnterResult::entered;
 }
 
 // The outermost held level after the first is the last to be needed again.
 void DirectoryStack::letGoOfOne() {
     Level& level = levels_[letGo_ + 1];
-    struct stat status {};
-    if (fstat(level.fd, &status) == 0) {
-        level.device = status.st_dev;
-        level.inode = status.st_ino;
-    }
-    close(level.fd);
+    closeIfOpen(level.fd);
     level.fd = -1;
     ++letGo_;
 }
 
-bool DirectoryStack::reopenThroughChild(Level& level, int childFd, std::string& reason) {
-    const int fd = childFd < 0 ? -1 : openat(childFd, "..", directoryFlags | O_NOFOLLOW);
-    struct stat status {};
-    const bool same = fd >= 0 && fstat(fd, &status) == 0 && status.st_dev == level.device &&
-                      status.st_ino == level.inode;
-    if (!same) {
-        if (fd >= 0) {
-            close(fd);
-        }
-        reason = "a directory below it was moved elsewhere during the run";
-        return false;
+// -1 unless ".." of the child is still the very parent that was let go.
+int DirectoryStack::openParentAgain(const Level& parent, int childFd) {
+    const int fd = childFd < 0 ? -1 : systemCalls().openat(childFd, "..", directoryFlags | O_NOFOLLOW);
+    Identity found;
+    std::string ignored;
+    if (fd >= 0 && identify(fd, found, ignored) && sameFile(found, parent.identity)) {
+        return fd;
     }
-    level.fd = fd;
-    return true;
+    closeIfOpen(fd);
+    return -1;
 }
 
 bool DirectoryStack::closeCurrent(std::string& reason) {
@@ -89,13 +134,36 @@ bool DirectoryStack::closeCurrent(std::string& reason) {
     levels_.pop_back();
     bool reached = true;
     if (!levels_.empty() && levels_.back().fd < 0) {
-        reached = reopenThroughChild(levels_.back(), childFd, reason);
+        levels_.back().fd = openParentAgain(levels_.back(), childFd);
+        reached = levels_.back().fd >= 0;
         letGo_ = levels_.size() - 2;
+        if (!reached) {
+            reason = "a directory below it was moved elsewhere during the run";
+        }
     }
-    if (childFd >= 0) {
-        close(childFd);
-    }
+    closeIfOpen(childFd);
     return reached;
+}
+
+bool DirectoryStack::currentIsStillInItsParent(std::string& reason) {
+    if (levels_.size() < 2) {
+        return true;
+    }
+    const Level& current = levels_.back();
+    const Level& parent = levels_[levels_.size() - 2];
+    const int parentFd = parent.fd >= 0 ? parent.fd : openParentAgain(parent, current.fd);
+    struct stat status {};
+    const bool inPlace =
+        parentFd >= 0 &&
+        systemCalls().fstatat(parentFd, current.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        status.st_dev == current.identity.device && status.st_ino == current.identity.inode;
+    if (parentFd != parent.fd) {
+        closeIfOpen(parentFd);
+    }
+    if (!inPlace) {
+        reason = "it was moved elsewhere during the run";
+    }
+    return inPlace;
 }
 
 }  // namespace tocase

@@ -1,13 +1,16 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/system_calls-win32.h"
+#include "platform/temporary_name.h"
 #include "platform/text-win32.h"
-#include "platform/win32_calls.h"
 
 namespace tocase {
 namespace {
@@ -48,21 +51,22 @@ std::optional<std::wstring> longPathOf(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-bool isDirectoryAt(const std::wstring& path, std::string& reason) {
+// A junction or other reparse point is never entered, as a link is not.
+EnterResult directoryAt(const std::wstring& path, std::string& reason) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         reason = reasonText(GetLastError());
-        return false;
+        return EnterResult::failed;
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         reason = "it is a junction or other reparse point";
-        return false;
+        return EnterResult::refused;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         reason = reasonText(ERROR_DIRECTORY);
-        return false;
+        return EnterResult::failed;
     }
-    return true;
+    return EnterResult::entered;
 }
 
 FoundEntry foundEntry(const WIN32_FIND_DATAW& data) {
@@ -87,20 +91,28 @@ std::optional<std::wstring> storedName(const std::wstring& path) {
 }
 
 bool moveFile(const std::wstring& from, const std::wstring& to) {
-    return win32Calls().moveFile(from.c_str(), to.c_str()) != 0;
+    return systemCalls().moveFile(from.c_str(), to.c_str()) != 0;
 }
 
-bool isTakenError(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
-
-// The original name comes first, so that an entry left under a temporary
-// name can be told; where that would be too long, a generic one.
-std::wstring temporaryName(const std::wstring& oldName, int attempt) {
-    constexpr std::size_t longestName = 255;
-    const std::wstring unique =
-        L"~tocase-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
-    const std::wstring named = oldName + L"." + unique;
-    return named.size() <= longestName ? named : unique + L".tmp";
+// One step of a rename within a directory, never replacing.
+StepResult moveWithin(const std::wstring& directory, const std::wstring& from, const std::wstring& to) {
+    if (moveFile(directory + from, directory + to)) {
+        return {StepEnd::done, {}};
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        std::string reason = "'";
+        reason.append(toCodePage(to)).append("' is another entry");
+        return {StepEnd::taken, reason};
+    }
+    if (error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_INVALID_NAME) {
+        return {StepEnd::tooLong, reasonText(error)};
+    }
+    return {StepEnd::failed, reasonText(error)};
 }
+
+// The second half of a surrogate pair belongs to the first.
+bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Ctrl+C and Ctrl+Break take effect between entries.
 std::atomic<bool> stopAsked{false};
@@ -113,189 +125,196 @@ BOOL WINAPI noteStop(DWORD event) {
     return TRUE;
 }
 
-class Win32Platform : public Platform {
-public:
-    Win32Platform() : output_(GetStdHandle(STD_OUTPUT_HANDLE)), errors_(GetStdHandle(STD_ERROR_HANDLE)) {
-        facts_.hasDriveLetters = true;
-        for (int b = 0; b < 256; ++b) {
-            facts_.leadBytes[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != 0;
-        }
-        SetConsoleCtrlHandler(noteStop, TRUE);
-    }
-
-    const PlatformFacts& facts() const override { return facts_; }
-
-    bool openDirectory(std::string_view directoryPrefix, std::string& reason) override {
-        open_.clear();
-        const std::wstring typed = directoryPrefix.empty() ? L"." : fromCodePage(directoryPrefix);
-        const std::optional<std::wstring> path = longPathOf(typed);
-        if (!path) {
-            reason = reasonText(GetLastError());
-            return false;
-        }
-        if (!isDirectoryAt(*path, reason)) {
-            return false;
-        }
-        open_.push_back(*path);
-        return true;
-    }
-
-    // Windows offers no opening relative to a handle through these
-    // functions: the path is checked just before, and a reparse point that
-    // appears in between is the remaining window.
-    bool openSubdirectory(const FoundEntry& entry, std::string& reason) override {
-        const std::wstring path = open_.back() + fromWideBytes(entry.storedName) + L"\\";
-        if (!isDirectoryAt(path, reason)) {
-            return false;
-        }
-        open_.push_back(path);
-        return true;
-    }
-
-    bool closeDirectory(std::string&) override {
-        open_.pop_back();
-        return true;
-    }
-
-    bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
-                         std::string& reason) override {
-        std::vector<FoundEntry> entries;
-        if (!readMatches(namePattern, entries, reason)) {
-            return false;
-        }
-        for (const FoundEntry& entry : entries) {
-            visit(entry);
-        }
-        return true;
-    }
-
-    // MoveFileW never replaces an existing entry. Afterwards the new name
-    // must be found exactly as asked; where the look-up still shows the old
-    // spelling, the entry itself holds the name and goes round.
-    RenameResult renameEntry(const FoundEntry& entry, std::string_view, bool toLower) override {
-        const std::wstring& directory = open_.back();
-        const std::wstring oldName = fromWideBytes(entry.storedName);
-        const std::wstring newName = withAsciiCase(oldName, toLower);
-        const DWORD attributes = GetFileAttributesW((directory + oldName).c_str());
-        RenameResult result;
-        if (attributes == INVALID_FILE_ATTRIBUTES ||
-            ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
-            return result;
-        }
-        const bool moved = moveFile(directory + oldName, directory + newName);
-        const std::optional<std::wstring> stored = storedName(directory + newName);
-        if (moved && stored == newName) {
-            result.renamed = true;
-        } else if (stored == oldName) {
-            result = renameThroughTemporaryName(directory, oldName, newName);
-        }
-        return result;
-    }
-
-    void writeOutput(std::string_view bytes) override { pendingOutput_ += bytes; }
-
-    // Written as bytes, never through a text-mode stream: CR LF, not CR CR LF.
-    void endOutputLine() override {
-        pendingOutput_ += "\r\n";
-        writeAll(output_, pendingOutput_);
-        pendingOutput_.clear();
-    }
-
-    void writeErrorLine(std::string_view text) override {
-        writeAll(errors_, "tocase: " + std::string(text) + "\r\n");
-    }
-
-    void stopIfAsked() override {
-        if (stopAsked) {
-            ExitProcess(STATUS_CONTROL_C_EXIT);
-        }
-    }
-
-private:
-    // All of them before any is handed over. A pattern that matches
-    // nothing, or cannot match anything, is an empty result; any other
-    // failure means the directory cannot be read.
-    bool readMatches(std::string_view namePattern, std::vector<FoundEntry>& entries, std::string& reason) {
-        WIN32_FIND_DATAW data;
-        const HANDLE search = FindFirstFileW((open_.back() + fromCodePage(namePattern)).c_str(), &data);
-        if (search == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_NAME) {
-                return true;
-            }
-            reason = reasonText(error);
-            return false;
-        }
-        do {
-            entries.push_back(foundEntry(data));
-        } while (FindNextFileW(search, &data));
+// All of a directory's entries before any is handed over. Any failure
+// but an empty directory means it cannot be read.
+bool readDirectory(const std::wstring& directory, std::vector<FoundEntry>& entries, std::string& reason) {
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW((directory + L"*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        FindClose(search);
-        if (error == ERROR_NO_MORE_FILES) {
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
             return true;
         }
         reason = reasonText(error);
         return false;
     }
-
-    // For file systems that accept a case-only rename and change nothing:
-    // two renames through a name nothing else holds, put back if the
-    // second fails.
-    static RenameResult renameThroughTemporaryName(const std::wstring& directory, const std::wstring& oldName,
-                                                   const std::wstring& newName) {
-        constexpr int attempts = 100;
-        RenameResult result;
-        std::wstring temporary;
-        for (int i = 0;; ++i) {
-            if (i == attempts) {
-                return result;
-            }
-            temporary = temporaryName(oldName, i);
-            if (moveFile(directory + oldName, directory + temporary)) {
-                break;
-            }
-            if (!isTakenError(GetLastError())) {
-                return result;
-            }
-        }
-        if (!moveFile(directory + temporary, directory + newName)) {
-            if (!moveFile(directory + temporary, directory + oldName)) {
-                result.strandedName = toCodePage(temporary);
-                result.reason = reasonText(GetLastError());
-            }
-            return result;
-        }
-        result.renamed = storedName(directory + newName) == newName;
-        return result;
+    do {
+        entries.push_back(foundEntry(data));
+    } while (FindNextFileW(search, &data));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    if (error == ERROR_NO_MORE_FILES) {
+        return true;
     }
+    reason = reasonText(error);
+    return false;
+}
 
-    // A closed or failing output never stops the run.
-    static void writeAll(HANDLE handle, std::string_view bytes) {
-        while (!bytes.empty()) {
-            DWORD written = 0;
-            if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                written == 0) {
-                return;
-            }
-            bytes.remove_prefix(written);
+// A closed or failing output never stops the run.
+bool writeAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {
+            return false;
         }
+        bytes.remove_prefix(written);
     }
-
-    PlatformFacts facts_;
-    HANDLE output_;
-    HANDLE errors_;
-    // The full paths of the open directories, innermost last.
-    std::vector<std::wstring> open_;
-    std::string pendingOutput_;
-};
+    return true;
+}
 
 }  // namespace
 
-Win32Calls& win32Calls() {
-    static Win32Calls calls{MoveFileW};
-    return calls;
+struct Platform::State {
+    PlatformFacts facts;
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+    bool outputFailed = false;
+    // The full paths of the open directories, innermost last.
+    std::vector<std::wstring> open;
+    std::string pendingOutput;
+};
+
+Platform::Platform() : state_(std::make_unique<State>()) {
+    state_->facts.hasDriveLetters = true;
+    for (int b = 0; b < 256; ++b) {
+        state_->facts.leadBytes[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != 0;
+    }
+    SetConsoleCtrlHandler(noteStop, TRUE);
 }
 
-std::unique_ptr<Platform> makeNativePlatform() { return std::make_unique<Win32Platform>(); }
+Platform::~Platform() = default;
+
+const PlatformFacts& Platform::facts() const { return state_->facts; }
+
+// The arguments are read wide, exactly as typed. A character that the code
+// page cannot hold becomes a control byte, which no file name holds and no
+// option reads: a file specification holding one matches nothing, never a
+// look-alike, and never counts as a wildcard.
+std::vector<std::string> Platform::commandLine(int, char**) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        bool exact = true;
+        arguments.push_back(toCodePage(wide[i], '\x01', &exact));
+        if (!exact && i > 0) {
+            writeErrorLine("cannot use the argument '" + toCodePage(wide[i]) +
+                           "': the active code page cannot show all its characters, so it matches nothing");
+        }
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+    state_->open.clear();
+    const std::wstring typed = directoryPrefix.empty() ? L"." : fromCodePage(directoryPrefix);
+    const std::optional<std::wstring> path = longPathOf(typed);
+    if (!path) {
+        reason = reasonText(GetLastError());
+        return false;
+    }
+    if (directoryAt(*path, reason) != EnterResult::entered) {
+        return false;
+    }
+    state_->open.push_back(*path);
+    return true;
+}
+
+// Windows offers no opening relative to a handle through these functions:
+// the path is checked just before, and a reparse point that appears in
+// between is the remaining window.
+EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
+    const std::wstring path = state_->open.back() + fromWideBytes(entry.storedName) + L"\\";
+    const EnterResult result = directoryAt(path, reason);
+    if (result == EnterResult::entered) {
+        state_->open.push_back(path);
+    }
+    return result;
+}
+
+bool Platform::closeDirectory(std::string&) {
+    state_->open.pop_back();
+    return true;
+}
+
+bool Platform::currentIsStillInItsParent(std::string&) { return true; }
+
+bool Platform::listDirectory(const EntryVisitor& visit, std::string& reason) {
+    std::vector<FoundEntry> entries;
+    if (!readDirectory(state_->open.back(), entries, reason)) {
+        return false;
+    }
+    for (const FoundEntry& entry : entries) {
+        visit(entry);
+    }
+    return true;
+}
+
+// MoveFileW never replaces an existing entry. Afterwards the new name must
+// be found exactly as asked; where the look-up still shows the old
+// spelling, the entry itself holds the name and goes round a temporary one.
+RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {
+    const std::wstring& directory = state_->open.back();
+    const std::wstring oldName = fromWideBytes(entry.storedName);
+    const std::wstring newName = withAsciiCase(oldName, toLower);
+    RenameResult result;
+    const DWORD attributes = GetFileAttributesW((directory + oldName).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        result.reason = reasonText(GetLastError());
+        return result;
+    }
+    if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
+        result.reason = entry.isDirectory ? "it is no longer the directory that was listed"
+                                          : "it is no longer the file that was listed";
+        return result;
+    }
+    const StepResult direct = moveWithin(directory, oldName, newName);
+    const std::optional<std::wstring> stored = storedName(directory + newName);
+    if (direct.end == StepEnd::done && stored == newName) {
+        result.renamed = true;
+        return result;
+    }
+    if (stored != oldName) {
+        result.reason = direct.end == StepEnd::done ? "the file system kept another spelling" : direct.reason;
+        return result;
+    }
+    const auto outcome = renameThroughTemporaryName(
+        oldName, newName, 255, GetCurrentProcessId(),
+        [&directory](const std::wstring& from, const std::wstring& to) { return moveWithin(directory, from, to); },
+        isLowSurrogate, [&notice](const std::wstring& temporary) { notice(toCodePage(temporary)); });
+    result.renamed = outcome.renamed && storedName(directory + newName) == newName;
+    result.reason = outcome.renamed && !result.renamed ? "the file system kept another spelling" : outcome.reason;
+    result.strandedName = toCodePage(outcome.strandedName);
+    return result;
+}
+
+void Platform::writeOutput(std::string_view bytes) { state_->pendingOutput += bytes; }
+
+// Written as bytes, never through a text-mode stream: CR LF, not CR CR LF.
+void Platform::endOutputLine() {
+    state_->pendingOutput += "\r\n";
+    if (!state_->outputFailed) {
+        state_->outputFailed = !writeAll(state_->output, state_->pendingOutput);
+    }
+    state_->pendingOutput.clear();
+}
+
+void Platform::writeErrorLine(std::string_view text) {
+    writeAll(state_->errors, "tocase: " + std::string(text) + "\r\n");
+}
+
+void Platform::stopIfAsked() {
+    if (stopAsked) {
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+}
+
+SystemCalls realSystemCalls() { return {MoveFileW}; }
+
+SystemCalls& systemCalls() {
+    static SystemCalls calls = realSystemCalls();
+    return calls;
+}
 
 }  // namespace tocase

@@ -28,75 +28,93 @@ struct FoundEntry {
     std::string storedName;
     bool isDirectory = false;
     bool isHidden = false;
-    // A symbolic link, junction or other reparse point: never descended into.
+    // A symbolic link, junction or other reparse point: never descended
+    // into, and renamed only while it still is one.
     bool isLink = false;
 };
 
 using EntryVisitor = std::function<void(const FoundEntry& entry)>;
 
+// How an attempt to enter a subdirectory ended: a refusal is the tool's
+// own choice (a link, another file system), a failure the system's.
+enum class EnterResult { entered, refused, failed };
+
+// Called before a rename goes round a temporary name that cannot hold the
+// whole original name, so that a person can still recover it.
+using TemporaryNameNotice = std::function<void(std::string_view temporaryName)>;
+
 struct RenameResult {
     bool renamed = false;
-    // Set when the entry is left under a temporary name that it could not
-    // be put back from, with the reason.
-    std::string strandedName;
+    // Why not, when not renamed.
     std::string reason;
+    // Set when the entry is left under a temporary name that it could not
+    // be put back from.
+    std::string strandedName;
 };
 
-// Everything the engine and the front end ask of the operating system.
+// Everything the engine and the front end ask of the operating system; one
+// source file per system implements it, chosen by the build.
 //
 // The walk holds a stack of open directories; the one on top is the
-// current directory, which searches and renames act on. A directory is
+// current directory, which listings and renames act on. A directory is
 // entered only through its parent, and is the same directory for as long
 // as it stays on the stack, whatever happens to the paths around it.
 // Failures come with a reason for a person, in `reason`.
 class Platform {
 public:
-    virtual ~Platform() = default;
+    Platform();
+    ~Platform();
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
 
-    virtual const PlatformFacts& facts() const = 0;
+    const PlatformFacts& facts() const;
+
+    // The command line, the program's name first, as the engine reads it.
+    std::vector<std::string> commandLine(int argumentCount, char** arguments);
 
     // Makes the directory that a file specification's directory prefix
     // names, as typed, the only open one.
-    virtual bool openDirectory(std::string_view directoryPrefix, std::string& reason) = 0;
-    // Opens a subdirectory that a search of the current directory found,
-    // never through a link, and makes it current.
-    virtual bool openSubdirectory(const FoundEntry& entry, std::string& reason) = 0;
+    bool openDirectory(std::string_view directoryPrefix, std::string& reason);
+    // Opens a subdirectory that a listing of the current directory found,
+    // never through a link nor into another file system, and makes it
+    // current.
+    EnterResult openSubdirectory(const FoundEntry& entry, std::string& reason);
     // Closes the current directory, so the one it was opened from is
     // current again. False when that one cannot be reached again as the
     // same directory; it is then current but unusable, and closed in turn.
-    virtual bool closeDirectory(std::string& reason) = 0;
+    bool closeDirectory(std::string& reason);
+    // Whether the current directory is still the entry of its parent that
+    // it was opened as; the first directory always is.
+    bool currentIsStillInItsParent(std::string& reason);
 
-    // Hands `visit` every entry of the current directory whose name matches
-    // `namePattern` (ignoring case; "*.*" matches every name). The directory
-    // is read to its end before the first is handed over, so renames made
-    // meanwhile neither skip nor repeat one. False, with nothing handed
-    // over, when it cannot be read to its end.
-    virtual bool searchDirectory(std::string_view namePattern, const EntryVisitor& visit,
-                                 std::string& reason) = 0;
+    // Hands `visit` every entry of the current directory, "." and ".."
+    // included. The directory is read to its end before the first is
+    // handed over, so renames made meanwhile neither skip nor repeat one.
+    // False, with nothing handed over, when it cannot be read to its end.
+    bool listDirectory(const EntryVisitor& visit, std::string& reason);
 
-    // Renames a found entry of the current directory to `newName`, which
-    // differs from its name only in the case of ASCII letters (lowered
-    // when `toLower`), provided it is still of the kind the search found.
-    // Never replaces or removes another entry; renamed only when the
-    // directory then holds the new name exactly.
-    virtual RenameResult renameEntry(const FoundEntry& entry, std::string_view newName,
-                                     bool toLower) = 0;
+    // Gives a listed entry of the current directory its name with the
+    // ASCII letters lowered (or raised), provided it is still the entry
+    // listed. Never replaces or removes another entry; renamed only when
+    // the directory then holds the new name exactly.
+    RenameResult renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice);
 
-    // Console output stream. Errors are not reported: a closed or failing
-    // output never changes the run.
-    virtual void writeOutput(std::string_view bytes) = 0;
+    // Console output stream. A write that would block waits; one that
+    // fails for good takes nothing more, and never changes the run.
+    void writeOutput(std::string_view bytes);
     // Writes CR LF and flushes.
-    virtual void endOutputLine() = 0;
+    void endOutputLine();
     // One line for a person on standard error, after "tocase: ".
-    virtual void writeErrorLine(std::string_view text) = 0;
+    void writeErrorLine(std::string_view text);
 
     // Called between entries: when a stop signal has arrived, ends the
     // process as that signal asks.
-    virtual void stopIfAsked() = 0;
-};
+    void stopIfAsked();
 
-// The platform the program runs on, chosen at build time.
-std::unique_ptr<Platform> makeNativePlatform();
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace tocase
 

@@ -1,39 +1,46 @@
-#include <dirent.h>
-#include <fcntl.h>
+#include "platform/rename-posix.h"
+
+#include <limits.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 
-#include "platform/posix_calls.h"
-#include "platform/posix_files.h"
+#include "platform/read_directory-posix.h"
+#include "platform/system_calls-posix.h"
 
 namespace tocase {
 namespace {
 
 bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
 
-// The original name comes first, so that an entry left under a temporary
-// name by a crash can be told; where that name would be too long, a
-// generic one.
-std::string temporaryName(const std::string& oldName, int attempt, bool generic) {
-    const std::string unique = "~tocase-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-    return generic ? unique + ".tmp" : oldName + "." + unique;
+std::string anotherEntry(const std::string& name) { return "'" + name + "' is another entry"; }
+
+const char* kindOf(bool isLink, bool isDirectory) {
+    return isLink ? "link" : isDirectory ? "directory" : "file";
 }
 
-RenameResult renamedIf(bool renamed) {
-    RenameResult result;
-    result.renamed = renamed;
-    return result;
-}
+// A UTF-8 continuation byte belongs to the character before it.
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
 
-PosixCalls& posixCalls() {
-    static PosixCalls calls{::renameat2, ::renameat, ::readdir};
-    return calls;
+// Looked at without following: a link listed is renamed as the link it
+// still is, even when its target has just been renamed.
+bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
+    struct stat status {};
+    if (systemCalls().fstatat(directoryFd_, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        reason = reasonText(errno);
+        return false;
+    }
+    const bool isLink = S_ISLNK(status.st_mode);
+    const bool isDirectory = S_ISDIR(status.st_mode);
+    if (isLink != entry.isLink || (!isLink && isDirectory != entry.isDirectory)) {
+        reason = std::string("it is no longer the ") + kindOf(entry.isLink, entry.isDirectory) + " that was listed";
+        return false;
+    }
+    return true;
 }
 
 // 0 or the errno. The kernel's no-replace flag first; where the file system
@@ -43,8 +50,7 @@ PosixCalls& posixCalls() {
 // before EINVAL, and its look-up of a rename target bypasses the kernel's
 // cached names, which a plain look-up would trust even when stale.
 int RenameDirectory::renameNoReplace(const std::string& from, const std::string& to) {
-    if (posixCalls().renameat2(directoryFd_, from.c_str(), directoryFd_, to.c_str(),
-                               RENAME_NOREPLACE) == 0) {
+    if (systemCalls().renameat2(directoryFd_, from.c_str(), directoryFd_, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     const int error = errno;
@@ -52,19 +58,32 @@ int RenameDirectory::renameNoReplace(const std::string& from, const std::string&
         return error;
     }
     struct stat status {};
-    if (fstatat(directoryFd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (systemCalls().fstatat(directoryFd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
     if (errno != ENOENT) {
         return errno;
     }
-    return posixCalls().renameat(directoryFd_, from.c_str(), directoryFd_, to.c_str()) == 0 ? 0
-                                                                                            : errno;
+    return systemCalls().renameat(directoryFd_, from.c_str(), directoryFd_, to.c_str()) == 0 ? 0 : errno;
 }
 
-bool RenameDirectory::readExactNames() {
-    std::string ignored;
-    const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, ignored);
+StepResult RenameDirectory::step(const std::string& from, const std::string& to) {
+    const int error = renameNoReplace(from, to);
+    switch (error) {
+        case 0:
+            noteRenamed(from, to);
+            return {StepEnd::done, {}};
+        case EEXIST:
+            return {StepEnd::taken, anotherEntry(to)};
+        case ENAMETOOLONG:
+            return {StepEnd::tooLong, reasonText(error)};
+        default:
+            return {StepEnd::failed, reasonText(error)};
+    }
+}
+
+bool RenameDirectory::readExactNames(std::string& reason) {
+    const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, reason);
     if (!listing) {
         return false;
     }
@@ -76,11 +95,11 @@ bool RenameDirectory::readExactNames() {
 }
 
 // A look-up cannot tell: a case-folding file system resolves every
-// spelling. When the directory cannot be read, the name counts as taken,
-// so nothing is ever attempted that could replace it.
-bool RenameDirectory::holdsExactName(const std::string& name) {
-    if (!exactNames_ && !readExactNames()) {
-        return true;
+// spelling. Nothing when the directory cannot be read, so that nothing is
+// ever attempted that could replace the name.
+std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, std::string& reason) {
+    if (!exactNames_ && !readExactNames(reason)) {
+        return std::nullopt;
     }
     return exactNames_->contains(name);
 }
@@ -92,77 +111,63 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
     }
 }
 
-// A name nothing else holds is found by trying: the no-replace rename
-// itself is the test.
-int RenameDirectory::renameToTemporaryName(const std::string& oldName, std::string& temporary) {
-    constexpr int attempts = 100;
-    bool generic = false;
-    for (int i = 0; i < attempts; ++i) {
-        temporary = temporaryName(oldName, i, generic);
-        int error = renameNoReplace(oldName, temporary);
-        if (error == ENAMETOOLONG && !generic) {
-            generic = true;
-            temporary = temporaryName(oldName, i, generic);
-            error = renameNoReplace(oldName, temporary);
-        }
-        if (error != EEXIST) {
-            return error;
-        }
-    }
-    return EEXIST;
-}
-
 // Some drivers store another spelling than the one asked for. How a file
 // system stores names does not change from one entry to the next, so one
 // fresh read per directory tells, until a rename is found not to have
 // taken.
-bool RenameDirectory::confirmSpelling(const std::string& newName) {
+bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& reason) {
     if (spellingConfirmed_) {
         return true;
     }
-    if (!readExactNames()) {
+    if (!readExactNames(reason)) {
+        reason = "the new name cannot be confirmed: " + reason;
         return false;
     }
     spellingConfirmed_ = exactNames_->contains(newName);
+    if (!spellingConfirmed_) {
+        reason = "the file system kept another spelling";
+    }
     return spellingConfirmed_;
 }
 
-// On a case-folding file system the new name is "taken" by the entry
-// itself: go round through a temporary name, and put the entry back under
-// its old name if the second step fails.
-RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName,
-                                                         const std::string& newName) {
-    std::string temporary;
-    if (renameToTemporaryName(oldName, temporary) != 0) {
-        return {};
+RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+                                                         const TemporaryNameNotice& notice) {
+    const auto outcome = tocase::renameThroughTemporaryName(
+        oldName, newName, NAME_MAX, static_cast<unsigned long>(getpid()),
+        [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
+        [&notice](const std::string& temporary) { notice(temporary); });
+    RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
+    if (result.renamed) {
+        result.renamed = confirmSpelling(newName, result.reason);
     }
-    if (renameNoReplace(temporary, newName) != 0) {
-        const int error = renameNoReplace(temporary, oldName);
-        RenameResult result;
-        if (error != 0) {
-            result.strandedName = temporary;
-            result.reason = reasonText(error);
-        }
-        return result;
-    }
-    noteRenamed(oldName, newName);
-    return renamedIf(confirmSpelling(newName));
+    return result;
 }
 
-RenameResult RenameDirectory::rename(const std::string& oldName, const std::string& newName,
-                                     bool isDirectory) {
-    if (directoryFd_ < 0 || entryIsDirectory(directoryFd_, oldName.c_str()) != isDirectory) {
-        return {};
+RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string& newName,
+                                     const TemporaryNameNotice& notice) {
+    RenameResult result;
+    if (!isStillAsListed(entry, result.reason)) {
+        return result;
     }
-    const int error = renameNoReplace(oldName, newName);
-    if (error == 0) {
-        noteRenamed(oldName, newName);
-        return renamedIf(true);
+    const StepResult direct = step(entry.name, newName);
+    if (direct.end == StepEnd::done) {
+        result.renamed = true;
+        return result;
     }
-    if (error == EEXIST && !holdsExactName(newName)) {
-        return renameThroughTemporaryName(oldName, newName);
+    if (direct.end != StepEnd::taken) {
+        result.reason = direct.reason;
+        return result;
     }
-    return {};
+    const std::optional<bool> taken = holdsExactName(newName, result.reason);
+    if (!taken) {
+        result.reason = "the directory cannot be read again: " + result.reason;
+        return result;
+    }
+    if (*taken) {
+        result.reason = direct.reason;
+        return result;
+    }
+    return renameThroughTemporaryName(entry.name, newName, notice);
 }
 
 }  // namespace tocase

@@ -1,12 +1,13 @@
-#ifndef TOCASE_CLI_RUN_SETTINGS_H
-#define TOCASE_CLI_RUN_SETTINGS_H
+#ifndef TOCASE_ENGINE_RUN_SETTINGS_H
+#define TOCASE_ENGINE_RUN_SETTINGS_H
 
 #include <cstdint>
 #include <string>
 
 namespace tocase {
 
-// The options and tallies of one run; one per run, passed by reference.
+// The options and tallies of one run: the front end fills the options, the
+// engine reads them and counts. One per run, passed by reference.
 struct RunSettings {
     std::uint32_t convertedCount = 0;  // entries renamed successfully
     std::uint32_t directoryCount = 0;  // directory headers printed

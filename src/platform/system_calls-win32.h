@@ -1,5 +1,5 @@
-#ifndef TOCASE_PLATFORM_WIN32_CALLS_H
-#define TOCASE_PLATFORM_WIN32_CALLS_H
+#ifndef TOCASE_PLATFORM_SYSTEM_CALLS_WIN32_H
+#define TOCASE_PLATFORM_SYSTEM_CALLS_WIN32_H
 
 #include <windows.h>
 
@@ -7,11 +7,14 @@ namespace tocase {
 
 // The call that changes names, reached through this table so that tests
 // can make it misbehave as some file systems do.
-struct Win32Calls {
+struct SystemCalls {
     BOOL(WINAPI* moveFile)(LPCWSTR existingName, LPCWSTR newName);
 };
 
-Win32Calls& win32Calls();
+SystemCalls& systemCalls();
+
+// The system's own table, for a test to put back.
+SystemCalls realSystemCalls();
 
 }  // namespace tocase
 

@@ -1,11 +1,9 @@
-#include "platform/name_match.h"
+#include "engine/name_match.h"
+
+#include "platform/ascii_case.h"
 
 namespace tocase {
 namespace {
-
-char foldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 // Greedy match with one backtrack point: linear in practice and never
 // exponential, whatever the pattern holds.
@@ -19,7 +17,7 @@ bool matchesWildcards(std::string_view pattern, std::string_view name) {
             starAt = p++;
             resumeAt = n;
         } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || foldAscii(pattern[p]) == foldAscii(name[n]))) {
+                   (pattern[p] == '?' || foldAsciiCase(pattern[p]) == foldAsciiCase(name[n]))) {
             ++p;
             ++n;
         } else if (starAt != std::string_view::npos) {

@@ -1,5 +1,5 @@
-#ifndef TOCASE_PLATFORM_NAME_MATCH_H
-#define TOCASE_PLATFORM_NAME_MATCH_H
+#ifndef TOCASE_ENGINE_NAME_MATCH_H
+#define TOCASE_ENGINE_NAME_MATCH_H
 
 #include <string_view>
 

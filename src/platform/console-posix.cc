@@ -1,0 +1,82 @@
+#include "platform/console-posix.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include "platform/stop_signals-posix.h"
+#include "platform/system_calls-posix.h"
+
+namespace tocase {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a stopping run still waits for its reader.
+constexpr std::chrono::milliseconds stopGrace{1000};
+
+// The milliseconds poll may wait: without end until a stop signal, then
+// what is left of the grace from when the writer first saw it.
+int waitLimit() {
+    static Clock::time_point deadline{};
+    if (receivedStopSignal() == 0) {
+        return -1;
+    }
+    const Clock::time_point now = Clock::now();
+    if (deadline == Clock::time_point{}) {
+        deadline = now + stopGrace;
+    }
+    return static_cast<int>(std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()));
+}
+
+bool waitUntilWritable(int fd) {
+    pollfd request{fd, POLLOUT, 0};
+    const int ready = systemCalls().poll(&request, 1, waitLimit());
+    return ready > 0 || (ready < 0 && errno == EINTR);
+}
+
+// False once a write has failed for good, or the grace after a stop
+// signal has run out. Once stopping, no more is written at once than a
+// pipe with room takes without blocking.
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (receivedStopSignal() != 0 && !waitUntilWritable(fd)) {
+            return false;
+        }
+        const std::size_t size = receivedStopSignal() != 0 ? std::min<std::size_t>(bytes.size(), PIPE_BUF)
+                                                           : bytes.size();
+        const ssize_t written = systemCalls().write(fd, bytes.data(), size);
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        } else if (written < 0 && errno == EAGAIN) {
+            if (!waitUntilWritable(fd)) {
+                return false;
+            }
+        } else if (written == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void Console::endLine() {
+    pendingLine_ += "\r\n";
+    if (!outputFailed_) {
+        outputFailed_ = !writeAll(STDOUT_FILENO, pendingLine_);
+    }
+    pendingLine_.clear();
+}
+
+void Console::errorLine(std::string_view text) {
+    std::string line = "tocase: ";
+    line.append(text).push_back('\n');
+    writeAll(STDERR_FILENO, line);
+}
+
+}  // namespace tocase

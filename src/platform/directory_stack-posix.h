@@ -1,0 +1,62 @@
+#ifndef TOCASE_PLATFORM_DIRECTORY_STACK_POSIX_H
+#define TOCASE_PLATFORM_DIRECTORY_STACK_POSIX_H
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tocase {
+
+// The directories a walk is inside, each open as a descriptor: the first
+// as typed, each other one relative to its parent, never through a link
+// and never into another file system. Only the outermost and the innermost
+// `maxHeld` - 1 stay open, so no depth runs out of descriptors; one let go
+// is opened again through ".." of its child when the walk climbs back, and
+// only if it is still the very same directory.
+class DirectoryStack {
+public:
+    explicit DirectoryStack(std::size_t maxHeld) : maxHeld_(maxHeld < 2 ? 2 : maxHeld) {}
+    ~DirectoryStack();
+    DirectoryStack(const DirectoryStack&) = delete;
+    DirectoryStack& operator=(const DirectoryStack&) = delete;
+
+    bool openFirst(const std::string& path, std::string& reason);
+    EnterResult openChild(const std::string& name, std::string& reason);
+    bool closeCurrent(std::string& reason);
+    // Whether the current directory is still the entry of its parent under
+    // the name it was opened by, looked at through the parent without
+    // following anything.
+    bool currentIsStillInItsParent(std::string& reason);
+    // -1 when there is none, or the current one could not be reached again.
+    int currentFd() const { return levels_.empty() ? -1 : levels_.back().fd; }
+
+private:
+    struct Identity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::uint64_t mountId = 0;  // 0 where the system cannot tell
+        bool operator==(const Identity&) const = default;
+    };
+    struct Level {
+        int fd = -1;
+        Identity identity;
+        std::string name;  // in its parent; empty for the first
+    };
+    static bool identify(int fd, Identity& identity, std::string& reason);
+    static bool sameFile(const Identity& a, const Identity& b);
+    void closeAll();
+    void letGoOfOne();
+    int openParentAgain(const Level& parent, int childFd);
+
+    std::size_t maxHeld_;
+    std::vector<Level> levels_;
+    std::size_t letGo_ = 0;  // levels 1 to letGo_ have no descriptor
+};
+
+}  // namespace tocase
+
+#endif

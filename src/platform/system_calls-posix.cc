@@ -1,0 +1,29 @@
+#include "platform/system_calls-posix.h"
+
+#include <dirent.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace tocase {
+
+SystemCalls realSystemCalls() {
+    return {
+        [](int directoryFd, const char* name, int flags) { return ::openat(directoryFd, name, flags); },
+        ::fstatat,
+        ::statx,
+        ::getdents64,
+        ::lseek,
+        ::close,
+        ::write,
+        ::poll,
+        ::renameat2,
+        ::renameat,
+    };
+}
+
+SystemCalls& systemCalls() {
+    static SystemCalls calls = realSystemCalls();
+    return calls;
+}
+
+}  // namespace tocase

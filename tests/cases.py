@@ -1,0 +1,218 @@
+#!/usr/bin/env python3
+"""Plays tests/cases.txt with a built tocase in a fresh directory under
+$TMPDIR, one case at a time: makes the tree, runs the tool, and compares
+standard output byte for byte, standard error and the tree afterwards.
+
+    cases.py --tool build/tocase [--launcher wine] [--features "twins links"]
+
+Also the helpers that process_test.py shares.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# What a Linux temporary directory holds; a mounted file system says its own.
+POSIX_FEATURES = "twins links utf8 anynames dirrenames"
+
+
+class Case:
+    def __init__(self, title):
+        self.title = title
+        self.needs = set()
+        self.tree = []
+        self.arguments = []
+        self.output = b""
+        self.errors = []
+        self.after = None
+
+
+def decoded(word):
+    """A word of the table as bytes: %XX is the byte XX, '' the empty argument."""
+    if word == "''":
+        return b""
+    return re.sub(rb"%([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), word.encode())
+
+
+def read_cases(path=os.path.join(HERE, "cases.txt")):
+    blocks, defining, cases = {}, None, []
+    with open(path, encoding="utf-8") as table:
+        for number, line in enumerate(table, 1):
+            line = line.rstrip("\n")
+            rest = line[2:].encode()
+            if defining is not None:
+                if line == "end":
+                    defining = None
+                else:
+                    blocks[defining] += rest + b"\r\n"
+                continue
+            if not line or line.startswith("#"):
+                continue
+            word, _, tail = line.partition(" ")
+            if word == "define":
+                defining = tail
+                blocks[defining] = b""
+            elif word == "==":
+                cases.append(Case(tail))
+            elif not cases:
+                raise ValueError(f"cases.txt:{number}: outside a case")
+            elif line.startswith("|"):
+                cases[-1].output += rest + b"\r\n"
+            elif line.startswith("="):
+                cases[-1].output += b"\r\n" + rest + b"\r\n"
+            elif line.startswith("@"):
+                cases[-1].output += blocks[line[1:]]
+            elif line.startswith("!"):
+                cases[-1].errors.append(line[2:])
+            elif line.startswith("$ tocase"):
+                cases[-1].arguments = [decoded(w) for w in line[8:].split()]
+            elif word in ("tree", "after", "needs"):
+                words = [decoded(w) for w in tail.split()]
+                if word == "tree":
+                    cases[-1].tree += words
+                elif word == "after":
+                    cases[-1].after = (cases[-1].after or []) + words
+                else:
+                    cases[-1].needs |= {w.decode() for w in words}
+            else:
+                raise ValueError(f"cases.txt:{number}: not understood: {line}")
+    for case in cases:
+        case.output += b"\r\n"
+        case.after = sorted(case.tree if case.after is None else case.after)
+    return cases
+
+
+def make_tree(root, entries):
+    """'dir/', 'link->target', or a file that holds its own name."""
+    root = os.fsencode(root)
+    for entry in entries:
+        path = os.path.join(root, entry.rstrip(b"/"))
+        if b"->" in entry:
+            name, target = entry.split(b"->", 1)
+            os.symlink(target, os.path.join(root, name))
+        elif entry.endswith(b"/"):
+            os.mkdir(path)
+        else:
+            with open(path, "wb") as f:
+                f.write(os.path.basename(path))
+
+
+def describe_tree(root):
+    """Every entry below root, sorted: its path, then '/' after a directory,
+    '->target' after a link, '<contents' after a file whose contents differ
+    from its name."""
+    found = []
+    root = os.fsencode(root)
+    for directory, subdirectories, files in os.walk(root):
+        relative = os.path.relpath(directory, root)
+        for name in subdirectories + files:
+            path = os.path.join(directory, name)
+            shown = os.path.normpath(os.path.join(relative, name))
+            if os.path.islink(path):
+                found.append(shown + b"->" + os.readlink(path))
+            elif os.path.isdir(path):
+                found.append(shown + b"/")
+            else:
+                with open(path, "rb") as f:
+                    contents = f.read()
+                found.append(shown if contents == name else shown + b"<" + contents)
+    return sorted(found)
+
+
+def run_tool(tool, directory, arguments, timeout=60, **options):
+    """Standard output as bytes, standard error as text, and the status
+    (minus the signal that ended it)."""
+    done = subprocess.run(tool + arguments, cwd=directory, stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=timeout, **options)
+    return done.stdout, done.stderr.decode(errors="replace"), done.returncode
+
+
+def grouped(output):
+    """The listing as a set of directories, each with its lines in any
+    order: file systems list entries in their own order."""
+    listing, _, report = output.partition(b"\r\n\r\n")
+    blocks = []
+    for line in listing.split(b"\r\n"):
+        if line.startswith(b"  ") and blocks:
+            blocks[-1].append(line)
+        elif line:
+            blocks.append([line])
+    return sorted(block[:1] + sorted(block[1:]) for block in blocks), report
+
+
+def headers_out_of_order(output):
+    """Headers that come before one of a directory below them: each
+    directory's entries come after everything below it."""
+    listing = output.partition(b"\r\n\r\n")[0]
+    headers = [line for line in listing.split(b"\r\n") if line and not line.startswith(b"  ")]
+    below = lambda upper, lower: lower != upper and (upper == b".\\" or lower.startswith(upper))
+    return [(h, later) for i, h in enumerate(headers) for later in headers[i + 1:] if below(h, later)]
+
+
+def errors_differ(expected, errors):
+    """Each expected line matches a line of standard error whole, or all of
+    it but the system's ': reason' at its end."""
+    lines = sorted(line.rstrip("\r") for line in errors.splitlines())
+    if len(lines) != len(expected):
+        return True
+    remaining = list(lines)
+    for want in expected:
+        hit = next((line for line in remaining if line == want or line.startswith(want + ": ")), None)
+        if hit is None:
+            return True
+        remaining.remove(hit)
+    return False
+
+
+def play(case, tool, root):
+    """What went wrong, as lines; none when the case holds."""
+    make_tree(root, case.tree)
+    output, errors, status = run_tool(tool, root, case.arguments)
+    faults = []
+    if status != 1:
+        faults.append(f"exit status {status}, not 1")
+    if grouped(output) != grouped(case.output):
+        faults.append(f"standard output\n  expected {case.output!r}\n  got      {output!r}")
+    misplaced = headers_out_of_order(output)
+    if misplaced:
+        faults.append(f"a directory's header before one below it: {misplaced}")
+    if errors_differ(case.errors, errors):
+        faults.append(f"standard error\n  expected {case.errors}\n  got      {errors!r}")
+    tree = describe_tree(root)
+    if tree != case.after:
+        faults.append(f"tree afterwards\n  expected {case.after}\n  got      {tree}")
+    return faults
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--launcher", default="", help="run the tool through this, such as wine")
+    parser.add_argument("--features", default=POSIX_FEATURES, help="what the file system here can hold")
+    parser.add_argument("--only", default="", help="the cases whose title holds this")
+    options = parser.parse_args()
+    tool = ([options.launcher] if options.launcher else []) + [os.path.abspath(options.tool)]
+    features = set(options.features.split())
+    played = failed = 0
+    for case in read_cases():
+        if options.only not in case.title or not case.needs <= features:
+            continue
+        root = tempfile.mkdtemp(prefix="tocase-case-")
+        try:
+            faults = play(case, tool, root)
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
+        played += 1
+        if faults:
+            failed += 1
+            print(f"FAILED: {case.title}\n  " + "\n  ".join(faults))
+    print(f"{played - failed} of {played} cases hold ({', '.join(sorted(features))})")
+    return 1 if failed or played == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

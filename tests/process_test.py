@@ -1,0 +1,284 @@
+#!/usr/bin/env python3
+"""What only a whole process of the built tool shows: signals, stalled and
+closed streams, depth, a tree changed under the walk, another user.
+
+    TOCASE_TOOL=build/tocase process_test.py [unittest arguments]
+
+Run as root, it also checks what needs root; under CI=true a test that
+cannot run here fails instead of skipping.
+"""
+import fcntl
+import os
+import re
+import resource
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from cases import describe_tree, make_tree, run_tool  # noqa: E402
+
+TOOL = [os.path.abspath(os.environ.get("TOCASE_TOOL", "tocase"))]
+UNDER_WINE = TOOL[0].endswith(".exe")
+if UNDER_WINE:
+    TOOL.insert(0, "wine")
+SUMMARY = re.compile(rb"\r\n(\d+) files? in \d+ director(?:y|ies) converted to lowercase\.\r\n\r\n$")
+
+
+def cannot(test, why):
+    if os.environ.get("CI") == "true":
+        test.fail(why)
+    test.skipTest(why)
+
+
+class Scratch(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="tocase-process-")
+        # Deeper than Python's own removal recurses.
+        self.addCleanup(subprocess.run, ["rm", "-rf", self.root])
+
+    def path(self, *names):
+        return os.path.join(self.root, *names)
+
+    def files(self, count, directory=""):
+        for i in range(count):
+            open(self.path(directory, f"F{i:04d}.TXT"), "w").close()
+
+    def start(self, arguments, cwd=None, **options):
+        tool = subprocess.Popen(TOOL + arguments, cwd=cwd or self.root, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
+        self.addCleanup(self.end, tool)
+        return tool
+
+    @staticmethod
+    def end(tool):
+        if tool.poll() is None:
+            tool.kill()
+        tool.communicate()
+
+    def wait_until_output_is_full(self, tool):
+        """Lines do not fill the pipe's pages to the last byte: full is
+        within a page of its size, and no longer growing."""
+        nearly_full = fcntl.fcntl(tool.stdout, 1032) - 4096  # F_GETPIPE_SZ
+        before = -1
+        for _ in range(1000):
+            held = int.from_bytes(fcntl.ioctl(tool.stdout, termios.FIONREAD, b"\0" * 4), sys.byteorder)
+            if held > nearly_full and held == before:
+                return
+            before = held
+            time.sleep(0.01)
+        self.fail("the output never filled")
+
+    def renamed_and_listed(self, output):
+        listed = set(re.findall(rb"-> (f\d{4}\.txt)", output))
+        renamed = {name for name in os.listdir(os.fsencode(self.root)) if name.startswith(b"f")}
+        return renamed, listed
+
+
+@unittest.skipIf(UNDER_WINE, "what a POSIX process does")
+class Signals(Scratch):
+    def test_stop_signal_ends_the_run_promptly_when_nobody_reads(self):
+        self.files(4000)
+        tool = self.start(["*"])
+        self.wait_until_output_is_full(tool)
+        tool.send_signal(signal.SIGTERM)
+        self.assertEqual(tool.wait(timeout=5), -signal.SIGTERM)
+
+    def test_stop_takes_effect_between_entries_with_every_rename_listed(self):
+        # An interrupt while the tool waits on its output, and an alarm the
+        # caller left pending, which the tool inherits across exec.
+        for number in (signal.SIGINT, signal.SIGALRM):
+            with self.subTest(signal=number.name):
+                self.setUp()
+                self.files(4000)
+                if number == signal.SIGALRM:
+                    tool = self.start(["*"], preexec_fn=lambda: signal.setitimer(signal.ITIMER_REAL, 0.3))
+                    time.sleep(0.6)
+                else:
+                    tool = self.start(["*"])
+                    self.wait_until_output_is_full(tool)
+                    tool.send_signal(number)
+                    # Read only once the signal has surely met the blocked
+                    # write, well within the second the tool gives its reader.
+                    time.sleep(0.2)
+                output = tool.stdout.read()
+                self.assertEqual(tool.wait(), -number)
+                renamed, listed = self.renamed_and_listed(output)
+                self.assertEqual(renamed, listed)
+                self.assertLess(len(renamed), 4000)
+
+    def test_stop_signal_the_caller_ignores_stays_ignored(self):
+        self.files(4000)
+        tool = self.start(["*"], preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+        self.wait_until_output_is_full(tool)
+        tool.send_signal(signal.SIGHUP)
+        output, _ = tool.communicate()
+        self.assertEqual(tool.returncode, 1)
+        self.assertEqual(SUMMARY.search(output).group(1), b"4000")
+
+
+@unittest.skipIf(UNDER_WINE, "what a POSIX process does")
+class Streams(Scratch):
+    def test_closed_input_and_output_do_not_stop_the_run(self):
+        # Without standard input, the first directory opened takes descriptor 0.
+        self.files(200)
+        tool = subprocess.Popen(TOOL + ["*.TXT"], cwd=self.root, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))
+        tool.stdout.close()
+        self.assertEqual(tool.wait(timeout=30), 1)
+        self.assertEqual(len([n for n in os.listdir(self.root) if n.startswith("f")]), 200)
+
+    def test_output_set_not_to_block_still_gets_every_line(self):
+        self.files(5000)
+        reader, writer = os.pipe()
+        os.set_blocking(writer, False)
+        tool = subprocess.Popen(TOOL + ["*"], cwd=self.root, stdin=subprocess.DEVNULL, stdout=writer)
+        os.close(writer)
+        output = b""
+        while chunk := os.read(reader, 4096):
+            output += chunk
+            time.sleep(0.0005)
+        os.close(reader)
+        self.assertEqual(tool.wait(timeout=30), 1)
+        self.assertEqual(SUMMARY.search(output).group(1), b"5000")
+        self.assertEqual(output.count(b"\r\n"), 5000 + 4)
+
+    def test_large_directory_renamed_while_it_is_listed_neither_skips_nor_repeats(self):
+        self.files(5000)
+        make_tree(self.root, [b"Keep%02d" % i for i in range(50)])
+        output, _, _ = run_tool(TOOL, self.root, ["*"])
+        self.assertEqual(SUMMARY.search(output).group(1), b"5000")
+        renamed, listed = self.renamed_and_listed(output)
+        self.assertEqual((len(renamed), len(listed)), (5000, 5000))
+
+
+@unittest.skipIf(UNDER_WINE, "what a POSIX process does")
+class Trees(Scratch):
+    def chain(self, name, depth):
+        fd = os.open(self.root, os.O_RDONLY)
+        for _ in range(depth):
+            os.mkdir(name, dir_fd=fd)
+            child = os.open(name, os.O_RDONLY, dir_fd=fd)
+            os.close(fd)
+            fd = child
+            os.close(os.open("F.TXT", os.O_WRONLY | os.O_CREAT, dir_fd=fd))
+        os.close(fd)
+
+    def converted_in_chain(self, name):
+        count, fd = 0, os.open(self.root, os.O_RDONLY)
+        while True:
+            try:
+                child = os.open(name, os.O_RDONLY, dir_fd=fd)
+            except FileNotFoundError:
+                os.close(fd)
+                return count
+            os.close(fd)
+            fd = child
+            count += os.path.exists(f"/proc/self/fd/{fd}/f.txt")
+
+    def test_chains_deeper_than_any_path_are_converted_with_few_descriptors_free(self):
+        # Two chains, the second walked after climbing back out of the
+        # first, with three descriptors free: four inherited ones count.
+        self.chain("D", 3000)
+        self.chain("E", 1500)
+        inherited = [os.open(self.root, os.O_RDONLY) for _ in range(4)]
+        limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (10, 10))
+        output, errors, _ = run_tool(TOOL, self.root, ["/R", "*.TXT"], preexec_fn=limit, pass_fds=inherited)
+        for fd in inherited:
+            os.close(fd)
+        self.assertEqual(errors, "")
+        self.assertEqual(SUMMARY.search(output).group(1), b"4500")
+        self.assertEqual(self.converted_in_chain("D") + self.converted_in_chain("E"), 4500)
+
+    def test_directories_swapped_for_links_mid_run_never_lead_out_of_the_tree(self):
+        # While the tool waits on its output inside one subdirectory, the
+        # other, and their parent, become links to a directory outside.
+        for mode in ([], ["/D"]):
+            with self.subTest(mode=mode):
+                self.setUp()
+                tree, outside = self.path("tree"), self.path("outside")
+                make_tree(self.root, [b"tree/", b"tree/P/", b"tree/P/A/", b"tree/P/B/", b"tree/P/X.TXT",
+                                      b"outside/", b"outside/A/", b"outside/B/", b"outside/X.TXT",
+                                      b"outside/A/F0000.TXT", b"outside/B/F0000.TXT"])
+                for sub in ("A", "B"):
+                    make_tree(self.path("tree", "P", sub), [b"F%04d.TXT%s" % (i, b"/" if mode else b"")
+                                                            for i in range(3000)])
+                before = describe_tree(outside)
+                tool = self.start(["/R", *mode, "*"], cwd=tree)
+                other = "B" if tool.stdout.readline() == b"P\\A\\\r\n" else "A"
+                os.rename(self.path("tree", "P"), self.path("tree", "P.real"))
+                os.symlink(outside, self.path("tree", "P"))
+                swapped = self.path("tree", "P.real", other)
+                os.rename(swapped, swapped + ".real")
+                os.symlink(os.path.join(outside, other), swapped)
+                _, errors = tool.communicate(timeout=60)
+                self.assertEqual(describe_tree(outside), before)
+                self.assertEqual(errors.decode(), f"tocase: not entering 'P\\{other}\\': it is a symbolic link\n"
+                                                  "tocase: not converting in 'P\\': it was moved elsewhere during the run\n")
+
+    def test_directory_another_user_cannot_read_is_said_and_the_rest_converted(self):
+        if os.geteuid() != 0:
+            cannot(self, "running as another user needs root")
+        os.chmod(self.root, 0o755)
+        make_tree(self.root, [b"OPEN/", b"LOCKED/", b"OPEN/A.TXT", b"LOCKED/B.TXT", b"C.TXT"])
+        os.chmod(self.path("LOCKED"), 0)
+        for path in (self.root, self.path("OPEN")):
+            os.chmod(path, 0o777)
+        nobody = dict(user=65534, group=65534, extra_groups=[])
+        output, errors, _ = run_tool(TOOL, self.root, ["/R", "*.TXT"], **nobody)
+        _, named, _ = run_tool(TOOL, self.root, ["LOCKED/*.TXT"], **nobody)
+        os.chmod(self.path("LOCKED"), 0o755)
+        self.assertEqual(output, b"OPEN\\\r\n  A.TXT -> a.txt\r\n.\\\r\n  C.TXT -> c.txt\r\n\r\n"
+                                 b"2 files in 2 directories converted to lowercase.\r\n\r\n")
+        self.assertEqual(errors, "tocase: cannot read directory 'LOCKED\\': Permission denied\n")
+        self.assertEqual(named, "tocase: cannot read directory 'LOCKED/': Permission denied\n")
+
+
+@unittest.skipUnless(UNDER_WINE, "what only tocase.exe does")
+class Windows(Scratch):
+    def run_in(self, arguments, locale="C.UTF-8"):
+        # Wine reads Unix names and arguments in the charset of the locale.
+        environment = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_CTYPE")}
+        return run_tool(TOOL, self.root, arguments, env=dict(environment, LANG=locale))
+
+    def test_drive_letter_and_backslashes_in_the_path_typed(self):
+        make_tree(self.root, [b"Data/", b"Data/README.TXT"])
+        # Wine shows the root of the POSIX file system as drive Z:.
+        prefix = "Z:" + self.path("DATA").replace("/", "\\") + "\\"
+        output, _, _ = self.run_in([prefix + "*.txt"])
+        self.assertEqual(output, prefix.encode() + b"\r\n  README.TXT -> readme.txt\r\n\r\n"
+                                 b"1 file in 1 directory converted to lowercase.\r\n\r\n")
+        self.assertEqual(describe_tree(self.root), [b"Data/", b"Data/readme.txt<README.TXT"])
+
+    def test_double_byte_code_page_keeps_every_character_but_the_ascii_letters(self):
+        # Shift JIS, where the second byte of a character may be the code of
+        # a letter, and the yen sign has no exact form.
+        if b"ja_JP.utf8" not in subprocess.run(["locale", "-a"], capture_output=True).stdout.split():
+            cannot(self, "locale ja_JP.UTF-8 is missing (localedef -i ja_JP -f UTF-8 ja_JP.UTF-8)")
+        make_tree(self.root, ["A\u00A5C.TXT".encode(), "\u30A2B.TXT".encode()])
+        output, _, _ = self.run_in(["*.TXT"], locale="ja_JP.UTF-8")
+        self.assertIn(b"\r\n  A?C.TXT -> a?c.txt\r\n", output)
+        self.assertIn(b"\r\n  \x83\x41B.TXT -> \x83\x41b.txt\r\n", output)
+        self.assertTrue(output.endswith(b"\r\n2 files in 1 directory converted to lowercase.\r\n\r\n"))
+        self.assertEqual(describe_tree(self.root), sorted(["a\u00A5c.txt<A\u00A5C.TXT".encode(),
+                                                           "\u30A2b.txt<\u30A2B.TXT".encode()]))
+
+    def test_paths_longer_than_the_old_limit_are_converted_at_every_level(self):
+        path, expected = b"", [b"f.txt<F.TXT"]
+        for _ in range(3):
+            path += b"D" * 100 + b"/"
+            make_tree(self.root, [path, path + b"F.TXT"])
+            expected += [path, path + b"f.txt<F.TXT"]
+        make_tree(self.root, [b"F.TXT"])
+        output, errors, _ = self.run_in(["/R", "*.TXT"])
+        self.assertTrue(output.endswith(b"\r\n4 files in 4 directories converted to lowercase.\r\n\r\n"))
+        self.assertEqual(errors, "")
+        self.assertEqual(describe_tree(self.root), sorted(expected))
+
+
+if __name__ == "__main__":
+    unittest.main()

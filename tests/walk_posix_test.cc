@@ -1,0 +1,247 @@
+// Whole runs in process on real directories, with system calls failed or
+// the tree changed at the seam, at moments only the seam can choose.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/tocase_main.h"
+#include "platform/system_calls-posix.h"
+#include "scratch_directory.h"
+
+namespace tocase {
+namespace {
+
+// Standard output and error as the run wrote them.
+std::string output, errors;
+// What a test has a call do instead of the system's; empty: the system's.
+std::function<int(int, const char*, int)> openatHook;
+std::function<ssize_t(int, void*, size_t)> getdentsHook;
+std::function<ssize_t(const void*, size_t)> outputHook;
+std::function<void(int, struct statx*)> statxHook;  // after the system's
+int opened = 0, closed = 0;
+
+int hookedOpenat(int directoryFd, const char* name, int flags) {
+    const int fd = openatHook ? openatHook(directoryFd, name, flags) : ::openat(directoryFd, name, flags);
+    opened += fd >= 0;
+    return fd;
+}
+
+int countedClose(int fd) {
+    ++closed;
+    return ::close(fd);
+}
+
+ssize_t hookedGetdents64(int fd, void* buffer, size_t size) {
+    return getdentsHook ? getdentsHook(fd, buffer, size) : realSystemCalls().getdents64(fd, buffer, size);
+}
+
+int hookedStatx(int fd, const char* name, int flags, unsigned int mask, struct statx* status) {
+    const int result = ::statx(fd, name, flags, mask, status);
+    if (result == 0 && statxHook) statxHook(fd, status);
+    return result;
+}
+
+ssize_t capturedWrite(int fd, const void* bytes, size_t size) {
+    if (fd == STDOUT_FILENO && outputHook) return outputHook(bytes, size);
+    (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size);
+    return static_cast<ssize_t>(size);
+}
+
+bool isOpenAs(int fd, const std::string& path) {
+    struct stat open {}, named {};
+    return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_ino == named.st_ino;
+}
+
+class InProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        output.clear();
+        errors.clear();
+        openatHook = nullptr;
+        getdentsHook = nullptr;
+        outputHook = nullptr;
+        statxHook = nullptr;
+        opened = closed = 0;
+        SystemCalls& calls = systemCalls();
+        calls.openat = hookedOpenat;
+        calls.close = countedClose;
+        calls.getdents64 = hookedGetdents64;
+        calls.statx = hookedStatx;
+        calls.write = capturedWrite;
+    }
+    void TearDown() override { systemCalls() = realSystemCalls(); }
+
+    void run(const std::vector<std::string>& arguments) {
+        Platform platform;
+        std::vector<const char*> pointers = {"tocase"};
+        for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+        EXPECT_EQ(tocaseMain(static_cast<int>(pointers.size()), pointers.data(), platform), 1);
+    }
+
+    // The run with room for only two held directories, so that the others
+    // are let go of and reached again.
+    void runWithFewDescriptors(const std::vector<std::string>& arguments) {
+        rlimit saved{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        // Three descriptors free below the limit.
+        rlimit few = saved;
+        few.rlim_cur = 0;
+        for (int free = 0; free < 3; ++few.rlim_cur) {
+            free += fcntl(static_cast<int>(few.rlim_cur), F_GETFD) == -1;
+        }
+        setrlimit(RLIMIT_NOFILE, &few);
+        run(arguments);
+        setrlimit(RLIMIT_NOFILE, &saved);
+    }
+
+    std::string converted(const std::vector<std::pair<std::string, std::string>>& listing, int directories) {
+        std::string text;
+        int files = 0;
+        for (const auto& [header, line] : listing) {
+            text += dir.path() + "/" + header + "\r\n  " + line + "\r\n";
+            ++files;
+        }
+        return text + "\r\n" + std::to_string(files) + " file" + (files == 1 ? "" : "s") + " in " +
+               std::to_string(directories) + " director" + (directories == 1 ? "y" : "ies") +
+               " converted to lowercase.\r\n\r\n";
+    }
+
+    ScratchDirectory dir;
+};
+
+TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
+    const std::string bad = dir / "BAD";
+    const auto whenListingBad = [bad](auto failure) {
+        return [bad, failure](int fd, void* buffer, size_t size) -> ssize_t {
+            if (isOpenAs(fd, bad) && ::lseek(fd, 0, SEEK_CUR) != 0) return failure();
+            return realSystemCalls().getdents64(fd, buffer, size);
+        };
+    };
+    struct Row {
+        const char* title;
+        std::function<void()> setUp;
+        std::string error;
+    };
+    const Row rows[] = {
+        {"it cannot be opened",
+         [] { openatHook = [](int fd, const char* name, int flags) {
+                  return std::string(name) == "BAD" ? (errno = EACCES, -1) : ::openat(fd, name, flags);
+              }; },
+         "cannot read directory '" + dir.path() + "/BAD\\': Permission denied"},
+        {"its listing fails part-way",
+         [&] { getdentsHook = whenListingBad([] { return errno = EIO, -1; }); },
+         "cannot read directory '" + dir.path() + "/BAD\\': Input/output error"},
+        {"another file system is mounted there",
+         [bad] { statxHook = [bad](int fd, struct statx* status) { status->stx_mnt_id += isOpenAs(fd, bad); }; },
+         "not entering '" + dir.path() + "/BAD\\': another file system is mounted there"},
+        {"it is swapped for a link just before it is entered",
+         [bad] { openatHook = [bad](int fd, const char* name, int flags) {
+                  if (std::string(name) == "BAD") {
+                      std::rename(bad.c_str(), (bad + ".real").c_str());
+                      EXPECT_EQ(symlink("OK", bad.c_str()), 0);
+                  }
+                  return ::openat(fd, name, flags);
+              }; },
+         "not entering '" + dir.path() + "/BAD\\': it is a symbolic link"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        SetUp();
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+        dir.make({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "C.TXT"});
+        row.setUp();
+        run({"/R", dir / "*.TXT"});
+        EXPECT_EQ(output, converted({{"OK\\", "A.TXT -> a.txt"}, {"", "C.TXT -> c.txt"}}, 2));
+        EXPECT_EQ(errors, "tocase: " + row.error + "\n");
+        EXPECT_TRUE(std::filesystem::exists(dir / "OK/a.txt"));
+        EXPECT_EQ(opened, closed);
+    }
+}
+
+// A/B is moved out of the tree while the walk is inside A/B/C. Whether A
+// and B are held or were let go of, B's own entries are left and said, and
+// so is everything A still had to do where A cannot be reached again.
+TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
+    for (const bool few : {false, true}) {
+        SCOPED_TRACE(few ? "with two directories held" : "with all held");
+        SetUp();
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+        dir.make({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
+        getdentsHook = [this](int fd, void* buffer, size_t size) {
+            if (isOpenAs(fd, dir / "A/B/C")) std::rename((dir / "A/B").c_str(), (dir / "OUT/B").c_str());
+            return realSystemCalls().getdents64(fd, buffer, size);
+        };
+        if (few) runWithFewDescriptors({"/R", dir / "*.TXT"});
+        else run({"/R", dir / "*.TXT"});
+        const std::string movedAway = "tocase: not converting in '" + dir.path() + "/A\\B\\': it was moved elsewhere during the run\n";
+        if (few) {
+            EXPECT_EQ(output, converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 2));
+            EXPECT_EQ(errors, movedAway + "tocase: cannot read directory '" + dir.path() +
+                                  "/A\\': a directory below it was moved elsewhere during the run\n");
+        } else {
+            EXPECT_EQ(output, converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"},
+                                         {"", "F.TXT -> f.txt"}}, 3));
+            EXPECT_EQ(errors, movedAway);
+        }
+        EXPECT_TRUE(std::filesystem::exists(dir / "OUT/B/F.TXT"));
+        EXPECT_EQ(opened, closed);
+    }
+}
+
+TEST_F(InProcess, DeepTreeIsConvertedAtEveryLevelWithTwoDirectoriesHeld) {
+    std::string path;
+    for (int depth = 0; depth < 6; ++depth) {
+        path += "D/";
+        dir.make({path, path + "F.TXT"});
+    }
+    runWithFewDescriptors({"/R", dir / "*.TXT"});
+    EXPECT_TRUE(output.ends_with("\r\n6 files in 6 directories converted to lowercase.\r\n\r\n")) << output;
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(opened, closed);
+}
+
+// Once a write fails for good, not even the summary is written: a listing
+// with lines missing never looks complete. The renames go on.
+TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
+    dir.make({"A.TXT", "B.TXT", "C.TXT"});
+    int writes = 0;
+    outputHook = [&writes](const void* bytes, size_t size) -> ssize_t {
+        if (++writes >= 3) return errno = EPIPE, -1;
+        output.append(static_cast<const char*>(bytes), size);
+        return static_cast<ssize_t>(size);
+    };
+    run({dir / "*.TXT"});
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 2);
+    EXPECT_EQ(writes, 3);
+    EXPECT_EQ(dir.tree(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
+// Output set not to block by whoever started the tool is waited for.
+TEST_F(InProcess, WriteThatWouldBlockWaitsAndGoesOn) {
+    dir.make({"A.TXT", "B.TXT"});
+    int refusals = 0;
+    outputHook = [&refusals](const void* bytes, size_t size) -> ssize_t {
+        if (refusals++ % 2 == 0) return errno = EAGAIN, -1;
+        const size_t half = (size + 1) / 2;
+        output.append(static_cast<const char*>(bytes), half);
+        return static_cast<ssize_t>(half);
+    };
+    run({dir / "*.TXT"});
+    EXPECT_TRUE(output.ends_with("\r\n2 files in 1 directory converted to lowercase.\r\n\r\n")) << output;
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 6);
+}
+
+}  // namespace
+}  // namespace tocase
