@@ -12,7 +12,7 @@ if [ "${1:-}" != "--build-only" ]; then
     packages="$packages python3 clang libclang-rt-14-dev libgtest-dev googletest
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
               g++-mingw-w64-x86-64 wine wine64 locales
-              dpkg-dev lintian groff-base unzip"
+              dpkg-dev lintian groff-base unzip strace"
 fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

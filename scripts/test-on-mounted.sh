@@ -62,4 +62,6 @@ fat)
     exit 2 ;;
 esac
 mounted=yes
-TMPDIR="$work/mnt" "$python" "$cases" --tool "$tool" --features "$features"
+export TMPDIR="$work/mnt" TOCASE_FEATURES="$features" TOCASE_TOOL="$tool"
+"$python" "$cases" --tool "$tool" --features "$features"
+"$python" "$(dirname "$cases")/process_test.py" Folding

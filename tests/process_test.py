@@ -11,6 +11,7 @@ import fcntl
 import os
 import re
 import resource
+import shutil
 import signal
 import subprocess
 import sys
@@ -20,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cases import describe_tree, make_tree, run_tool  # noqa: E402
+from cases import describe_tree, grouped, make_tree, run_tool  # noqa: E402
 
 TOOL = [os.path.abspath(os.environ.get("TOCASE_TOOL", "tocase"))]
 UNDER_WINE = TOOL[0].endswith(".exe")
@@ -48,8 +49,8 @@ class Scratch(unittest.TestCase):
         for i in range(count):
             open(self.path(directory, f"F{i:04d}.TXT"), "w").close()
 
-    def start(self, arguments, cwd=None, **options):
-        tool = subprocess.Popen(TOOL + arguments, cwd=cwd or self.root, stdin=subprocess.DEVNULL,
+    def start(self, arguments, cwd=None, launcher=(), **options):
+        tool = subprocess.Popen([*launcher, *TOOL, *arguments], cwd=cwd or self.root, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
         self.addCleanup(self.end, tool)
         return tool
@@ -220,22 +221,61 @@ class Trees(Scratch):
                 self.assertEqual(errors.decode(), f"tocase: not entering 'P\\{other}\\': it is a symbolic link\n"
                                                   "tocase: not converting in 'P\\': it was moved elsewhere during the run\n")
 
-    def test_directory_another_user_cannot_read_is_said_and_the_rest_converted(self):
+    def test_another_user_is_told_what_it_cannot_read_or_rename_and_the_rest_converted(self):
         if os.geteuid() != 0:
             cannot(self, "running as another user needs root")
-        os.chmod(self.root, 0o755)
-        make_tree(self.root, [b"OPEN/", b"LOCKED/", b"OPEN/A.TXT", b"LOCKED/B.TXT", b"C.TXT"])
-        os.chmod(self.path("LOCKED"), 0)
-        for path in (self.root, self.path("OPEN")):
-            os.chmod(path, 0o777)
+        make_tree(self.root, [b"OPEN/", b"LOCKED/", b"READONLY/", b"OPEN/A.TXT", b"LOCKED/B.TXT",
+                              b"READONLY/D.TXT", b"C.TXT"])
+        for path, mode in (("LOCKED", 0), ("READONLY", 0o555), ("OPEN", 0o777), ("", 0o777)):
+            os.chmod(self.path(path), mode)
         nobody = dict(user=65534, group=65534, extra_groups=[])
         output, errors, _ = run_tool(TOOL, self.root, ["/R", "*.TXT"], **nobody)
         _, named, _ = run_tool(TOOL, self.root, ["LOCKED/*.TXT"], **nobody)
         os.chmod(self.path("LOCKED"), 0o755)
-        self.assertEqual(output, b"OPEN\\\r\n  A.TXT -> a.txt\r\n.\\\r\n  C.TXT -> c.txt\r\n\r\n"
-                                 b"2 files in 2 directories converted to lowercase.\r\n\r\n")
-        self.assertEqual(errors, "tocase: cannot read directory 'LOCKED\\': Permission denied\n")
+        self.assertEqual(grouped(output), grouped(
+            b"OPEN\\\r\n  A.TXT -> a.txt\r\nREADONLY\\\r\n  D.TXT -> d.txt *** FAILED\r\n.\\\r\n  C.TXT -> c.txt\r\n\r\n"
+            b"2 files in 3 directories converted to lowercase.\r\n\r\nProcess failed at 1 file. Perhaps this file"
+            b" is in process by another\r\napplication. Close these applications and try again...\r\n\r\n"))
+        self.assertEqual(sorted(errors.splitlines()), ["tocase: cannot read directory 'LOCKED\\': Permission denied",
+                                                       "tocase: cannot rename 'READONLY\\D.TXT': Permission denied"])
         self.assertEqual(named, "tocase: cannot read directory 'LOCKED/': Permission denied\n")
+
+    def test_directory_where_another_file_system_is_mounted_is_not_entered(self):
+        make_tree(self.root, [b"tree/", b"tree/MNT/", b"tree/A.TXT", b"elsewhere/", b"elsewhere/B.TXT"])
+        mounted = subprocess.run(["mount", "--bind", self.path("elsewhere"), self.path("tree", "MNT")],
+                                 capture_output=True)
+        if mounted.returncode != 0:
+            cannot(self, "a bind mount cannot be made here: " + mounted.stderr.decode())
+        self.addCleanup(subprocess.run, ["umount", self.path("tree", "MNT")])
+        output, errors, _ = run_tool(TOOL, self.path("tree"), ["/R", "*.TXT"])
+        self.assertEqual(errors, "tocase: not entering 'MNT\\': another file system is mounted there\n")
+        self.assertEqual(describe_tree(self.path("elsewhere")), [b"B.TXT"])
+        self.assertTrue(os.path.exists(self.path("tree", "a.txt")))
+
+
+@unittest.skipUnless("folding" in os.environ.get("TOCASE_FEATURES", "").split(), "a file system that folds case")
+class Folding(Scratch):
+    def test_a_kill_at_any_step_round_a_temporary_name_leaves_the_original_findable(self):
+        # The name is too long for the temporary name to hold it whole.
+        name = b"N" * 246 + b".TXT"
+        if not shutil.which("strace"):
+            cannot(self, "strace is missing")
+        for step, moment in ((1, "enter"), (1, "exit"), (2, "exit")):
+            with self.subTest(step=step, moment=moment):
+                self.setUp()
+                make_tree(self.root, [name])
+                # The step is held up for a while, and the tool killed then.
+                tool = self.start(["*.TXT"], start_new_session=True, launcher=[
+                    "strace", "-f", "-o", "/dev/null", "-e", "trace=renameat",
+                    "-e", f"inject=renameat:delay_{moment}=5000000:when={step}"])
+                record = tool.stderr.readline()
+                time.sleep(1)
+                os.killpg(tool.pid, signal.SIGKILL)
+                errors = record + tool.communicate()[1]
+                left = os.listdir(os.fsencode(self.root))
+                self.assertEqual(len(left), 1)
+                self.assertTrue(left[0] in (name, name.lower()) or left[0].startswith(name) or left[0] in errors,
+                                f"{left[0]} is nowhere in {errors}")
 
 
 @unittest.skipUnless(UNDER_WINE, "what only tocase.exe does")
