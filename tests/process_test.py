@@ -100,7 +100,8 @@ class Signals(Scratch):
                     tool = self.start(["*"], preexec_fn=lambda: signal.setitimer(signal.ITIMER_REAL, 0.3))
                     time.sleep(0.6)
                 else:
-                    tool = self.start(["*"])
+                    # A caller that ran this in the background left it ignored.
+                    tool = self.start(["*"], preexec_fn=lambda: signal.signal(number, signal.SIG_DFL))
                     self.wait_until_output_is_full(tool)
                     tool.send_signal(number)
                     # Read only once the signal has surely met the blocked
