@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tocase::PlatformFacts facts;
         facts.slashMayBeginPath = posix;
         tocase::RunSettings settings;
-        tocase::parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts);
+        std::vector<tocase::UnusedArgument> unused;
+        tocase::parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts, unused);
         // The file specification is one whole argument, never a part of one.
         if (!settings.fileSpec.empty()) {
             bool isArgument = false;

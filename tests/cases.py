@@ -8,6 +8,7 @@ standard output byte for byte, standard error and the tree afterwards.
 Also the helpers that process_test.py shares.
 """
 import argparse
+import copy
 import os
 import re
 import shutil
@@ -17,6 +18,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # What a Linux temporary directory holds; a mounted file system says its own.
+# Every level but Wine adds "shell", which expands wildcards on POSIX.
 POSIX_FEATURES = "twins links utf8 anynames dirrenames"
 
 
@@ -168,6 +170,18 @@ def errors_differ(expected, errors):
     return False
 
 
+def previewed(case):
+    """The case with /N first: the same listing and standard error, a
+    summary of what would be, no notice of failures, nothing renamed."""
+    preview = copy.copy(case)
+    preview.title = case.title + " (/N)"
+    preview.arguments = [b"/N"] + case.arguments
+    output = case.output.replace(b" converted to ", b" would be converted to ")
+    preview.output = re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
+    preview.after = sorted(case.tree)
+    return preview
+
+
 def play(case, tool, root):
     """What went wrong, as lines; none when the case holds."""
     make_tree(root, case.tree)
@@ -193,12 +207,13 @@ def main():
     parser.add_argument("--tool", required=True)
     parser.add_argument("--launcher", default="", help="run the tool through this, such as wine")
     parser.add_argument("--features", default=POSIX_FEATURES, help="what the file system here can hold")
+    parser.add_argument("--no-shell", action="store_true", help="the tool's system has no shell that expands wildcards")
     parser.add_argument("--only", default="", help="the cases whose title holds this")
     options = parser.parse_args()
     tool = ([options.launcher] if options.launcher else []) + [os.path.abspath(options.tool)]
-    features = set(options.features.split())
+    features = set(options.features.split()) | (set() if options.no_shell else {"shell"})
     played = failed = 0
-    for case in read_cases():
+    for case in (played for case in read_cases() for played in (case, previewed(case))):
         if options.only not in case.title or not case.needs <= features:
             continue
         root = tempfile.mkdtemp(prefix="tocase-case-")

@@ -149,6 +149,12 @@ class Streams(Scratch):
         self.assertEqual(SUMMARY.search(output).group(1), b"5000")
         self.assertEqual(output.count(b"\r\n"), 5000 + 4)
 
+    def test_arguments_left_unused_are_said_before_the_listing_starts(self):
+        make_tree(self.root, [b"A.TXT"])
+        both = subprocess.run(TOOL + ["A.TXT", "/X"], cwd=self.root, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT).stdout
+        self.assertTrue(both.startswith(b"tocase: ignored '/X': not an option\n.\\\r\n"), both)
+
     def test_large_directory_renamed_while_it_is_listed_neither_skips_nor_repeats(self):
         self.files(5000)
         make_tree(self.root, [b"Keep%02d" % i for i in range(50)])

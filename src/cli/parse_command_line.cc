@@ -29,46 +29,53 @@ bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerWord) 
     return true;
 }
 
-// Returns false when the argument is not an option at all.
-bool takeOption(RunSettings& settings, std::string_view argument) {
+enum class OptionUse { notAnOption, taken, unknown };
+
+OptionUse takeOption(RunSettings& settings, std::string_view argument) {
     if (argument.empty()) {
-        return false;
+        return OptionUse::notAnOption;
     }
     const char prefix = argument[0];
     const char letter = argument.size() > 1 ? argument[1] : '\0';
     if (isHelpPrefix(prefix) && (letter == '?' || letter == 'h' || letter == 'H')) {
         settings.showHelp = true;
-        return true;
+        return OptionUse::taken;
     }
     if (!isOptionPrefix(prefix)) {
-        return false;
+        return OptionUse::notAnOption;
     }
     switch (letter) {
         case 'r': case 'R': settings.recurse = true; break;
         case 'l': case 'L': settings.toLower = true; break;
         case 'u': case 'U': settings.toLower = false; break;
         case 'd': case 'D': settings.directoryMode = true; break;
+        case 'n': case 'N': settings.preview = true; break;
         default:
-            if (equalsIgnoringAsciiCase(argument.substr(1), "mixed")) {
-                settings.mixed = true;
+            if (!equalsIgnoringAsciiCase(argument.substr(1), "mixed")) {
+                return OptionUse::unknown;
             }
+            settings.mixed = true;
             break;
     }
-    return true;
+    return OptionUse::taken;
 }
 
 }  // namespace
 
 void parseCommandLine(RunSettings& settings, int argumentCount, const char* const* arguments,
-                      const PlatformFacts& facts) {
+                      const PlatformFacts& facts, std::vector<UnusedArgument>& unused) {
     settings = RunSettings{};
+    unused.clear();
     for (int i = 1; i < argumentCount; ++i) {
         const std::string_view argument = arguments[i];
-        if (!isAbsolutePath(argument, facts) && takeOption(settings, argument)) {
+        const OptionUse use = isAbsolutePath(argument, facts) ? OptionUse::notAnOption : takeOption(settings, argument);
+        if (use == OptionUse::taken) {
             continue;
         }
-        if (settings.fileSpec.empty()) {
+        if (use == OptionUse::notAnOption && settings.fileSpec.empty()) {
             settings.fileSpec = argument;
+        } else {
+            unused.push_back({std::string(argument), use == OptionUse::unknown});
         }
     }
 }

@@ -39,14 +39,14 @@ std::string summaryLine(const RunSettings& settings) {
     line += " in ";
     line += std::to_string(settings.directoryCount);
     line += plural(settings.directoryCount, " directory", " directories");
-    line += " converted to ";
+    line += settings.preview ? " would be converted to " : " converted to ";
     line += settings.toLower ? "lowercase." : "uppercase.";
     return line;
 }
 
 std::vector<std::string> failureNoticeLines(const RunSettings& settings) {
     const std::uint32_t failed = settings.failedCount;
-    if (failed == 0) {
+    if (failed == 0 || settings.preview) {
         return {};
     }
     std::string first = "Process failed at " + std::to_string(failed);

@@ -11,7 +11,7 @@ namespace tocase {
 // The texts the driver prints, each line without its line end.
 std::vector<std::string> helpScreenLines();
 std::string summaryLine(const RunSettings& settings);
-// Empty when no rename failed.
+// Empty when no rename failed, or none was made.
 std::vector<std::string> failureNoticeLines(const RunSettings& settings);
 
 }  // namespace tocase

@@ -6,6 +6,7 @@
 #include "cli/parse_command_line.h"
 #include "cli/report.h"
 #include "engine/convert_entry.h"
+#include "engine/printable_name.h"
 #include "engine/walk_file_spec.h"
 
 namespace tocase {
@@ -25,11 +26,29 @@ void printReport(Platform& platform, const RunSettings& settings) {
     printLines(platform, failureNoticeLines(settings));
 }
 
+// Before anything is renamed, so that a run that does less than was typed
+// says so while it can still be stopped.
+void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused) {
+    bool fileSpecIgnored = false;
+    for (const UnusedArgument& argument : unused) {
+        std::string text = "ignored '";
+        appendPrintable(text, argument.argument);
+        text += argument.looksLikeOption ? "': not an option" : "': only one file specification is taken";
+        platform.writeErrorLine(text);
+        fileSpecIgnored = fileSpecIgnored || !argument.looksLikeOption;
+    }
+    if (fileSpecIgnored && platform.facts().shellExpandsWildcards) {
+        platform.writeErrorLine("quote a wildcard so that the shell leaves it to tocase: tocase '*.TXT'");
+    }
+}
+
 }  // namespace
 
 int tocaseMain(int argumentCount, const char* const* arguments, Platform& platform) {
     RunSettings settings;
-    parseCommandLine(settings, argumentCount, arguments, platform.facts());
+    std::vector<UnusedArgument> unused;
+    parseCommandLine(settings, argumentCount, arguments, platform.facts(), unused);
+    reportUnused(platform, unused);
     if (settings.fileSpec.empty() || settings.showHelp) {
         printLines(platform, helpScreenLines());
     } else {

@@ -65,9 +65,11 @@ void convertEntry(const EntryRef& entry) {
     listing += " -> ";
     appendPrintable(listing, convertCase(name, settings.toLower, leadBytes));
     platform.writeOutput(listing);
-    const RenameResult result = platform.renameEntry(
-        entry.found, settings.toLower,
-        [&entry](std::string_view temporaryName) { noteTemporaryName(entry, temporaryName); });
+    const RenameResult result =
+        settings.preview ? platform.previewRename(entry.found, settings.toLower)
+                         : platform.renameEntry(entry.found, settings.toLower, [&entry](std::string_view temporaryName) {
+                               noteTemporaryName(entry, temporaryName);
+                           });
     if (result.renamed) {
         ++settings.convertedCount;
     } else {

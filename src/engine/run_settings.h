@@ -17,6 +17,7 @@ struct RunSettings {
     bool mixed = false;
     bool directoryMode = false;
     bool recurse = false;
+    bool preview = false;  // list what a run would do, rename nothing
     bool showHelp = false;
 };
 

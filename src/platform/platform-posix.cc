@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 
 #include "platform/ascii_case.h"
 #include "platform/console-posix.h"
@@ -58,17 +59,29 @@ struct Platform::State {
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
     std::optional<RenameDirectory> renamer;
+    // The names a preview of the current directory would leave, exactly.
+    std::optional<std::unordered_set<std::string>> previewNames;
     std::string newName;  // reused, so a rename allocates nothing
     Console console;
+
+    const std::string& newNameOf(const FoundEntry& entry, bool toLower) {
+        newName.assign(entry.name);
+        for (char& c : newName) {
+            c = toAsciiCase(c, toLower);
+        }
+        return newName;
+    }
 
     void forgetCurrentDirectory() {
         listing.reset();
         renamer.reset();
+        previewNames.reset();
     }
 };
 
 Platform::Platform() : state_(std::make_unique<State>()) {
     state_->facts.slashMayBeginPath = true;
+    state_->facts.shellExpandsWildcards = true;
     // A closed pipe must be a failed write, not the end of the process.
     signal(SIGPIPE, SIG_IGN);
     installStopHandlers();
@@ -123,12 +136,26 @@ RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const 
     if (!state_->renamer) {
         state_->renamer.emplace(state_->directories.currentFd());
     }
-    std::string& newName = state_->newName;
-    newName.assign(entry.name);
-    for (char& c : newName) {
-        c = toAsciiCase(c, toLower);
+    return state_->renamer->rename(entry, state_->newNameOf(entry, toLower), notice);
+}
+
+// Where another entry holds the new name byte for byte; on a file system
+// that folds case, no other entry can hold it in another spelling.
+RenameResult Platform::previewRename(const FoundEntry& entry, bool toLower) {
+    std::optional<std::unordered_set<std::string>>& names = state_->previewNames;
+    if (!names) {
+        names.emplace();
+        for (const FoundEntry& listed : *state_->listing) {
+            names->insert(listed.name);
+        }
     }
-    return state_->renamer->rename(entry, newName, notice);
+    const std::string& newName = state_->newNameOf(entry, toLower);
+    if (names->contains(newName)) {
+        return {false, "'" + newName + "' is another entry", {}};
+    }
+    names->erase(entry.name);
+    names->insert(newName);
+    return {true, {}, {}};
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -172,6 +173,9 @@ struct Platform::State {
     // The full paths of the open directories, innermost last.
     std::vector<std::wstring> open;
     std::string pendingOutput;
+    // The current directory's names, ignoring case, for a preview: a
+    // case-only rename never changes them.
+    std::optional<std::unordered_multiset<std::wstring>> foldedNames;
 };
 
 Platform::Platform() : state_(std::make_unique<State>()) {
@@ -208,6 +212,7 @@ std::vector<std::string> Platform::commandLine(int, char**) {
 
 bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->open.clear();
+    state_->foldedNames.reset();
     const std::wstring typed = directoryPrefix.empty() ? L"." : fromCodePage(directoryPrefix);
     const std::optional<std::wstring> path = longPathOf(typed);
     if (!path) {
@@ -229,12 +234,14 @@ EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& rea
     const EnterResult result = directoryAt(path, reason);
     if (result == EnterResult::entered) {
         state_->open.push_back(path);
+        state_->foldedNames.reset();
     }
     return result;
 }
 
 bool Platform::closeDirectory(std::string&) {
     state_->open.pop_back();
+    state_->foldedNames.reset();
     return true;
 }
 
@@ -287,6 +294,28 @@ RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const 
     result.reason = outcome.renamed && !result.renamed ? "the file system kept another spelling" : outcome.reason;
     result.strandedName = toCodePage(outcome.strandedName);
     return result;
+}
+
+// Where another entry holds the new name in any spelling, as the file
+// system resolves names.
+RenameResult Platform::previewRename(const FoundEntry& entry, bool toLower) {
+    std::optional<std::unordered_multiset<std::wstring>>& names = state_->foldedNames;
+    if (!names) {
+        names.emplace();
+        std::vector<FoundEntry> entries;
+        std::string ignored;
+        readDirectory(state_->open.back(), entries, ignored);
+        for (const FoundEntry& listed : entries) {
+            names->insert(withAsciiCase(fromWideBytes(listed.storedName), true));
+        }
+    }
+    const std::wstring newName = withAsciiCase(fromWideBytes(entry.storedName), toLower);
+    if (names->count(withAsciiCase(newName, true)) > 1) {
+        std::string reason = "'";
+        reason.append(toCodePage(newName)).append("' is another entry");
+        return {false, reason, {}};
+    }
+    return {true, {}, {}};
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->pendingOutput += bytes; }

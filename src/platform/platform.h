@@ -16,6 +16,8 @@ struct PlatformFacts {
     bool hasDriveLetters = false;
     // An argument such as /home/me/*.TXT is a path, not an option.
     bool slashMayBeginPath = false;
+    // The shell expands an unquoted wildcard before the tool sees it.
+    bool shellExpandsWildcards = false;
     // Lead bytes of the active double-byte code page: the byte after one
     // belongs to the same character, never a separator or a letter.
     std::array<bool, 256> leadBytes{};
@@ -98,6 +100,11 @@ public:
     // listed. Never replaces or removes another entry; renamed only when
     // the directory then holds the new name exactly.
     RenameResult renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice);
+    // What renameEntry would answer, as far as can be known without
+    // renaming: refused where another entry holds the new name, counting
+    // the names the renames previewed before it in this directory would
+    // have made.
+    RenameResult previewRename(const FoundEntry& entry, bool toLower);
 
     // Console output stream. A write that would block waits; one that
     // fails for good takes nothing more, and never changes the run.
