@@ -19,7 +19,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 # What a Linux temporary directory holds; a mounted file system says its own.
 # Every level but Wine adds "shell", which expands wildcards on POSIX.
-POSIX_FEATURES = "twins links utf8 anynames dirrenames"
+POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
 
 
 class Case:
@@ -125,7 +125,7 @@ def describe_tree(root):
     return sorted(found)
 
 
-def run_tool(tool, directory, arguments, timeout=60, **options):
+def run_tool(tool, directory, arguments, timeout=20, **options):
     """Standard output as bytes, standard error as text, and the status
     (minus the signal that ended it)."""
     done = subprocess.run(tool + arguments, cwd=directory, stdin=subprocess.DEVNULL, capture_output=True,
@@ -214,7 +214,8 @@ def main():
     features = set(options.features.split()) | (set() if options.no_shell else {"shell"})
     played = failed = 0
     for case in (played for case in read_cases() for played in (case, previewed(case))):
-        if options.only not in case.title or not case.needs <= features:
+        wanted = {need for need in case.needs if not need.startswith("!")}
+        if options.only not in case.title or not wanted <= features or {"!" + f for f in features} & case.needs:
             continue
         root = tempfile.mkdtemp(prefix="tocase-case-")
         try:

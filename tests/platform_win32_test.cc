@@ -26,22 +26,25 @@ TEST(Win32Text, ConvertsToTheCodePageWithoutBestFit) {
     EXPECT_EQ(fromWideBytes(wideBytes(L"\u0100\U0001F600")), L"\u0100\U0001F600");
 }
 
-// A file system that accepts a case-only rename and changes nothing.
-BOOL WINAPI moveIgnoringCaseOnly(LPCWSTR from, LPCWSTR to) {
-    if (lstrcmpiW(from, to) == 0) return TRUE;
-    return MoveFileW(from, to);
+// A file system that refuses to rename an entry from its temporary name to
+// "readme.txt", and one that refuses the way back too. Wine itself takes a
+// case-only rename and changes nothing, as some file systems do.
+NTSTATUS renameRefusing(HANDLE entry, HANDLE directory, const std::wstring& name, bool back) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetFinalPathNameByHandleW(entry, path, MAX_PATH, 0);
+    const bool fromTemporary = std::wstring(path, length).find(L"~tocase-") != std::wstring::npos;
+    if (fromTemporary && (name == L"readme.txt" || (back && name == L"README.TXT"))) {
+        return static_cast<NTSTATUS>(0xC0000022L);  // access denied
+    }
+    return realSystemCalls().renameEntry(entry, directory, name);
 }
 
-// One that refuses every rename to a name ending in "readme.txt".
-BOOL WINAPI moveRefusingReadme(LPCWSTR from, LPCWSTR to) {
-    if (std::wstring(to).ends_with(L"readme.txt")) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-    return moveIgnoringCaseOnly(from, to);
+NTSTATUS renameRefusingReadme(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    return renameRefusing(entry, directory, name, false);
 }
 
-// And one that refuses the way back too.
-BOOL WINAPI moveRefusingReadmeAndBack(LPCWSTR from, LPCWSTR to) {
-    if (std::wstring(to).ends_with(L"README.TXT")) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-    return moveRefusingReadme(from, to);
+NTSTATUS renameRefusingReadmeAndBack(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    return renameRefusing(entry, directory, name, true);
 }
 
 class Win32Rename : public testing::Test {
@@ -60,6 +63,7 @@ protected:
     }
     void TearDown() override {
         systemCalls() = realSystemCalls();
+        platform_.reset();
         for (const std::wstring& name : names()) DeleteFileW((root_ + name).c_str());
         RemoveDirectoryW(root_.c_str());
     }
@@ -85,19 +89,20 @@ protected:
 };
 
 TEST_F(Win32Rename, IgnoredCaseOnlyRenameGoesThroughATemporaryName) {
-    systemCalls() = SystemCalls{moveIgnoringCaseOnly};
     EXPECT_TRUE(renameReadme().renamed);
     EXPECT_EQ(names(), std::vector<std::wstring>{L"readme.txt"});
 }
 
 TEST_F(Win32Rename, FailedSecondStepPutsTheEntryBack) {
-    systemCalls() = SystemCalls{moveRefusingReadme};
-    EXPECT_FALSE(renameReadme().renamed);
+    systemCalls().renameEntry = renameRefusingReadme;
+    const RenameResult result = renameReadme();
+    EXPECT_FALSE(result.renamed);
+    EXPECT_EQ(result.reason, "Access denied");
     EXPECT_EQ(names(), std::vector<std::wstring>{L"README.TXT"});
 }
 
 TEST_F(Win32Rename, EntryThatCannotBePutBackIsReportedUnderItsTemporaryName) {
-    systemCalls() = SystemCalls{moveRefusingReadmeAndBack};
+    systemCalls().renameEntry = renameRefusingReadmeAndBack;
     const RenameResult result = renameReadme();
     EXPECT_FALSE(result.renamed);
     EXPECT_TRUE(result.strandedName.starts_with("README.TXT.~tocase-")) << result.strandedName;

@@ -1,5 +1,6 @@
 // Whole runs in process on real directories, with system calls failed or
 // the tree changed at the seam, at moments only the seam can choose.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -152,7 +153,7 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
                   }
                   return ::openat(fd, name, flags);
               }; },
-         "not entering '" + dir.path() + "/BAD\\': it is a symbolic link"},
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
@@ -163,7 +164,7 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
         row.setUp();
         run({"/R", dir / "*.TXT"});
         EXPECT_EQ(output, converted({{"OK\\", "A.TXT -> a.txt"}, {"", "C.TXT -> c.txt"}}, 2));
-        EXPECT_EQ(errors, "tocase: " + row.error + "\n");
+        EXPECT_EQ(errors, row.error.empty() ? "" : "tocase: " + row.error + "\n");
         EXPECT_TRUE(std::filesystem::exists(dir / "OK/a.txt"));
         EXPECT_EQ(opened, closed);
     }
@@ -200,16 +201,22 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
     }
 }
 
-TEST_F(InProcess, DeepTreeIsConvertedAtEveryLevelWithTwoDirectoriesHeld) {
-    std::string path;
-    for (int depth = 0; depth < 6; ++depth) {
-        path += "D/";
-        dir.make({path, path + "F.TXT"});
-    }
-    runWithFewDescriptors({"/R", dir / "*.TXT"});
-    EXPECT_TRUE(output.ends_with("\r\n6 files in 6 directories converted to lowercase.\r\n\r\n")) << output;
-    EXPECT_EQ(errors, "");
-    EXPECT_EQ(opened, closed);
+// Some file systems list entries without their type: it is asked for, a
+// link still never entered.
+TEST_F(InProcess, EntriesListedWithoutTheirTypeAreLookedAt) {
+    dir.make({"DIR/", "DIR/A.TXT", "B.TXT"});
+    ASSERT_EQ(symlink("DIR", (dir / "LINK").c_str()), 0);
+    getdentsHook = [](int fd, void* buffer, size_t size) {
+        const ssize_t got = realSystemCalls().getdents64(fd, buffer, size);
+        for (char* at = static_cast<char*>(buffer); at < static_cast<char*>(buffer) + got;) {
+            auto* record = reinterpret_cast<dirent64*>(at);
+            record->d_type = DT_UNKNOWN;
+            at += record->d_reclen;
+        }
+        return got;
+    };
+    run({"/R", dir / "*.TXT"});
+    EXPECT_EQ(output, converted({{"DIR\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
 }
 
 // Once a write fails for good, not even the summary is written: a listing
@@ -226,21 +233,6 @@ TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 2);
     EXPECT_EQ(writes, 3);
     EXPECT_EQ(dir.tree(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-}
-
-// Output set not to block by whoever started the tool is waited for.
-TEST_F(InProcess, WriteThatWouldBlockWaitsAndGoesOn) {
-    dir.make({"A.TXT", "B.TXT"});
-    int refusals = 0;
-    outputHook = [&refusals](const void* bytes, size_t size) -> ssize_t {
-        if (refusals++ % 2 == 0) return errno = EAGAIN, -1;
-        const size_t half = (size + 1) / 2;
-        output.append(static_cast<const char*>(bytes), half);
-        return static_cast<ssize_t>(half);
-    };
-    run({dir / "*.TXT"});
-    EXPECT_TRUE(output.ends_with("\r\n2 files in 1 directory converted to lowercase.\r\n\r\n")) << output;
-    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 6);
 }
 
 }  // namespace

@@ -75,6 +75,8 @@ void enterNextSubdirectory(Walk& walk) {
         case EnterResult::entered:
             enterLevel(walk, true);
             return;
+        case EnterResult::link:
+            break;
         case EnterResult::refused:
             walk.report("not entering", reason);
             break;

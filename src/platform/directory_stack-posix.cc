@@ -77,16 +77,15 @@ bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
     return true;
 }
 
-// A name that has become a link since the listing is refused, not
-// followed, and so is a directory where another file system is mounted.
+// A name that has become a link since the listing is passed by, not
+// followed; a directory where another file system is mounted is refused.
 EnterResult DirectoryStack::openChild(const std::string& name, std::string& reason) {
     Level child;
     child.fd = systemCalls().openat(currentFd(), name.c_str(), directoryFlags | O_NOFOLLOW);
     if (child.fd < 0) {
         const int error = errno;
         if (isLink(currentFd(), name)) {
-            reason = "it is a symbolic link";
-            return EnterResult::refused;
+            return EnterResult::link;
         }
         reason = reasonText(error);
         return EnterResult::failed;

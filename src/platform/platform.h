@@ -37,9 +37,10 @@ struct FoundEntry {
 
 using EntryVisitor = std::function<void(const FoundEntry& entry)>;
 
-// How an attempt to enter a subdirectory ended: a refusal is the tool's
-// own choice (a link, another file system), a failure the system's.
-enum class EnterResult { entered, refused, failed };
+// How an attempt to enter a subdirectory ended: a link is never part of
+// the tree, so passed by without a word; a refusal is the tool's own choice
+// (another file system), a failure the system's.
+enum class EnterResult { entered, link, refused, failed };
 
 // Called before a rename goes round a temporary name that cannot hold the
 // whole original name, so that a person can still recover it.

@@ -1,0 +1,46 @@
+#ifndef TOCASE_PLATFORM_DIRECTORY_HANDLES_WIN32_H
+#define TOCASE_PLATFORM_DIRECTORY_HANDLES_WIN32_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/nt_files-win32.h"
+#include "platform/platform.h"
+
+namespace tocase {
+
+// The directories a walk is inside, each held as a handle: the first as
+// typed, each other one relative to its parent, never through a link or
+// other reparse point. Each is held without delete sharing, so that no
+// Windows program can move it away while it is walked.
+class DirectoryHandles {
+public:
+    DirectoryHandles() = default;
+    ~DirectoryHandles();
+    DirectoryHandles(const DirectoryHandles&) = delete;
+    DirectoryHandles& operator=(const DirectoryHandles&) = delete;
+
+    bool openFirst(const std::wstring& path, std::string& reason);
+    EnterResult openChild(const std::wstring& name, std::string& reason);
+    void closeCurrent();
+    // Whether the current directory is still the entry of its parent under
+    // the name it was opened by.
+    bool currentIsStillInItsParent(std::string& reason) const;
+    HANDLE current() const { return levels_.back().handle; }
+
+private:
+    struct Level {
+        HANDLE handle = nullptr;
+        std::wstring name;  // in its parent; empty for the first
+        FileIdentity identity;
+    };
+    void closeAll();
+
+    std::vector<Level> levels_;
+};
+
+}  // namespace tocase
+
+#endif
