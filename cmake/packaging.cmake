@@ -1,5 +1,7 @@
 # What `cmake --install` lays out, and the packages cpack makes from it: a
-# .deb from the Linux build, a .zip from the Windows one.
+# .deb from the Linux build, a .tar.gz from the static Linux build, a .zip
+# from the Windows one. With SOURCE_DATE_EPOCH set (scripts/check-packages.sh
+# takes the last commit's time), two builds give the same bytes.
 include(GNUInstallDirs)
 
 set(TOCASE_MAINTAINER "The tocase authors <tocase@example.org>")
@@ -10,19 +12,32 @@ file(READ ${PROJECT_SOURCE_DIR}/doc/tocase.1 manual)
 string(REGEX REPLACE "\"tocase [0-9.]+\"" "\"tocase ${PROJECT_VERSION}\"" manual "${manual}")
 file(WRITE ${PROJECT_BINARY_DIR}/doc/tocase.1 "${manual}")
 
-if(WIN32)
-  # The program beside its texts, with the line ends Windows editors expect.
+if(WIN32 OR TOCASE_STATIC)
+  # The program beside its texts, in one folder.
   install(TARGETS tocase RUNTIME DESTINATION . COMPONENT tool)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_STRIP_FILES ON)
+endif()
+if(WIN32)
+  # With the line ends Windows editors expect.
   configure_file(README.md ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT tool)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME tocase-${PROJECT_VERSION}-win64)
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+elseif(TOCASE_STATIC)
+  # For any x86-64 Linux: no library needed, so nothing to match.
+  install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 README.md LICENSE packaging/tocase.bash-completion
+    DESTINATION . COMPONENT tool)
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_PACKAGE_FILE_NAME tocase-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 else()
   install(TARGETS tocase RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
   install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
+  install(FILES packaging/tocase.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+    RENAME tocase COMPONENT tool)
 
   # Debian's layout, for the .deb only: the manual page and the changelog
   # gzipped, the licence as copyright.

@@ -52,11 +52,11 @@ bool writeAll(int fd, std::string_view bytes) {
         const ssize_t written = systemCalls().write(fd, bytes.data(), size);
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
-        } else if (written < 0 && errno == EAGAIN) {
-            if (!waitUntilWritable(fd)) {
-                return false;
-            }
-        } else if (written == 0 || errno != EINTR) {
+            continue;
+        }
+        const int error = written < 0 ? errno : 0;
+        // Interrupted: a stop signal is looked at above.
+        if (error != EINTR && (error != EAGAIN || !waitUntilWritable(fd))) {
             return false;
         }
     }

@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Runs the commands of README.md that an HTML comment marks to be run
+("<!-- test: run ... -->" before an indented block), as written, from the
+top of a fresh clone of this repository's last commit. Blocks marked "as
+root on a fresh machine" install into the system, so they run only under
+CI=true; blocks marked "without Wine" run with a wine that refuses to."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MARK = re.compile(r"^\s*<!-- test: (.*) -->$")
+
+
+def marked_blocks(lines):
+    """(how, commands) for each marked block, its indent taken off."""
+    for number, line in enumerate(lines):
+        mark = MARK.match(line)
+        if not mark:
+            continue
+        start = next(i for i in range(number + 1, len(lines)) if lines[i].strip())
+        indent = len(lines[start]) - len(lines[start].lstrip())
+        end = start
+        while end < len(lines) and (not lines[end].strip() or lines[end].startswith(" " * indent)):
+            end += 1
+        yield mark.group(1), "".join(line[indent:] for line in lines[start:end]).strip() + "\n"
+
+
+def main():
+    with tempfile.TemporaryDirectory() as scratch:
+        clone = os.path.join(scratch, "tocase")
+        subprocess.run(["git", "clone", "-q", TOP, clone], check=True)
+        # A wine that refuses, first on the PATH.
+        refusing = os.path.join(scratch, "no-wine")
+        os.mkdir(refusing)
+        for name in ("wine", "wine64", "wineserver"):
+            with open(os.path.join(refusing, name), "w") as script:
+                script.write("#!/bin/sh\necho \"$0 was called\" >&2\nexit 1\n")
+            os.chmod(os.path.join(refusing, name), 0o755)
+        with open(os.path.join(clone, "README.md"), encoding="utf-8") as readme:
+            blocks = list(marked_blocks(readme.readlines()))
+        for how, commands in blocks:
+            if how == "the command that runs this check":
+                continue
+            if "as root on a fresh machine" in how and os.environ.get("CI") != "true":
+                print(f"-- not run here (only under CI=true):\n{commands}")
+                continue
+            environment = dict(os.environ)
+            if "without Wine" in how:
+                environment["PATH"] = refusing + os.pathsep + environment["PATH"]
+            print(f"-- {how}:\n{commands}", flush=True)
+            if subprocess.run(["sh", "-ec", commands], cwd=clone, env=environment).returncode != 0:
+                print(f"FAILED: README.md says to run\n{commands}")
+                return 1
+        print(f"{len(blocks)} marked blocks of README.md hold")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
