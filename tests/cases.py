@@ -9,6 +9,7 @@ Also the helpers that process_test.py shares.
 """
 import argparse
 import copy
+import dataclasses
 import os
 import re
 import shutil
@@ -22,15 +23,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
 
 
+@dataclasses.dataclass
 class Case:
-    def __init__(self, title):
-        self.title = title
-        self.needs = set()
-        self.tree = []
-        self.arguments = []
-        self.output = b""
-        self.errors = []
-        self.after = None
+    title: str
+    needs: set = dataclasses.field(default_factory=set)
+    tree: list = dataclasses.field(default_factory=list)
+    arguments: list = dataclasses.field(default_factory=list)
+    output: bytes = b""
+    errors: list = dataclasses.field(default_factory=list)
+    after: list = dataclasses.field(default_factory=list)
 
 
 def decoded(word):
@@ -43,48 +44,39 @@ def decoded(word):
 def read_cases(path=os.path.join(HERE, "cases.txt")):
     blocks, defining, cases = {}, None, []
     with open(path, encoding="utf-8") as table:
-        for number, line in enumerate(table, 1):
-            line = line.rstrip("\n")
-            rest = line[2:].encode()
-            if defining is not None:
-                if line == "end":
-                    defining = None
-                else:
-                    blocks[defining] += rest + b"\r\n"
-                continue
-            if not line or line.startswith("#"):
-                continue
-            word, _, tail = line.partition(" ")
-            if word == "define":
-                defining = tail
-                blocks[defining] = b""
-            elif word == "==":
-                cases.append(Case(tail))
-            elif not cases:
-                raise ValueError(f"cases.txt:{number}: outside a case")
-            elif line.startswith("|"):
-                cases[-1].output += rest + b"\r\n"
-            elif line.startswith("="):
-                cases[-1].output += b"\r\n" + rest + b"\r\n"
-            elif line.startswith("@"):
-                cases[-1].output += blocks[line[1:]]
-            elif line.startswith("!"):
-                cases[-1].errors.append(line[2:])
-            elif line.startswith("$ tocase"):
-                cases[-1].arguments = [decoded(w) for w in line[8:].split()]
-            elif word in ("tree", "after", "needs"):
-                words = [decoded(w) for w in tail.split()]
-                if word == "tree":
-                    cases[-1].tree += words
-                elif word == "after":
-                    cases[-1].after = (cases[-1].after or []) + words
-                else:
-                    cases[-1].needs |= {w.decode() for w in words}
-            else:
-                raise ValueError(f"cases.txt:{number}: not understood: {line}")
+        lines = table.read().splitlines()
+    for number, line in enumerate(lines, 1):
+        word, _, tail = line.partition(" ")
+        rest = line[2:].encode()
+        if defining is not None and line == "end":
+            defining = None
+        elif defining is not None:
+            blocks[defining] += rest + b"\r\n"
+        elif not line or line.startswith("#"):
+            continue
+        elif word == "define":
+            defining, blocks[tail] = tail, b""
+        elif word == "==":
+            cases.append(Case(tail))
+        elif line[0] == "|":
+            cases[-1].output += rest + b"\r\n"
+        elif line[0] == "=":
+            cases[-1].output += b"\r\n" + rest + b"\r\n"
+        elif line[0] == "@":
+            cases[-1].output += blocks[line[1:]]
+        elif line[0] == "!":
+            cases[-1].errors.append(line[2:])
+        elif line.startswith("$ tocase"):
+            cases[-1].arguments = [decoded(w) for w in line[8:].split()]
+        elif word in ("tree", "after"):
+            getattr(cases[-1], word).extend(decoded(w) for w in tail.split())
+        elif word == "needs":
+            cases[-1].needs |= set(tail.split())
+        else:
+            raise ValueError(f"cases.txt:{number}: not understood: {line}")
     for case in cases:
         case.output += b"\r\n"
-        case.after = sorted(case.tree if case.after is None else case.after)
+        case.after = sorted(case.after or case.tree)
     return cases
 
 
@@ -156,18 +148,15 @@ def headers_out_of_order(output):
 
 
 def errors_differ(expected, errors):
-    """Each expected line matches a line of standard error whole, or all of
-    it but the system's ': reason' at its end."""
-    lines = sorted(line.rstrip("\r") for line in errors.splitlines())
-    if len(lines) != len(expected):
-        return True
-    remaining = list(lines)
+    """Unless each expected line matches a line of standard error whole, or
+    all of it but the system's ': reason' at its end, and no line is left."""
+    lines = [line.rstrip("\r") for line in errors.splitlines()]
     for want in expected:
-        hit = next((line for line in remaining if line == want or line.startswith(want + ": ")), None)
+        hit = next((line for line in lines if line == want or line.startswith(want + ": ")), None)
         if hit is None:
             return True
-        remaining.remove(hit)
-    return False
+        lines.remove(hit)
+    return bool(lines)
 
 
 def previewed(case):
