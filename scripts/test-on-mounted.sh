@@ -41,12 +41,12 @@ mkdir "$work/mnt"
 case $kind in
 tmpfs)
     mount -t tmpfs -o size=256M tocase-test "$work/mnt" || cannot "mount failed"
-    features="twins links utf8 anynames dirrenames" ;;
+    features="twins links linkrenames utf8 anynames dirrenames" ;;
 ext4)
     attach 512M mkfs.ext4 -q
     mount "$loop" "$work/mnt" || cannot "mount failed"
     rmdir "$work/mnt/lost+found"
-    features="twins links utf8 anynames dirrenames" ;;
+    features="twins links linkrenames utf8 anynames dirrenames" ;;
 exfat)
     attach 512M mkfs.exfat
     mount.exfat-fuse "$loop" "$work/mnt" || cannot "mount.exfat-fuse failed"
