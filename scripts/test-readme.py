@@ -3,7 +3,8 @@
 ("<!-- test: run ... -->" before an indented block), as written, from the
 top of a fresh clone of this repository's last commit. Blocks marked "as
 root on a fresh machine" install into the system, so they run only under
-CI=true; blocks marked "without Wine" run with a wine that refuses to."""
+CI=true; blocks marked "without Wine" run with a wine that refuses to; a
+block marked "it exits N" must end with status N, every other with 0."""
 import os
 import re
 import subprocess
@@ -51,7 +52,9 @@ def main():
             if "without Wine" in how:
                 environment["PATH"] = refusing + os.pathsep + environment["PATH"]
             print(f"-- {how}:\n{commands}", flush=True)
-            if subprocess.run(["sh", "-ec", commands], cwd=clone, env=environment).returncode != 0:
+            expected = re.search(r"it exits (\d+)", how)
+            status = subprocess.run(["sh", "-ec", commands], cwd=clone, env=environment).returncode
+            if status != (int(expected.group(1)) if expected else 0):
                 print(f"FAILED: README.md says to run\n{commands}")
                 return 1
         print(f"{len(blocks)} marked blocks of README.md hold")
