@@ -26,17 +26,17 @@ def contenders(bin_dir, out_file, baseline):
     # Each contender is set against the floor writing to the same place.
     chosen = {
         "floor (C)": ([floor, "."], "/dev/null"),
-        "tocase /R": ([tocase, "/R", "*"], "/dev/null"),
+        "tocase /R": ([tocase, "-R", "*"], "/dev/null"),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
         "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
         "find -depth + rename": (
             ["sh", "-c", "find . -depth -type f -print0 | xargs -0 rename -v -d '$_ = lc unless /[a-z]/'"],
             "/dev/null"),
         "floor (C), to a file": ([floor, "."], out_file),
-        "tocase /R, to a file": ([tocase, "/R", "*"], out_file),
+        "tocase /R, to a file": ([tocase, "-R", "*"], out_file),
     }
     if baseline:
-        chosen["tocase /R (baseline build)"] = ([os.path.abspath(baseline), "/R", "*"], "/dev/null")
+        chosen["tocase /R (baseline build)"] = ([os.path.abspath(baseline), "-R", "*"], "/dev/null")
     return chosen
 
 

@@ -66,7 +66,7 @@ for name in tocase.1 README.md LICENSE tocase.bash-completion; do
 done
 mkdir "$scratch/static" "$scratch/static/SUB" && : >"$scratch/static/SUB/A.TXT"
 # Its exit status is always 1.
-(cd "$scratch/static" && env -i "$unpacked/tocase" /R '*.TXT' >/dev/null || [ $? -eq 1 ])
+(cd "$scratch/static" && env -i "$unpacked/tocase" -R '*.TXT' >/dev/null || [ $? -eq 1 ])
 [ -e "$scratch/static/SUB/a.txt" ]
 echo "== static tarball: no library needed; converts a tree with an empty environment"
 

@@ -120,9 +120,18 @@ def describe_tree(root):
 def run_tool(tool, directory, arguments, timeout=20, **options):
     """Standard output as bytes, standard error as text, and the status
     (minus the signal that ended it)."""
+    assert_inside(arguments)
     done = subprocess.run(tool + arguments, cwd=directory, stdin=subprocess.DEVNULL, capture_output=True,
                           timeout=timeout, **options)
     return done.stdout, done.stderr.decode(errors="replace"), done.returncode
+
+
+def assert_inside(arguments):
+    """The tool is only ever pointed at the directory made for it: no
+    argument that a fault could read as a path from the root, such as /R."""
+    for argument in arguments:
+        if os.fsencode(argument).startswith(b"/"):
+            raise ValueError(f"{argument!r} could name a path outside the test's own directory")
 
 
 def grouped(output):
@@ -160,11 +169,11 @@ def errors_differ(expected, errors):
 
 
 def previewed(case):
-    """The case with /N first: the same listing and standard error, a
+    """The case with -N first: the same listing and standard error, a
     summary of what would be, no notice of failures, nothing renamed."""
     preview = copy.copy(case)
-    preview.title = case.title + " (/N)"
-    preview.arguments = [b"/N"] + case.arguments
+    preview.title = case.title + " (-N)"
+    preview.arguments = [b"-N"] + case.arguments
     output = case.output.replace(b" converted to ", b" would be converted to ")
     preview.output = re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
     preview.after = sorted(case.tree)

@@ -21,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # noqa: E402
-from cases import describe_tree, grouped, make_tree, run_tool  # noqa: E402
+from cases import assert_inside, describe_tree, grouped, make_tree, run_tool  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = [os.path.abspath(os.environ.get("TOCASE_TOOL", "tocase"))]
@@ -54,6 +54,7 @@ class Scratch(unittest.TestCase):
     def start(self, arguments, cwd=None, launcher=(), **options):
         """The tool writing into a pipe of one page, which a few hundred
         lines fill."""
+        assert_inside(arguments)
         reader, writer = os.pipe()
         fcntl.fcntl(writer, F_SETPIPE_SZ, 4096)
         tool = subprocess.Popen([*launcher, *TOOL, *arguments], cwd=cwd or self.root, stdin=subprocess.DEVNULL,
@@ -158,9 +159,9 @@ class Streams(Scratch):
 
     def test_arguments_left_unused_are_said_before_the_listing_starts(self):
         make_tree(self.root, [b"A.TXT"])
-        both = subprocess.run(TOOL + ["A.TXT", "/X"], cwd=self.root, stdout=subprocess.PIPE,
+        both = subprocess.run(TOOL + ["A.TXT", "-X"], cwd=self.root, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT).stdout
-        self.assertTrue(both.startswith(b"tocase: ignored '/X': not an option\n.\\\r\n"), both)
+        self.assertTrue(both.startswith(b"tocase: ignored '-X': not an option\n.\\\r\n"), both)
 
     def test_large_directory_renamed_while_it_is_listed_neither_skips_nor_repeats(self):
         self.files(5000)
@@ -190,7 +191,7 @@ class Trees(Scratch):
         self.chain("E", 1500)
         inherited = [os.open(self.root, os.O_RDONLY) for _ in range(4)]
         limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (10, 10))
-        output, errors, _ = run_tool(TOOL, self.root, ["/R", "*.TXT"], preexec_fn=limit, pass_fds=inherited)
+        output, errors, _ = run_tool(TOOL, self.root, ["-R", "*.TXT"], preexec_fn=limit, pass_fds=inherited)
         for fd in inherited:
             os.close(fd)
         self.assertEqual(errors, "")
@@ -206,7 +207,7 @@ class Trees(Scratch):
         for path, mode in (("LOCKED", 0), ("READONLY", 0o555), ("OPEN", 0o777), ("", 0o777)):
             os.chmod(self.path(path), mode)
         nobody = dict(user=65534, group=65534, extra_groups=[])
-        output, errors, _ = run_tool(TOOL, self.root, ["/R", "*.TXT"], **nobody)
+        output, errors, _ = run_tool(TOOL, self.root, ["-R", "*.TXT"], **nobody)
         _, named, _ = run_tool(TOOL, self.root, ["LOCKED/*.TXT"], **nobody)
         os.chmod(self.path("LOCKED"), 0o755)
         self.assertEqual(grouped(output), grouped(
@@ -224,7 +225,7 @@ class Trees(Scratch):
         if mounted.returncode != 0:
             cannot(self, "a bind mount cannot be made here: " + mounted.stderr.decode())
         self.addCleanup(subprocess.run, ["umount", self.path("tree", "MNT")])
-        output, errors, _ = run_tool(TOOL, self.path("tree"), ["/R", "*.TXT"])
+        output, errors, _ = run_tool(TOOL, self.path("tree"), ["-R", "*.TXT"])
         self.assertEqual(errors, "tocase: not entering 'MNT\\': another file system is mounted there\n")
         self.assertEqual(describe_tree(self.path("elsewhere")), [b"B.TXT"])
         self.assertTrue(os.path.exists(self.path("tree", "a.txt")))
@@ -236,7 +237,7 @@ class Races(Scratch):
     def test_directories_swapped_for_links_mid_run_never_lead_out_of_the_tree(self):
         # While the tool waits on its output inside one subdirectory, the
         # other, and their parent, become links to a directory outside.
-        for mode in ([], ["/D"]):
+        for mode in ([], ["-D"]):
             with self.subTest(mode=mode):
                 self.setUp()
                 tree, outside = self.path("tree"), self.path("outside")
@@ -247,7 +248,7 @@ class Races(Scratch):
                     make_tree(self.path("tree", "P", sub), [b"F%04d.TXT%s" % (i, b"/" if mode else b"")
                                                             for i in range(300)])
                 before = describe_tree(outside)
-                tool = self.start(["/R", *mode, "*"], cwd=tree)
+                tool = self.start(["-R", *mode, "*"], cwd=tree)
                 other = "B" if tool.stdout.readline() == b"P\\A\\\r\n" else "A"
                 os.rename(self.path("tree", "P"), self.path("tree", "P.real"))
                 os.symlink(outside, self.path("tree", "P"))
@@ -265,7 +266,7 @@ class Races(Scratch):
     @unittest.skipUnless(UNDER_WINE, "what Windows programs do to each other")
     def test_folder_being_walked_cannot_be_moved_by_another_windows_program(self):
         self.files(300, make_tree(self.root, [b"P/", b"P/A/"]) or "P/A")
-        tool = self.start(["/R", "*.TXT"])
+        tool = self.start(["-R", "*.TXT"])
         self.assertEqual(tool.stdout.readline(), b"P\\A\\\r\n")
         mover = os.path.join(os.path.dirname(TOOL[-1]), "tests", "move_folder.exe")
         for folder in ("P\\A", "P"):
@@ -355,7 +356,7 @@ class Windows(Scratch):
             make_tree(self.root, [path, path + b"F.TXT"])
             expected += [path, path + b"f.txt<F.TXT"]
         make_tree(self.root, [b"F.TXT"])
-        output, errors, _ = self.run_in(["/R", "*.TXT"])
+        output, errors, _ = self.run_in(["-R", "*.TXT"])
         self.assertTrue(output.endswith(b"\r\n4 files in 4 directories converted to lowercase.\r\n\r\n"))
         self.assertEqual(errors, "")
         self.assertEqual(describe_tree(self.root), sorted(expected))
