@@ -39,7 +39,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"+x"}, "+x", "L"},                         {{"+r"}, "+r", "L"},
         {{"+MIXED"}, "+MIXED", "L"},                 {{"+"}, "+", "L"},
         {{"/Mixed", "f"}, "f", "LM"},                {{"-mIxEd", "f"}, "f", "LM"},
-        {{"/Mix", "/MIXEDX", "/Xixed", "f"}, "f", "L /Mix? /MIXEDX? /Xixed?"},  {{"-", "/X", "f"}, "f", "L -? /X?"},
+        {{"/Mix", "/MIXEDX", "/Mixer", "/Xixed", "f"}, "f", "L /Mix? /MIXEDX? /Mixer? /Xixed?"},  {{"-", "/X", "f"}, "f", "L -? /X?"},
         {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
         // An absolute path holds a second separator; no option does.

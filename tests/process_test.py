@@ -149,9 +149,10 @@ class Streams(Scratch):
         tool = subprocess.Popen(TOOL + ["*"], cwd=self.root, stdin=subprocess.DEVNULL, stdout=writer)
         os.close(writer)
         output = b""
-        while chunk := os.read(reader, 4096):
+        # Slower than the tool writes, so that it meets a full pipe.
+        while chunk := os.read(reader, 512):
             output += chunk
-            time.sleep(0.0005)
+            time.sleep(0.002)
         os.close(reader)
         self.assertEqual(tool.wait(timeout=30), 1)
         self.assertEqual(SUMMARY.search(output).group(1), b"500")

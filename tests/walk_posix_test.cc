@@ -201,11 +201,17 @@ TEST_F(InProcess, EntriesListedWithoutTheirTypeAreLookedAt) {
 }
 
 // Where the system has no statx, the device alone tells another file
-// system; the walk goes on as before.
-TEST_F(InProcess, WithoutStatxTheWalkGoesOn) {
+// system; the walk goes on as before. Without standard input, the first
+// directory takes descriptor 0, and is let go of like any other.
+TEST_F(InProcess, WithoutStatxOrStandardInputTheWalkGoesOn) {
     dir.make({"SUB/", "SUB/A.TXT", "B.TXT"});
     systemCalls().statx = [](int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; };
+    const int input = dup(STDIN_FILENO);
+    close(STDIN_FILENO);
     run({"-R", "*.TXT"});
+    dup2(input, STDIN_FILENO);
+    close(input);
+    EXPECT_EQ(opened, closed);
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(errors, "");
 }
