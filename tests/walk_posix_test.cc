@@ -124,29 +124,31 @@ protected:
     ScratchDirectory dir;
 };
 
-// A listing that fails part-way, and a directory where another file
-// system is mounted, which cannot be staged here without one.
+// A listing that fails part-way, when the descent reads the directory and
+// when its entries are matched, and a directory where another file system
+// is mounted, which cannot be staged here without one.
 TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
     const std::string bad = dir / "BAD";
-    for (const bool listingFails : {true, false}) {
-        SCOPED_TRACE(listingFails ? "its listing fails part-way" : "another file system is mounted there");
+    const std::string listing = "cannot read directory 'BAD\\': Input/output error";
+    for (const auto& [failingReading, error] : {std::pair{1, listing}, {2, listing},
+                                                {0, std::string("not entering 'BAD\\': another file system is mounted there")}}) {
+        SCOPED_TRACE(failingReading);
         SetUp();
         std::filesystem::remove_all(dir.path());
         std::filesystem::create_directory(dir.path());
-        dir.make({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "C.TXT"});
-        if (listingFails) {
-            getdentsHook = [bad](int fd, void* buffer, size_t size) -> ssize_t {
-                if (isOpenAs(fd, bad) && ::lseek(fd, 0, SEEK_CUR) != 0) return errno = EIO, -1;
-                return realSystemCalls().getdents64(fd, buffer, size);
-            };
-        } else {
+        dir.make({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "BAD/SUB/", "C.TXT"});
+        int readings = 0;
+        getdentsHook = [&, bad](int fd, void* buffer, size_t size) -> ssize_t {
+            const bool starts = ::lseek(fd, 0, SEEK_CUR) == 0;
+            if (isOpenAs(fd, bad) && (readings += starts) == failingReading && !starts) return errno = EIO, -1;
+            return realSystemCalls().getdents64(fd, buffer, size);
+        };
+        if (failingReading == 0) {
             statxHook = [bad](int fd, struct statx* status) { status->stx_mnt_id += isOpenAs(fd, bad); };
         }
         run({"-R", "*.TXT"});
         EXPECT_EQ(output, converted({{"OK\\", "A.TXT -> a.txt"}, {"", "C.TXT -> c.txt"}}, 2));
-        EXPECT_EQ(errors, "tocase: " + std::string(listingFails ? "cannot read directory" : "not entering") +
-                              " 'BAD\\': " + (listingFails ? "Input/output error" : "another file system is mounted there") +
-                              "\n");
+        EXPECT_EQ(errors, "tocase: " + error + "\n");
         EXPECT_EQ(opened, closed);
     }
 }
