@@ -73,7 +73,7 @@ class Scratch(unittest.TestCase):
     def wait_until_output_is_full(self, tool):
         """Full: holding something, and no longer growing."""
         before = -1
-        for _ in range(1000):
+        for _ in range(250):
             held = int.from_bytes(fcntl.ioctl(tool.stdout, termios.FIONREAD, b"\0" * 4), sys.byteorder)
             if held > 0 and held == before:
                 return
@@ -115,7 +115,7 @@ class Signals(Scratch):
                     # write, well within the second the tool gives its reader.
                     time.sleep(0.2)
                 output = tool.stdout.read()
-                self.assertEqual(tool.wait(), -number)
+                self.assertEqual(tool.wait(timeout=20), -number)
                 renamed, listed = self.renamed_and_listed(output)
                 self.assertEqual(renamed, listed)
                 self.assertLess(len(renamed), 400)
@@ -138,7 +138,7 @@ class Streams(Scratch):
         tool = subprocess.Popen(TOOL + ["*.TXT"], cwd=self.root, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))
         tool.stdout.close()
-        self.assertEqual(tool.wait(timeout=30), 1)
+        self.assertEqual(tool.wait(timeout=20), 1)
         self.assertEqual(len([n for n in os.listdir(self.root) if n.startswith("f")]), 200)
 
     def test_output_set_not_to_block_still_gets_every_line(self):
@@ -154,7 +154,7 @@ class Streams(Scratch):
             output += chunk
             time.sleep(0.002)
         os.close(reader)
-        self.assertEqual(tool.wait(timeout=30), 1)
+        self.assertEqual(tool.wait(timeout=20), 1)
         self.assertEqual(SUMMARY.search(output).group(1), b"500")
         self.assertEqual(output.count(b"\r\n"), 500 + 4)
 
@@ -256,7 +256,7 @@ class Races(Scratch):
                 swapped = self.path("tree", "P.real", other)
                 os.rename(swapped, swapped + ".real")
                 os.symlink(os.path.join(outside, other), swapped)
-                _, errors = tool.communicate(timeout=60)
+                _, errors = tool.communicate(timeout=20)
                 self.assertEqual(describe_tree(outside), before)
                 # Wine cannot tell where entries of a folder moved by Unix are,
                 # and says so for each it leaves.
@@ -272,7 +272,7 @@ class Races(Scratch):
         mover = os.path.join(os.path.dirname(TOOL[-1]), "tests", "move_folder.exe")
         for folder in ("P\\A", "P"):
             self.assertNotEqual(subprocess.run(["wine", mover, folder, "MOVED"], cwd=self.root).returncode, 0)
-        tool.communicate(timeout=60)
+        tool.communicate(timeout=20)
         self.assertEqual(len(os.listdir(self.path("P", "A"))), 300)
 
 
