@@ -39,7 +39,6 @@ private:
         dev_t device = 0;
         ino_t inode = 0;
         std::uint64_t mountId = 0;  // 0 where the system cannot tell
-        bool operator==(const Identity&) const = default;
     };
     struct Level {
         int fd = -1;

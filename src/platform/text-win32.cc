@@ -4,6 +4,8 @@
 
 #include "platform/text-win32.h"
 
+#include "platform/ascii_case.h"
+
 namespace tocase {
 
 std::string toCodePage(std::wstring_view wide, char replacement, bool* exact) {
@@ -35,11 +37,7 @@ std::wstring fromCodePage(std::string_view text) {
 std::wstring withAsciiCase(std::wstring_view name, bool toLower) {
     std::wstring result(name);
     for (wchar_t& c : result) {
-        if (toLower && c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        } else if (!toLower && c >= L'a' && c <= L'z') {
-            c = static_cast<wchar_t>(c - (L'a' - L'A'));
-        }
+        c = toAsciiCase(c, toLower);
     }
     return result;
 }
