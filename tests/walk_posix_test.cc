@@ -138,7 +138,7 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
         std::filesystem::create_directory(dir.path());
         dir.make({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "BAD/SUB/", "C.TXT"});
         int readings = 0;
-        getdentsHook = [&, bad](int fd, void* buffer, size_t size) -> ssize_t {
+        getdentsHook = [&readings, bad, failingReading = failingReading](int fd, void* buffer, size_t size) -> ssize_t {
             const bool starts = ::lseek(fd, 0, SEEK_CUR) == 0;
             if (isOpenAs(fd, bad) && (readings += starts) == failingReading && !starts) return errno = EIO, -1;
             return realSystemCalls().getdents64(fd, buffer, size);
