@@ -1,4 +1,4 @@
-#include "platform/console-posix.h"
+#include "platform/console.h"
 
 #include <limits.h>
 #include <unistd.h>
@@ -15,7 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a stopping run still waits for its reader.
+// A write that would block waits for the reader; after a stop signal, at
+// most this long, so that a reader that never comes cannot hold the stop up.
 constexpr std::chrono::milliseconds stopGrace{1000};
 
 // The milliseconds poll may wait: without end until a stop signal, then

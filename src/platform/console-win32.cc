@@ -1,16 +1,36 @@
-#include "platform/console-win32.h"
+#include "platform/console.h"
+
+#include <windows.h>
 
 #include "platform/text-win32.h"
 
 namespace tocase {
+namespace {
 
-Console::Stream::Stream(DWORD which) : handle(GetStdHandle(which)) {
-    DWORD mode = 0;
-    isConsole = GetConsoleMode(handle, &mode) != 0;
+// Lines are in the active code page: a console gets their characters,
+// whatever its own code page, a file or a pipe their bytes.
+struct Stream {
+    HANDLE handle;
+    bool isConsole;
+    explicit Stream(DWORD which) : handle(GetStdHandle(which)) {
+        DWORD mode = 0;
+        isConsole = GetConsoleMode(handle, &mode) != 0;
+    }
+    bool writeAll(std::string_view bytes) const;
+};
+
+const Stream& output() {
+    static const Stream stream{STD_OUTPUT_HANDLE};
+    return stream;
+}
+
+const Stream& errors() {
+    static const Stream stream{STD_ERROR_HANDLE};
+    return stream;
 }
 
 // Written as bytes, never through a text-mode stream: CR LF, not CR CR LF.
-bool Console::Stream::writeAll(std::string_view bytes) const {
+bool Stream::writeAll(std::string_view bytes) const {
     if (isConsole) {
         const std::wstring characters = fromCodePage(bytes);
         DWORD written = 0;
@@ -26,10 +46,12 @@ bool Console::Stream::writeAll(std::string_view bytes) const {
     return true;
 }
 
+}  // namespace
+
 void Console::endLine() {
     pendingLine_ += "\r\n";
     if (!outputFailed_) {
-        outputFailed_ = !output_.writeAll(pendingLine_);
+        outputFailed_ = !output().writeAll(pendingLine_);
     }
     pendingLine_.clear();
 }
@@ -37,7 +59,7 @@ void Console::endLine() {
 void Console::errorLine(std::string_view text) {
     std::string line = "tocase: ";
     line.append(text).append("\r\n");
-    errors_.writeAll(line);
+    errors().writeAll(line);
 }
 
 }  // namespace tocase

@@ -8,7 +8,7 @@
 #include <unordered_set>
 
 #include "platform/ascii_case.h"
-#include "platform/console-posix.h"
+#include "platform/console.h"
 #include "platform/directory_stack-posix.h"
 #include "platform/platform.h"
 #include "platform/read_directory-posix.h"

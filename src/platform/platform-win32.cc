@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/console-win32.h"
+#include "platform/console.h"
 #include "platform/directory_handles-win32.h"
 #include "platform/nt_files-win32.h"
 #include "platform/platform.h"
