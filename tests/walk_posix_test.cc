@@ -2,6 +2,7 @@
 // the tree changed at the seam, at moments only the seam can choose.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +29,7 @@ std::string output, errors;
 std::function<ssize_t(int, void*, size_t)> getdentsHook;
 std::function<ssize_t(const void*, size_t)> outputHook;
 std::function<void(int, struct statx*)> statxHook;  // after the system's
-int opened = 0, closed = 0;
+int opened = 0, closed = 0, polls = 0;
 
 int hookedOpenat(int directoryFd, const char* name, int flags) {
     const int fd = ::openat(directoryFd, name, flags);
@@ -39,6 +40,11 @@ int hookedOpenat(int directoryFd, const char* name, int flags) {
 int countedClose(int fd) {
     ++closed;
     return ::close(fd);
+}
+
+int countedPoll(struct pollfd* descriptors, nfds_t count, int milliseconds) {
+    ++polls;
+    return ::poll(descriptors, count, milliseconds);
 }
 
 ssize_t hookedGetdents64(int fd, void* buffer, size_t size) {
@@ -57,6 +63,8 @@ ssize_t capturedWrite(int fd, const void* bytes, size_t size) {
     return static_cast<ssize_t>(size);
 }
 
+int failedStatx(int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; }
+
 bool isOpenAs(int fd, const std::string& path) {
     struct stat open {}, named {};
     return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_ino == named.st_ino;
@@ -70,13 +78,14 @@ protected:
         getdentsHook = nullptr;
         outputHook = nullptr;
         statxHook = nullptr;
-        opened = closed = 0;
+        opened = closed = polls = 0;
         SystemCalls& calls = systemCalls();
         calls.openat = hookedOpenat;
         calls.close = countedClose;
         calls.getdents64 = hookedGetdents64;
         calls.statx = hookedStatx;
         calls.write = capturedWrite;
+        calls.poll = countedPoll;
     }
     void TearDown() override { systemCalls() = realSystemCalls(); }
 
@@ -207,7 +216,7 @@ TEST_F(InProcess, EntriesListedWithoutTheirTypeAreLookedAt) {
 // directory takes descriptor 0, and is let go of like any other.
 TEST_F(InProcess, WithoutStatxOrStandardInputTheWalkGoesOn) {
     dir.make({"SUB/", "SUB/A.TXT", "B.TXT"});
-    systemCalls().statx = [](int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; };
+    systemCalls().statx = failedStatx;
     const int input = dup(STDIN_FILENO);
     close(STDIN_FILENO);
     run({"-R", "*.TXT"});
@@ -216,6 +225,17 @@ TEST_F(InProcess, WithoutStatxOrStandardInputTheWalkGoesOn) {
     EXPECT_EQ(opened, closed);
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(errors, "");
+    // An output that takes every line is never waited on: one call a line.
+    EXPECT_EQ(polls, 0);
+}
+
+TEST_F(InProcess, FirstDirectoryThatCannotBeLookedAtIsSaidAndLetGo) {
+    dir.make({"A.TXT"});
+    systemCalls().statx = failedStatx;
+    systemCalls().fstatat = [](int, const char*, struct stat*, int) { return errno = EIO, -1; };
+    run({"*.TXT"});
+    EXPECT_EQ(errors, "tocase: cannot read directory '.\\': Input/output error\n");
+    EXPECT_EQ(opened, closed);
 }
 
 // Once a write fails for good, not even the summary is written: a listing
