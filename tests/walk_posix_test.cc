@@ -238,6 +238,17 @@ TEST_F(InProcess, FirstDirectoryThatCannotBeLookedAtIsSaidAndLetGo) {
     EXPECT_EQ(opened, closed);
 }
 
+// A write may take less than it was given; the rest follows.
+TEST_F(InProcess, ShortWritesAreContinuedUntilTheLineIsOut) {
+    dir.make({"SUB/", "SUB/A.TXT", "B.TXT"});
+    outputHook = [](const void* bytes, size_t) -> ssize_t {
+        output.push_back(*static_cast<const char*>(bytes));
+        return 1;
+    };
+    run({"-R", "*.TXT"});
+    EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
+}
+
 // Once a write fails for good, not even the summary is written: a listing
 // with lines missing never looks complete. The renames go on.
 TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
