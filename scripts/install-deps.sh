@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs from Debian's archive what is missing: with --build-only, what
 # building the tool needs; otherwise also what the tests need (GoogleTest,
-# clang and its sanitizer and fuzzer runtimes, the tools that make and
+# clang and its sanitizer runtimes, the tools that make and
 # mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe, Wine to run
 # it, the Japanese locale that runs it with a double-byte code page, and
 # what builds and checks the packages).

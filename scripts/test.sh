@@ -6,13 +6,11 @@
 #     exFAT, FAT, ext4 and tmpfs and with tocase.exe under Wine, and the
 #     process tests;
 #  3. the same with clang under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  4. the fuzz targets, built with clang and run for a short while each;
-#  5. the README's commands, in a fresh clone: every package made twice
+#  4. the README's commands, in a fresh clone: every package made twice
 #     and checked.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-fuzzSeconds="${TOCASE_FUZZ_SECONDS:-30}"
 
 # One Wine prefix and one wineserver for the whole run, so Wine's start-up
 # is paid once; started apart, so that no test waits on its services.
@@ -45,23 +43,6 @@ nativeBuild() {  # name, C compiler, C++ compiler, extra CMake arguments...
 }
 nativeBuild g++ gcc g++
 UBSAN_OPTIONS=print_stacktrace=1 nativeBuild clang-sanitized clang clang++ -DTOCASE_SANITIZE=ON
-
-echo "== fuzz targets, $fuzzSeconds s each"
-cmake --fresh -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DTOCASE_FUZZ=ON -DTOCASE_TESTS=OFF -DTOCASE_WERROR=ON >/dev/null
-cmake --build build/fuzz
-for target in split_file_spec name_match; do
-    corpus="build/fuzz/corpus-$target"
-    mkdir -p "$corpus"
-    log="build/fuzz/$target.log"
-    if ! build/fuzz/fuzz/${target}_fuzzer -max_total_time="$fuzzSeconds" -print_final_stats=1 \
-        -artifact_prefix="build/fuzz/$target-" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
-        tail -n 40 "$log"
-        echo "$target: FINDING (see $log)"
-        exit 1
-    fi
-    echo "$target: no finding in $(grep -o 'number_of_executed_units: [0-9]*' "$log" | cut -d' ' -f2) executions"
-done
 
 echo "== the README's commands"
 python3 scripts/test-readme.py

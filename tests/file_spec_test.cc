@@ -23,7 +23,7 @@ TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
         {windows, "\\\\\\", "\\\\\\"},              {windows, "", ""},
         {windows, "x:y:z", "x:"},                   {posix, "C:*.TXT", ""},
         {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {shiftJis, "C:\\\x95\\*.TXT", "C:\\"},
-        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"},
+        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"}, {shiftJis, "C:\\\x95", "C:\\"},
         {posix, std::string(100000, 'd') + "/" + std::string(300, 'n'), std::string(100000, 'd') + "/"},
     };
     for (const Row& row : rows) {
