@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """What only a whole process of the built tool shows: signals, stalled and
-closed streams, depth, a tree changed under the walk, another user.
+closed streams, depth, a tree changed under the walk.
 
     TOCASE_TOOL=build/tocase process_test.py [unittest arguments]
 
@@ -199,37 +199,6 @@ class Trees(Scratch):
         self.assertEqual(SUMMARY.search(output).group(1), b"4500")
         found = subprocess.run(["find", self.root, "-name", "f.txt"], capture_output=True).stdout
         self.assertEqual(found.count(b"\n"), 4500)
-
-    def test_another_user_is_told_what_it_cannot_read_or_rename_and_the_rest_converted(self):
-        if os.geteuid() != 0:
-            cannot(self, "running as another user needs root")
-        make_tree(self.root, [b"OPEN/", b"LOCKED/", b"READONLY/", b"OPEN/A.TXT", b"LOCKED/B.TXT",
-                              b"READONLY/D.TXT", b"C.TXT"])
-        for path, mode in (("LOCKED", 0), ("READONLY", 0o555), ("OPEN", 0o777), ("", 0o777)):
-            os.chmod(self.path(path), mode)
-        nobody = dict(user=65534, group=65534, extra_groups=[])
-        output, errors, _ = run_tool(TOOL, self.root, ["-R", "*.TXT"], **nobody)
-        _, named, _ = run_tool(TOOL, self.root, ["LOCKED/*.TXT"], **nobody)
-        os.chmod(self.path("LOCKED"), 0o755)
-        self.assertEqual(grouped(output), grouped(
-            b"OPEN\\\r\n  A.TXT -> a.txt\r\nREADONLY\\\r\n  D.TXT -> d.txt *** FAILED\r\n.\\\r\n  C.TXT -> c.txt\r\n\r\n"
-            b"2 files in 3 directories converted to lowercase.\r\n\r\nProcess failed at 1 file. Perhaps this file"
-            b" is in process by another\r\napplication. Close these applications and try again...\r\n\r\n"))
-        self.assertEqual(sorted(errors.splitlines()), ["tocase: cannot read directory 'LOCKED\\': Permission denied",
-                                                       "tocase: cannot rename 'READONLY\\D.TXT': Permission denied"])
-        self.assertEqual(named, "tocase: cannot read directory 'LOCKED/': Permission denied\n")
-
-    def test_directory_where_another_file_system_is_mounted_is_not_entered(self):
-        make_tree(self.root, [b"tree/", b"tree/MNT/", b"tree/A.TXT", b"elsewhere/", b"elsewhere/B.TXT"])
-        mounted = subprocess.run(["mount", "--bind", self.path("elsewhere"), self.path("tree", "MNT")],
-                                 capture_output=True)
-        if mounted.returncode != 0:
-            cannot(self, "a bind mount cannot be made here: " + mounted.stderr.decode())
-        self.addCleanup(subprocess.run, ["umount", self.path("tree", "MNT")])
-        output, errors, _ = run_tool(TOOL, self.path("tree"), ["-R", "*.TXT"])
-        self.assertEqual(errors, "tocase: not entering 'MNT\\': another file system is mounted there\n")
-        self.assertEqual(describe_tree(self.path("elsewhere")), [b"B.TXT"])
-        self.assertTrue(os.path.exists(self.path("tree", "a.txt")))
 
 
 class Races(Scratch):

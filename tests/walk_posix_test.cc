@@ -30,38 +30,7 @@ std::function<ssize_t(int, void*, size_t)> getdentsHook;
 std::function<ssize_t(const void*, size_t)> outputHook;
 std::function<void(int, struct statx*)> statxHook;  // after the system's
 int opened = 0, closed = 0, polls = 0;
-
-int hookedOpenat(int directoryFd, const char* name, int flags) {
-    const int fd = ::openat(directoryFd, name, flags);
-    opened += fd >= 0;
-    return fd;
-}
-
-int countedClose(int fd) {
-    ++closed;
-    return ::close(fd);
-}
-
-int countedPoll(struct pollfd* descriptors, nfds_t count, int milliseconds) {
-    ++polls;
-    return ::poll(descriptors, count, milliseconds);
-}
-
-ssize_t hookedGetdents64(int fd, void* buffer, size_t size) {
-    return getdentsHook ? getdentsHook(fd, buffer, size) : realSystemCalls().getdents64(fd, buffer, size);
-}
-
-int hookedStatx(int fd, const char* name, int flags, unsigned int mask, struct statx* status) {
-    const int result = ::statx(fd, name, flags, mask, status);
-    if (result == 0 && statxHook) statxHook(fd, status);
-    return result;
-}
-
-ssize_t capturedWrite(int fd, const void* bytes, size_t size) {
-    if (fd == STDOUT_FILENO && outputHook) return outputHook(bytes, size);
-    (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size);
-    return static_cast<ssize_t>(size);
-}
+std::string refusedName;  // opened with EACCES, as another user's directory
 
 int failedStatx(int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; }
 
@@ -78,16 +47,41 @@ protected:
         getdentsHook = nullptr;
         outputHook = nullptr;
         statxHook = nullptr;
+        refusedName.clear();
         opened = closed = polls = 0;
         SystemCalls& calls = systemCalls();
-        calls.openat = hookedOpenat;
-        calls.close = countedClose;
-        calls.getdents64 = hookedGetdents64;
-        calls.statx = hookedStatx;
-        calls.write = capturedWrite;
-        calls.poll = countedPoll;
+        calls.openat = [](int directoryFd, const char* name, int flags) {
+            if (!refusedName.empty() && std::string_view(name).starts_with(refusedName)) return errno = EACCES, -1;
+            const int fd = ::openat(directoryFd, name, flags);
+            opened += fd >= 0;
+            return fd;
+        };
+        calls.close = [](int fd) { return ++closed, ::close(fd); };
+        calls.poll = [](struct pollfd* descriptors, nfds_t count, int milliseconds) {
+            return ++polls, ::poll(descriptors, count, milliseconds);
+        };
+        calls.getdents64 = [](int fd, void* buffer, size_t size) {
+            return getdentsHook ? getdentsHook(fd, buffer, size) : realSystemCalls().getdents64(fd, buffer, size);
+        };
+        calls.statx = [](int fd, const char* name, int flags, unsigned int mask, struct statx* status) {
+            const int result = ::statx(fd, name, flags, mask, status);
+            if (result == 0 && statxHook) statxHook(fd, status);
+            return result;
+        };
+        calls.write = [](int fd, const void* bytes, size_t size) {
+            if (fd == STDOUT_FILENO && outputHook) return outputHook(bytes, size);
+            (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size);
+            return static_cast<ssize_t>(size);
+        };
     }
     void TearDown() override { systemCalls() = realSystemCalls(); }
+    // For the next variant of a test: the hooks reset, the tree made anew.
+    void restart(const std::vector<std::string>& entries) {
+        SetUp();
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
+        dir.make(entries);
+    }
 
     // In the scratch directory, with relative names and options after "-"
     // only: a fault can then point the tool nowhere else (/R, taken for a
@@ -133,25 +127,25 @@ protected:
     ScratchDirectory dir;
 };
 
-// A listing that fails part-way, when the descent reads the directory and
-// when its entries are matched, and a directory where another file system
-// is mounted, which cannot be staged here without one.
+// A directory that cannot be opened, a listing that fails part-way, when
+// the descent reads the directory and when its entries are matched, and a
+// directory where another file system is mounted, which cannot be staged
+// here without one.
 TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
     const std::string bad = dir / "BAD";
     const std::string listing = "cannot read directory 'BAD\\': Input/output error";
     for (const auto& [failingReading, error] : {std::pair{1, listing}, {2, listing},
+                                                {-1, std::string("cannot read directory 'BAD\\': Permission denied")},
                                                 {0, std::string("not entering 'BAD\\': another file system is mounted there")}}) {
         SCOPED_TRACE(failingReading);
-        SetUp();
-        std::filesystem::remove_all(dir.path());
-        std::filesystem::create_directory(dir.path());
-        dir.make({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "BAD/SUB/", "C.TXT"});
+        restart({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "BAD/SUB/", "C.TXT"});
         int readings = 0;
         getdentsHook = [&readings, bad, failingReading = failingReading](int fd, void* buffer, size_t size) -> ssize_t {
             const bool starts = ::lseek(fd, 0, SEEK_CUR) == 0;
             if (isOpenAs(fd, bad) && (readings += starts) == failingReading && !starts) return errno = EIO, -1;
             return realSystemCalls().getdents64(fd, buffer, size);
         };
+        if (failingReading == -1) refusedName = "BAD";
         if (failingReading == 0) {
             statxHook = [bad](int fd, struct statx* status) { status->stx_mnt_id += isOpenAs(fd, bad); };
         }
@@ -160,6 +154,11 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
         EXPECT_EQ(errors, "tocase: " + error + "\n");
         EXPECT_EQ(opened, closed);
     }
+    // The first directory too.
+    errors.clear();
+    refusedName = "BAD";
+    run({"BAD/*.TXT"});
+    EXPECT_EQ(errors, "tocase: cannot read directory 'BAD/': Permission denied\n");
 }
 
 // A/B is moved out of the tree while the walk is inside A/B/C. Whether A
@@ -168,10 +167,7 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
 TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
     for (const bool few : {false, true}) {
         SCOPED_TRACE(few ? "with two directories held" : "with all held");
-        SetUp();
-        std::filesystem::remove_all(dir.path());
-        std::filesystem::create_directory(dir.path());
-        dir.make({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
+        restart({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
         getdentsHook = [this](int fd, void* buffer, size_t size) {
             if (isOpenAs(fd, dir / "A/B/C")) std::rename((dir / "A/B").c_str(), (dir / "OUT/B").c_str());
             return realSystemCalls().getdents64(fd, buffer, size);
@@ -193,11 +189,14 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
     }
 }
 
-// Some file systems list entries without their type: it is asked for, a
-// link still never entered.
-TEST_F(InProcess, EntriesListedWithoutTheirTypeAreLookedAt) {
-    dir.make({"DIR/", "DIR/A.TXT", "B.TXT"});
-    ASSERT_EQ(symlink("DIR", (dir / "LINK").c_str()), 0);
+// Where the system has no statx, the device alone tells another file
+// system; where entries are listed without their type, it is asked for, a
+// link still never entered. Without standard input, the first directory
+// takes descriptor 0, and is let go of like any other.
+TEST_F(InProcess, WithoutStatxTypesOrStandardInputTheWalkGoesOn) {
+    dir.make({"SUB/", "SUB/A.TXT", "B.TXT"});
+    ASSERT_EQ(symlink("SUB", (dir / "LINK").c_str()), 0);
+    systemCalls().statx = failedStatx;
     getdentsHook = [](int fd, void* buffer, size_t size) {
         const ssize_t got = realSystemCalls().getdents64(fd, buffer, size);
         for (char* at = static_cast<char*>(buffer); at < static_cast<char*>(buffer) + got;) {
@@ -207,16 +206,6 @@ TEST_F(InProcess, EntriesListedWithoutTheirTypeAreLookedAt) {
         }
         return got;
     };
-    run({"-R", "*.TXT"});
-    EXPECT_EQ(output, converted({{"DIR\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
-}
-
-// Where the system has no statx, the device alone tells another file
-// system; the walk goes on as before. Without standard input, the first
-// directory takes descriptor 0, and is let go of like any other.
-TEST_F(InProcess, WithoutStatxOrStandardInputTheWalkGoesOn) {
-    dir.make({"SUB/", "SUB/A.TXT", "B.TXT"});
-    systemCalls().statx = failedStatx;
     const int input = dup(STDIN_FILENO);
     close(STDIN_FILENO);
     run({"-R", "*.TXT"});
