@@ -1,6 +1,5 @@
-# Cross build of a native Win32 tocase.exe with mingw-w64; the tests run
-# under Wine (through the build's wine-quietly), and are listed only when
-# they run, so building needs no Wine.
+# Cross build of a native Win32 tocase.exe with mingw-w64. Building needs
+# no Wine; the native build's tests run the result under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
