@@ -28,37 +28,34 @@ cannot() {
     [ "${CI:-}" != true ] || exit 1
     exit 77
 }
-attach() {
+image() {  # size, then the command that makes a file system in the image
     truncate -s "$1" "$work/image"
     shift
     "$@" "$work/image" >/dev/null || cannot "$1 failed"
+}
+attach() {
     loop=$(losetup -f --show "$work/image") || cannot "no loop device"
 }
 [ "$(id -u)" -eq 0 ] || cannot "mounting needs root"
 case $kind in exfat | fat) [ -w /dev/fuse ] || cannot "/dev/fuse cannot be used" ;; esac
 mkdir "$work/mnt"
 # What each can hold, as the cases name it.
+posix="twins links linkrenames utf8 anynames dirrenames"
 case $kind in
-tmpfs)
-    mount -t tmpfs -o size=256M tocase-test "$work/mnt" || cannot "mount failed"
-    features="twins links linkrenames utf8 anynames dirrenames" ;;
-ext4)
-    attach 512M mkfs.ext4 -q
+tmpfs) mount -t tmpfs -o size=256M tocase-test "$work/mnt" || cannot "mount failed"
+    features=$posix ;;
+ext4) image 512M mkfs.ext4 -q && attach
     mount "$loop" "$work/mnt" || cannot "mount failed"
     rmdir "$work/mnt/lost+found"
-    features="twins links linkrenames utf8 anynames dirrenames" ;;
-exfat)
-    attach 512M mkfs.exfat
+    features=$posix ;;
+exfat) image 512M mkfs.exfat && attach
     mount.exfat-fuse "$loop" "$work/mnt" || cannot "mount.exfat-fuse failed"
     features="folding utf8 dirrenames" ;;
-fat)
-    truncate -s 64M "$work/image"
-    mkfs.vfat "$work/image" >/dev/null || cannot "mkfs.vfat failed"
+fat) image 64M mkfs.vfat
     fusefat -o rw+ "$work/image" "$work/mnt" || cannot "fusefat failed"
     # fusefat empties any directory it renames, whoever asks.
     features="folding" ;;
-*)
-    echo "unknown file system: $kind" >&2
+*) echo "unknown file system: $kind" >&2
     exit 2 ;;
 esac
 mounted=yes

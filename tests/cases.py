@@ -9,7 +9,6 @@ Also the helpers that process_test.py shares.
 """
 import argparse
 import copy
-import dataclasses
 import os
 import re
 import shutil
@@ -23,15 +22,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
 
 
-@dataclasses.dataclass
 class Case:
-    title: str
-    needs: set = dataclasses.field(default_factory=set)
-    tree: list = dataclasses.field(default_factory=list)
-    arguments: list = dataclasses.field(default_factory=list)
-    output: bytes = b""
-    errors: list = dataclasses.field(default_factory=list)
-    after: list = dataclasses.field(default_factory=list)
+    def __init__(self, title):
+        self.title, self.needs, self.tree, self.arguments = title, set(), [], []
+        self.output, self.errors, self.after = b"", [], []
 
 
 def decoded(word):

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -26,15 +27,10 @@ struct Behaviour {
     int refuseFlag = 0;           // no RENAME_NOREPLACE: FUSE answers EINVAL, old kernels ENOSYS
     bool foldCase = false;        // a case variant of the entry itself is "taken"
     bool storeUppercase = false;  // the driver ignores the spelling asked for
-    const char* failRenameTo[2] = {};  // EIO for a rename to either of these
-    int listingsBeforeFailure = -1;    // directory reads that succeed, then EIO
+    std::vector<std::string> failRenameTo;  // EIO for a rename to any of these
+    int listingsBeforeFailure = -1;          // directory reads that succeed, then EIO
 
-    bool fails(const char* to) const {
-        for (const char* name : failRenameTo) {
-            if (name != nullptr && std::string(name) == to) return true;
-        }
-        return false;
-    }
+    bool fails(const char* to) const { return std::ranges::count(failRenameTo, to) > 0; }
 };
 Behaviour behaviour;
 std::vector<std::string> calls;  // "from>to" for each rename that reached the kernel
