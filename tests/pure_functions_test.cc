@@ -56,8 +56,8 @@ TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
     PlatformFacts windows;
     windows.hasDriveLetters = true;
     // Shift JIS: 0x95 0x5C is one character whose second byte is the code of "\".
-    PlatformFacts shiftJis = windows;
-    for (int b = 0x81; b <= 0x9F; ++b) shiftJis.leadBytes[b] = true;
+    PlatformFacts windowsShiftJis = windows;
+    windowsShiftJis.leadBytes = shiftJis;
     const PlatformFacts posix;
     struct Row {
         const PlatformFacts& facts;
@@ -69,8 +69,8 @@ TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
         {windows, "data/sub\\*.txt", "data/sub\\"}, {windows, "a/b/", "a/b/"},
         {windows, "\\\\\\", "\\\\\\"},              {windows, "", ""},
         {windows, "x:y:z", "x:"},                   {posix, "C:*.TXT", ""},
-        {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {shiftJis, "C:\\\x95\\*.TXT", "C:\\"},
-        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"}, {shiftJis, "C:\\\x95", "C:\\"},
+        {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {windowsShiftJis, "C:\\\x95\\*.TXT", "C:\\"},
+        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"}, {windowsShiftJis, "C:\\\x95", "C:\\"},
         {posix, std::string(100000, 'd') + "/" + std::string(300, 'n'), std::string(100000, 'd') + "/"},
     };
     for (const Row& row : rows) {
