@@ -168,10 +168,15 @@ def previewed(case):
     preview = copy.copy(case)
     preview.title = case.title + " (-N)"
     preview.arguments = [b"-N"] + case.arguments
-    output = case.output.replace(b" converted to ", b" would be converted to ")
-    preview.output = re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
+    preview.output = preview_of(case.output)
     preview.after = sorted(case.tree)
     return preview
+
+
+def preview_of(output):
+    """What -N prints where a run printed `output`."""
+    output = output.replace(b" converted to ", b" would be converted to ")
+    return re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
 
 
 def play(case, tool, root):

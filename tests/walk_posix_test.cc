@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,11 +29,19 @@ std::string output, errors;
 // What a test has a call do instead of the system's; empty: the system's.
 std::function<ssize_t(int, void*, size_t)> getdentsHook;
 std::function<ssize_t(const void*, size_t)> outputHook;
-std::function<void(int, struct statx*)> statxHook;  // after the system's
+// After the system's own statx and fstatat, whatever they looked at.
+std::function<void(struct statx*)> statxHook;
+std::function<void(struct stat*)> fstatHook;
 int opened = 0, closed = 0, polls = 0;
 std::string refusedName;  // opened with EACCES, as another user's directory
 
 int failedStatx(int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; }
+
+ino_t inodeOf(const std::string& path) {
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    return status.st_ino;
+}
 
 bool isOpenAs(int fd, const std::string& path) {
     struct stat open {}, named {};
@@ -47,6 +56,7 @@ protected:
         getdentsHook = nullptr;
         outputHook = nullptr;
         statxHook = nullptr;
+        fstatHook = nullptr;
         refusedName.clear();
         opened = closed = polls = 0;
         SystemCalls& calls = systemCalls();
@@ -65,7 +75,12 @@ protected:
         };
         calls.statx = [](int fd, const char* name, int flags, unsigned int mask, struct statx* status) {
             const int result = ::statx(fd, name, flags, mask, status);
-            if (result == 0 && statxHook) statxHook(fd, status);
+            if (result == 0 && statxHook) statxHook(status);
+            return result;
+        };
+        calls.fstatat = [](int fd, const char* name, struct stat* status, int flags) {
+            const int result = ::fstatat(fd, name, status, flags);
+            if (result == 0 && fstatHook) fstatHook(status);
             return result;
         };
         calls.write = [](int fd, const void* bytes, size_t size) {
@@ -100,18 +115,24 @@ protected:
     }
 
     // The run with room for only two held directories, so that the others
-    // are let go of and reached again.
+    // are let go of and reached again: three descriptors free below a
+    // limit above 1024, and every other one held, those above 1023 too.
     void runWithFewDescriptors(const std::vector<std::string>& arguments) {
+        constexpr int limit = 1300;
         rlimit saved{};
         getrlimit(RLIMIT_NOFILE, &saved);
-        // Three descriptors free below the limit.
-        rlimit few = saved;
-        few.rlim_cur = 0;
-        for (int free = 0; free < 3; ++few.rlim_cur) {
-            free += fcntl(static_cast<int>(few.rlim_cur), F_GETFD) == -1;
+        rlimit wide{limit, std::max<rlim_t>(saved.rlim_max, limit)};
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &wide), 0);
+        const int source = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        std::vector<int> held;
+        for (int fd = 0, leftFree = 0; fd < limit; ++fd) {
+            if (fcntl(fd, F_GETFD) != -1) continue;
+            if (leftFree++ < 3) continue;
+            held.push_back(dup2(source, fd));
         }
-        setrlimit(RLIMIT_NOFILE, &few);
         run(arguments);
+        for (const int fd : held) close(fd);
+        close(source);
         setrlimit(RLIMIT_NOFILE, &saved);
     }
 
@@ -127,16 +148,13 @@ protected:
     ScratchDirectory dir;
 };
 
-// A directory that cannot be opened, a listing that fails part-way, when
-// the descent reads the directory and when its entries are matched, and a
-// directory where another file system is mounted, which cannot be staged
-// here without one.
+// A directory that cannot be opened, and a listing that fails part-way,
+// when the descent reads the directory and when its entries are matched.
 TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
     const std::string bad = dir / "BAD";
     const std::string listing = "cannot read directory 'BAD\\': Input/output error";
     for (const auto& [failingReading, error] : {std::pair{1, listing}, {2, listing},
-                                                {-1, std::string("cannot read directory 'BAD\\': Permission denied")},
-                                                {0, std::string("not entering 'BAD\\': another file system is mounted there")}}) {
+                                                {-1, std::string("cannot read directory 'BAD\\': Permission denied")}}) {
         SCOPED_TRACE(failingReading);
         restart({"OK/", "OK/A.TXT", "BAD/", "BAD/B.TXT", "BAD/SUB/", "C.TXT"});
         int readings = 0;
@@ -146,9 +164,6 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
             return realSystemCalls().getdents64(fd, buffer, size);
         };
         if (failingReading == -1) refusedName = "BAD";
-        if (failingReading == 0) {
-            statxHook = [bad](int fd, struct statx* status) { status->stx_mnt_id += isOpenAs(fd, bad); };
-        }
         run({"-R", "*.TXT"});
         EXPECT_EQ(output, converted({{"OK\\", "A.TXT -> a.txt"}, {"", "C.TXT -> c.txt"}}, 2));
         EXPECT_EQ(errors, "tocase: " + error + "\n");
@@ -161,32 +176,88 @@ TEST_F(InProcess, SubdirectoryThatCannotBeWalkedIsSaidAndTheRestConverted) {
     EXPECT_EQ(errors, "tocase: cannot read directory 'BAD/': Permission denied\n");
 }
 
-// A/B is moved out of the tree while the walk is inside A/B/C. Whether A
-// and B are held or were let go of, B's own entries are left and said, and
-// so is everything A still had to do where A cannot be reached again.
+// While the walk is inside A/B/C, B or A is moved out of the tree. The
+// directory that moved is left and said; its parent, untouched, is still
+// converted; a directory the walk was inside when its parent moved is
+// converted where it went. Whether every level is held or most were let
+// go of and reached again, the result is the same.
 TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
-    for (const bool few : {false, true}) {
-        SCOPED_TRACE(few ? "with two directories held" : "with all held");
-        restart({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
-        getdentsHook = [this](int fd, void* buffer, size_t size) {
-            if (isOpenAs(fd, dir / "A/B/C")) std::rename((dir / "A/B").c_str(), (dir / "OUT/B").c_str());
-            return realSystemCalls().getdents64(fd, buffer, size);
-        };
-        if (few) runWithFewDescriptors({"-R", "*.TXT"});
-        else run({"-R", "*.TXT"});
-        const std::string movedAway = "tocase: not converting in 'A\\B\\': it was moved elsewhere during the run\n";
-        if (few) {
-            EXPECT_EQ(output, converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 2));
-            EXPECT_EQ(errors, movedAway + "tocase: cannot read directory 'A\\': a directory below it was moved "
-                                          "elsewhere during the run\n");
-        } else {
-            EXPECT_EQ(output, converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"},
-                                         {"", "F.TXT -> f.txt"}}, 3));
-            EXPECT_EQ(errors, movedAway);
+    const auto movedAway = [](const std::string& prefix) {
+        return "tocase: not converting in '" + prefix + "': it was moved elsewhere during the run\n";
+    };
+    const struct {
+        std::string moved;
+        std::string expectedOutput, expectedErrors;
+    } rows[] = {
+        {"A/B", converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 3),
+         movedAway("A\\B\\")},
+        {"A", converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\B\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 3),
+         movedAway("A\\")},
+    };
+    for (const auto& row : rows) {
+        for (const bool few : {false, true}) {
+            SCOPED_TRACE(row.moved + (few ? " moved, with two directories held" : " moved, with all held"));
+            restart({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
+            getdentsHook = [this, &row](int fd, void* buffer, size_t size) {
+                if (isOpenAs(fd, dir / "A/B/C")) std::rename((dir / row.moved).c_str(), (dir / "OUT/X").c_str());
+                return realSystemCalls().getdents64(fd, buffer, size);
+            };
+            if (few) runWithFewDescriptors({"-R", "*.TXT"});
+            else run({"-R", "*.TXT"});
+            EXPECT_EQ(output, row.expectedOutput);
+            EXPECT_EQ(errors, row.expectedErrors);
+            EXPECT_EQ(opened, closed);
         }
-        EXPECT_TRUE(std::filesystem::exists(dir / "OUT/B/F.TXT"));
+    }
+}
+
+// Only another mount stops the descent: a btrfs subvolume has a device of
+// its own, not a mount of its own. Where the system gives no mount
+// identifier, the device alone tells.
+TEST_F(InProcess, OnlyAnotherMountStopsTheDescent) {
+    const std::string refused = "tocase: not entering 'SUB\\': another file system is mounted there\n";
+    const struct {
+        const char* title;
+        bool otherMount, otherDevice, withStatx;
+        std::string expectedErrors;
+    } rows[] = {
+        {"a subvolume", false, true, true, ""},
+        {"a bind mount", true, false, true, refused},
+        {"another device, without statx", false, true, false, refused},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.title);
+        restart({"SUB/", "SUB/A.TXT", "B.TXT"});
+        const ino_t sub = inodeOf(dir / "SUB");
+        statxHook = [&](struct statx* status) {
+            status->stx_mnt_id += row.otherMount && status->stx_ino == sub;
+            status->stx_dev_minor += row.otherDevice && status->stx_ino == sub;
+        };
+        fstatHook = [&](struct stat* status) { status->st_dev += row.otherDevice && status->st_ino == sub; };
+        if (!row.withStatx) systemCalls().statx = failedStatx;
+        run({"-R", "*.TXT"});
+        EXPECT_EQ(errors, row.expectedErrors);
+        EXPECT_EQ(output.find("SUB\\\r\n  A.TXT -> a.txt\r\n") != std::string::npos, row.expectedErrors.empty()) << output;
         EXPECT_EQ(opened, closed);
     }
+}
+
+// The second step and the way back both refused: the entry is named under
+// the temporary name it was left with.
+TEST_F(InProcess, EntryLeftUnderItsTemporaryNameIsNamedThere) {
+    dir.make({"README.TXT"});
+    systemCalls().renameat2 = [](int fromFd, const char* from, int toFd, const char* to, unsigned int flags) {
+        if (strcasecmp(from, to) == 0) return errno = EEXIST, -1;
+        if (std::string_view(to).find("~tocase-") == std::string_view::npos) return errno = EIO, -1;
+        return ::renameat2(fromFd, from, toFd, to, flags);
+    };
+    run({"*.TXT"});
+    const std::string temporary = "README.TXT.~tocase-" + std::to_string(getpid()) + "-0";
+    EXPECT_EQ(errors, "tocase: 'README.TXT' is left under the name '" + temporary + "': Input/output error\n");
+    EXPECT_EQ(output, ".\\\r\n  README.TXT -> readme.txt *** FAILED\r\n\r\n0 files in 1 directory converted to lowercase."
+                      "\r\n\r\nProcess failed at 1 file. Perhaps this file is in process by another\r\n"
+                      "application. Close these applications and try again...\r\n\r\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{temporary});
 }
 
 // Where the system has no statx, the device alone tells another file

@@ -31,6 +31,10 @@ void printReport(Platform& platform, const RunSettings& settings) {
 void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused) {
     bool fileSpecIgnored = false;
     for (const UnusedArgument& argument : unused) {
+        if (argument.argument.empty()) {
+            platform.writeErrorLine("ignored an empty argument");
+            continue;
+        }
         std::string text = "ignored '";
         appendPrintable(text, argument.argument);
         text += argument.looksLikeOption ? "': not an option" : "': only one file specification is taken";
@@ -56,6 +60,8 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
         printReport(platform, settings);
     }
     platform.endOutputLine();
+    // A stop signal that came while the report was written.
+    platform.stopIfAsked();
     return 1;
 }
 

@@ -46,14 +46,16 @@ bool canDescendInto(const FoundEntry& entry) {
 void findSubdirectories(Walk& walk) {
     OpenLevel& level = walk.levels.back();
     std::string reason;
-    const auto keepSubdirectory = [&level](const FoundEntry& entry) {
+    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
+    if (!listing) {
+        walk.report("cannot read directory", reason);
+        level.readable = false;
+        return;
+    }
+    for (const FoundEntry& entry : *listing) {
         if (canDescendInto(entry)) {
             level.subdirectories.push_back(entry);
         }
-    };
-    if (!walk.platform.listDirectory(keepSubdirectory, reason)) {
-        walk.report("cannot read directory", reason);
-        level.readable = false;
     }
 }
 
@@ -93,15 +95,18 @@ void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& setting
         walk.report("not converting in", reason);
         return;
     }
+    // Held here: a rename may make the platform let go of its own copy.
+    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
+    if (!listing) {
+        walk.report("cannot read directory", reason);
+        return;
+    }
     bool headerPrinted = false;
-    const auto handle = [&](const FoundEntry& entry) {
+    for (const FoundEntry& entry : *listing) {
         if (entry.isDirectory == settings.directoryMode && matchesNamePattern(namePattern, entry.name)) {
             handler(EntryRef{walk.prefix, entry, settings, walk.platform, headerPrinted});
             walk.platform.stopIfAsked();
         }
-    };
-    if (!walk.platform.listDirectory(handle, reason)) {
-        walk.report("cannot read directory", reason);
     }
 }
 
@@ -115,7 +120,7 @@ void leaveLevel(Walk& walk) {
         if (walk.platform.closeDirectory(reason)) {
             return;
         }
-        walk.report("cannot read directory", reason);
+        walk.report("not converting in", reason);
         walk.levels.pop_back();
     }
     walk.platform.closeDirectory(reason);

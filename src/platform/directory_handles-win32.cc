@@ -1,5 +1,7 @@
 #include "platform/directory_handles-win32.h"
 
+#include "platform/reasons.h"
+
 namespace tocase {
 namespace {
 
@@ -76,7 +78,7 @@ bool DirectoryHandles::currentIsStillInItsParent(std::string& reason) const {
         CloseHandle(found);
     }
     if (!inPlace) {
-        reason = "it was moved elsewhere during the run";
+        reason = movedElsewhereReason;
     }
     return inPlace;
 }

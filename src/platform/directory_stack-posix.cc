@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/read_directory-posix.h"
+#include "platform/reasons.h"
 #include "platform/system_calls-posix.h"
 
 namespace tocase {
@@ -60,6 +61,12 @@ bool DirectoryStack::sameFile(const Identity& a, const Identity& b) {
     return a.device == b.device && a.inode == b.inode;
 }
 
+// The mount identifier where the system gives one: a btrfs subvolume has
+// a device of its own, but nothing is mounted there.
+bool DirectoryStack::sameMount(const Identity& a, const Identity& b) {
+    return a.mountId != 0 && b.mountId != 0 ? a.mountId == b.mountId : a.device == b.device;
+}
+
 // What the user typed is opened as given, links and all.
 bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
     closeAll();
@@ -95,7 +102,7 @@ EnterResult DirectoryStack::openChild(const std::string& name, std::string& reas
         return EnterResult::failed;
     }
     const Identity& parent = levels_.back().identity;
-    if (child.identity.device != parent.device || child.identity.mountId != parent.mountId) {
+    if (!sameMount(child.identity, parent)) {
         closeIfOpen(child.fd);
         reason = "another file system is mounted there";
         return EnterResult::refused;
@@ -119,25 +126,54 @@ void DirectoryStack::letGoOfOne() {
 // -1 unless ".." of the child is still the very parent that was let go.
 int DirectoryStack::openParentAgain(const Level& parent, int childFd) {
     const int fd = childFd < 0 ? -1 : systemCalls().openat(childFd, "..", directoryFlags | O_NOFOLLOW);
+    return confirmed(fd, parent);
+}
+
+// `fd` if it is open on the very directory of `level`, else -1, closed.
+int DirectoryStack::confirmed(int fd, const Level& level) {
     Identity found;
     std::string ignored;
-    if (fd >= 0 && identify(fd, found, ignored) && sameFile(found, parent.identity)) {
+    if (fd >= 0 && identify(fd, found, ignored) && sameFile(found, level.identity)) {
         return fd;
     }
     closeIfOpen(fd);
     return -1;
 }
 
+// Down from the first directory, which is always held, by the names the
+// levels were entered by, each confirmed to be the very directory it was:
+// for a level whose child has moved, so that ".." of the child no longer
+// leads back to it.
+int DirectoryStack::openFromTheFirst(std::size_t index) {
+    int fd = levels_.front().fd;
+    for (std::size_t i = 1; i <= index && fd >= 0; ++i) {
+        const int parentFd = fd;
+        fd = confirmed(systemCalls().openat(parentFd, levels_[i].name.c_str(), directoryFlags | O_NOFOLLOW), levels_[i]);
+        if (parentFd != levels_.front().fd) {
+            closeIfOpen(parentFd);
+        }
+    }
+    return fd;
+}
+
+// The parent is reached again through ".." of the child, which costs one
+// call, or where the child has moved, from the first directory down.
 bool DirectoryStack::closeCurrent(std::string& reason) {
-    const int childFd = levels_.back().fd;
+    int childFd = levels_.back().fd;
     levels_.pop_back();
     bool reached = true;
     if (!levels_.empty() && levels_.back().fd < 0) {
-        levels_.back().fd = openParentAgain(levels_.back(), childFd);
-        reached = levels_.back().fd >= 0;
+        Level& parent = levels_.back();
+        parent.fd = openParentAgain(parent, childFd);
+        if (parent.fd < 0) {
+            closeIfOpen(childFd);
+            childFd = -1;
+            parent.fd = openFromTheFirst(levels_.size() - 1);
+        }
+        reached = parent.fd >= 0;
         letGo_ = levels_.size() - 2;
         if (!reached) {
-            reason = "a directory below it was moved elsewhere during the run";
+            reason = movedElsewhereReason;
         }
     }
     closeIfOpen(childFd);
@@ -160,7 +196,7 @@ bool DirectoryStack::currentIsStillInItsParent(std::string& reason) {
         closeIfOpen(parentFd);
     }
     if (!inPlace) {
-        reason = "it was moved elsewhere during the run";
+        reason = movedElsewhereReason;
     }
     return inPlace;
 }

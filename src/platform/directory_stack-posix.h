@@ -15,8 +15,9 @@ namespace tocase {
 // as typed, each other one relative to its parent, never through a link
 // and never into another file system. Only the outermost and the innermost
 // `maxHeld` - 1 stay open, so no depth runs out of descriptors; one let go
-// is opened again through ".." of its child when the walk climbs back, and
-// only if it is still the very same directory.
+// is opened again when the walk climbs back, through ".." of its child or
+// else from the outermost down, and only if it is still the very same
+// directory.
 class DirectoryStack {
 public:
     explicit DirectoryStack(std::size_t maxHeld) : maxHeld_(maxHeld < 2 ? 2 : maxHeld) {}
@@ -47,6 +48,9 @@ private:
     };
     static bool identify(int fd, Identity& identity, std::string& reason);
     static bool sameFile(const Identity& a, const Identity& b);
+    static bool sameMount(const Identity& a, const Identity& b);
+    static int confirmed(int fd, const Level& level);
+    int openFromTheFirst(std::size_t index);
     void closeAll();
     void letGoOfOne();
     int openParentAgain(const Level& parent, int childFd);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_set>
 
 #include "platform/ascii_case.h"
 #include "platform/console.h"
@@ -18,27 +17,26 @@
 namespace tocase {
 namespace {
 
-// What the process may still open: its limit less what it holds already,
-// inherited descriptors included. Only the low ones are looked at; above
-// them, the limit leaves room enough either way.
-std::size_t freeDescriptors() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-        return 1024;
-    }
-    const int looked = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1024));
-    rlim_t held = 0;
-    for (int fd = 0; fd < looked; ++fd) {
-        held += fcntl(fd, F_GETFD) != -1;
-    }
-    return static_cast<std::size_t>(limit.rlim_cur - held);
-}
-
 // The walk holds at most this many directories, and briefly one more
 // while it opens the next, so every depth finds a descriptor free.
+constexpr std::size_t mostHeld = 256;
+
+// What the process may still open, counted up to what the walk could use:
+// its limit less what it holds already, inherited descriptors included,
+// wherever they are below the limit.
+std::size_t freeDescriptors() {
+    rlimit limit{};
+    const rlim_t end = getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur : 1024;
+    std::size_t free = 0;
+    for (rlim_t fd = 0; fd < end && free <= mostHeld; ++fd) {
+        free += fcntl(static_cast<int>(fd), F_GETFD) == -1;
+    }
+    return free;
+}
+
 std::size_t heldDirectoryLimit() {
     const std::size_t available = freeDescriptors();
-    return std::clamp<std::size_t>(available > 0 ? available - 1 : 0, 2, 256);
+    return std::clamp<std::size_t>(available > 0 ? available - 1 : 0, 2, mostHeld);
 }
 
 std::string posixDirectoryPath(std::string_view directoryPrefix) {
@@ -59,8 +57,7 @@ struct Platform::State {
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
     std::optional<RenameDirectory> renamer;
-    // The names a preview of the current directory would leave, exactly.
-    std::optional<std::unordered_set<std::string>> previewNames;
+    bool spellingConfirmed = false;
     std::string newName;  // reused, so a rename allocates nothing
     Console console;
 
@@ -72,18 +69,26 @@ struct Platform::State {
         return newName;
     }
 
+    RenameDirectory& currentRenamer() {
+        if (!renamer) {
+            renamer.emplace(directories.currentFd(), spellingConfirmed);
+        }
+        return *renamer;
+    }
+
     void forgetCurrentDirectory() {
         listing.reset();
         renamer.reset();
-        previewNames.reset();
     }
 };
 
 Platform::Platform() : state_(std::make_unique<State>()) {
     state_->facts.slashMayBeginPath = true;
     state_->facts.shellExpandsWildcards = true;
-    // A closed pipe must be a failed write, not the end of the process.
+    // A closed pipe, or a size limit on the output, must be a failed write,
+    // not the end of the process.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     installStopHandlers();
 }
 
@@ -116,46 +121,20 @@ bool Platform::currentIsStillInItsParent(std::string& reason) {
 
 // A directory without subdirectories is read once for both the descent
 // and its matches, as nothing comes between the two.
-bool Platform::listDirectory(const EntryVisitor& visit, std::string& reason) {
+std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
     if (!state_->listing) {
         state_->listing = readDirectory(state_->directories.currentFd(), reason);
     }
-    // Held here: a rename during the visit lets go of the member.
-    const std::shared_ptr<const DirectoryListing> listing = state_->listing;
-    if (!listing) {
-        return false;
-    }
-    for (const FoundEntry& entry : *listing) {
-        visit(entry);
-    }
-    return true;
+    return state_->listing;
 }
 
 RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {
     state_->listing.reset();
-    if (!state_->renamer) {
-        state_->renamer.emplace(state_->directories.currentFd());
-    }
-    return state_->renamer->rename(entry, state_->newNameOf(entry, toLower), notice);
+    return state_->currentRenamer().rename(entry, state_->newNameOf(entry, toLower), notice);
 }
 
-// Where another entry holds the new name byte for byte; on a file system
-// that folds case, no other entry can hold it in another spelling.
 RenameResult Platform::previewRename(const FoundEntry& entry, bool toLower) {
-    std::optional<std::unordered_set<std::string>>& names = state_->previewNames;
-    if (!names) {
-        names.emplace();
-        for (const FoundEntry& listed : *state_->listing) {
-            names->insert(listed.name);
-        }
-    }
-    const std::string& newName = state_->newNameOf(entry, toLower);
-    if (names->contains(newName)) {
-        return {false, "'" + newName + "' is another entry", {}};
-    }
-    names->erase(entry.name);
-    names->insert(newName);
-    return {true, {}, {}};
+    return state_->currentRenamer().preview(entry, state_->newNameOf(entry, toLower), *state_->listing);
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

@@ -124,15 +124,12 @@ bool Platform::currentIsStillInItsParent(std::string& reason) {
     return state_->directories.currentIsStillInItsParent(reason);
 }
 
-bool Platform::listDirectory(const EntryVisitor& visit, std::string& reason) {
-    std::vector<FoundEntry> entries;
-    if (!readDirectory(state_->directories.current(), entries, reason)) {
-        return false;
+std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
+    auto entries = std::make_shared<DirectoryListing>();
+    if (!readDirectory(state_->directories.current(), *entries, reason)) {
+        return nullptr;
     }
-    for (const FoundEntry& entry : entries) {
-        visit(entry);
-    }
-    return true;
+    return entries;
 }
 
 RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {

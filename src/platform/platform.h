@@ -35,7 +35,9 @@ struct FoundEntry {
     bool isLink = false;
 };
 
-using EntryVisitor = std::function<void(const FoundEntry& entry)>;
+// A directory's entries, "." and ".." included, in the order the system
+// gives them.
+using DirectoryListing = std::vector<FoundEntry>;
 
 // How an attempt to enter a subdirectory ended: a link is never part of
 // the tree, so passed by without a word; a refusal is the tool's own choice
@@ -90,21 +92,24 @@ public:
     // it was opened as; the first directory always is.
     bool currentIsStillInItsParent(std::string& reason);
 
-    // Hands `visit` every entry of the current directory, "." and ".."
-    // included. The directory is read to its end before the first is
-    // handed over, so renames made meanwhile neither skip nor repeat one.
-    // False, with nothing handed over, when it cannot be read to its end.
-    bool listDirectory(const EntryVisitor& visit, std::string& reason);
+    // Every entry of the current directory, read to its end before any is
+    // renamed, so that renames neither skip nor repeat one. Null when it
+    // cannot be read to its end.
+    std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
 
     // Gives a listed entry of the current directory its name with the
     // ASCII letters lowered (or raised), provided it is still the entry
-    // listed. Never replaces or removes another entry; renamed only when
-    // the directory then holds the new name exactly.
+    // listed. Never replaces or removes another entry. Renamed only where
+    // the new name is seen to hold exactly: on Windows each one is looked
+    // at again; on POSIX the directory is read back after renames until
+    // one shows that the file system keeps the spelling asked for, which
+    // holds for the rest of the run: the walk stays on one file system.
     RenameResult renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice);
     // What renameEntry would answer, as far as can be known without
     // renaming: refused where another entry holds the new name, counting
     // the names the renames previewed before it in this directory would
-    // have made.
+    // have made, and for what the system would refuse beforehand, with the
+    // reason the rename would give.
     RenameResult previewRename(const FoundEntry& entry, bool toLower);
 
     // Console output stream. A write that would block waits; one that

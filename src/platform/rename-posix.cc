@@ -8,14 +8,13 @@
 #include <cerrno>
 
 #include "platform/read_directory-posix.h"
+#include "platform/reasons.h"
 #include "platform/system_calls-posix.h"
 
 namespace tocase {
 namespace {
 
 bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
-
-std::string anotherEntry(const std::string& name) { return "'" + name + "' is another entry"; }
 
 const char* kindOf(bool isLink, bool isDirectory) {
     return isLink ? "link" : isDirectory ? "directory" : "file";
@@ -74,7 +73,7 @@ StepResult RenameDirectory::step(const std::string& from, const std::string& to)
             noteRenamed(from, to);
             return {StepEnd::done, {}};
         case EEXIST:
-            return {StepEnd::taken, anotherEntry(to)};
+            return {StepEnd::taken, anotherEntryReason(to)};
         case ENAMETOOLONG:
             return {StepEnd::tooLong, reasonText(error)};
         default:
@@ -111,10 +110,8 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
     }
 }
 
-// Some drivers store another spelling than the one asked for. How a file
-// system stores names does not change from one entry to the next, so one
-// fresh read per directory tells, until a rename is found not to have
-// taken.
+// Some drivers store another spelling than the one asked for; reading the
+// directory back tells, once for the run.
 bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& reason) {
     if (spellingConfirmed_) {
         return true;
@@ -125,7 +122,7 @@ bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& r
     }
     spellingConfirmed_ = exactNames_->contains(newName);
     if (!spellingConfirmed_) {
-        reason = "the file system kept another spelling";
+        reason = otherSpellingReason;
     }
     return spellingConfirmed_;
 }
@@ -151,7 +148,12 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     }
     const StepResult direct = step(entry.name, newName);
     if (direct.end == StepEnd::done) {
-        result.renamed = true;
+        result.renamed = confirmSpelling(newName, result.reason);
+        // Taken, and the old spelling kept: round a temporary name, as
+        // where the file system folds case.
+        if (!result.renamed && exactNames_ && exactNames_->contains(entry.name)) {
+            return renameThroughTemporaryName(entry.name, newName, notice);
+        }
         return result;
     }
     if (direct.end != StepEnd::taken) {
@@ -168,6 +170,32 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
         return result;
     }
     return renameThroughTemporaryName(entry.name, newName, notice);
+}
+
+RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
+                                      const DirectoryListing& listing) {
+    if (!obstacles_) {
+        obstacles_ = findDirectoryObstacles(directoryFd_);
+    }
+    if (obstacles_->readOnly != 0) {
+        return {false, reasonText(obstacles_->readOnly), {}};
+    }
+    if (!exactNames_) {
+        exactNames_.emplace();
+        for (const FoundEntry& listed : listing) {
+            exactNames_->insert(listed.name);
+        }
+    }
+    if (exactNames_->contains(newName)) {
+        return {false, anotherEntryReason(newName), {}};
+    }
+    const int obstacle = obstacles_->permission != 0 ? obstacles_->permission
+                                                     : findEntryObstacle(directoryFd_, entry.name, *obstacles_);
+    if (obstacle != 0) {
+        return {false, reasonText(obstacle), {}};
+    }
+    noteRenamed(entry.name, newName);
+    return {true, {}, {}};
 }
 
 }  // namespace tocase

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "platform/platform.h"
+#include "platform/rename_obstacles-posix.h"
 #include "platform/temporary_name.h"
 
 namespace tocase {
@@ -14,12 +15,23 @@ namespace tocase {
 // file system. Never replaces or removes another entry.
 class RenameDirectory {
 public:
-    explicit RenameDirectory(int directoryFd) : directoryFd_(directoryFd) {}
+    // `spellingConfirmed` is shared by the directories of a run: whether a
+    // rename reported done has been seen to leave the spelling asked for.
+    // How a file system stores names does not change from one entry to the
+    // next, and a run stays on one file system, so one reading back tells.
+    RenameDirectory(int directoryFd, bool& spellingConfirmed)
+        : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed) {}
 
     // Renames the entry to `newName` if it is still of the kind listed (a
-    // link still a link, whatever it points to). Renamed only when the
-    // directory then holds `newName`, byte for byte.
+    // link still a link, whatever it points to). Renamed only where the
+    // directory shows `newName` byte for byte, or the file system has been
+    // seen to keep the spelling asked for.
     RenameResult rename(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
+    // What rename would answer, as far as can be known without renaming:
+    // the refusals the kernel would meet first, with its reasons, and
+    // another entry holding the new name, counting the names that the
+    // renames previewed before it here would have made.
+    RenameResult preview(const FoundEntry& entry, const std::string& newName, const DirectoryListing& listing);
 
 private:
     bool isStillAsListed(const FoundEntry& entry, std::string& reason);
@@ -33,10 +45,11 @@ private:
     bool confirmSpelling(const std::string& newName, std::string& reason);
 
     int directoryFd_;  // not owned
+    bool& spellingConfirmed_;
     // The names exactly as stored, read once when first needed and kept up
     // to date with the renames made here.
     std::optional<std::unordered_set<std::string>> exactNames_;
-    bool spellingConfirmed_ = false;
+    std::optional<DirectoryObstacles> obstacles_;  // looked for once, by a preview
 };
 
 }  // namespace tocase

@@ -2,6 +2,7 @@
 
 #include "platform/nt_files-win32.h"
 #include "platform/read_directory-win32.h"
+#include "platform/reasons.h"
 #include "platform/system_calls-win32.h"
 #include "platform/temporary_name.h"
 #include "platform/text-win32.h"
@@ -9,11 +10,7 @@
 namespace tocase {
 namespace {
 
-std::string anotherEntry(const std::wstring& name) {
-    std::string reason = "'";
-    reason.append(toCodePage(name)).append("' is another entry");
-    return reason;
-}
+std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toCodePage(name)); }
 
 StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (NT_SUCCESS(status)) {
@@ -123,7 +120,7 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const std::wstring& 
         [&notice](const std::wstring& temporary) { notice(toCodePage(temporary)); });
     RenameResult result{outcome.renamed && showsNewName(), outcome.reason, toCodePage(outcome.strandedName)};
     if (outcome.renamed && !result.renamed) {
-        result.reason = "the file system kept another spelling";
+        result.reason = otherSpellingReason;
     }
     return result;
 }

@@ -11,6 +11,7 @@ SystemCalls realSystemCalls() {
         [](int directoryFd, const char* name, int flags) { return ::openat(directoryFd, name, flags); },
         ::fstatat,
         ::statx,
+        ::faccessat,
         ::getdents64,
         ::lseek,
         ::close,

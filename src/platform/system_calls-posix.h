@@ -15,6 +15,7 @@ struct SystemCalls {
     int (*openat)(int directoryFd, const char* name, int flags);
     int (*fstatat)(int directoryFd, const char* name, struct stat* status, int flags);
     int (*statx)(int directoryFd, const char* name, int flags, unsigned int mask, struct statx* status);
+    int (*faccessat)(int directoryFd, const char* name, int mode, int flags);
     ssize_t (*getdents64)(int directoryFd, void* buffer, size_t size);
     off_t (*lseek)(int fd, off_t offset, int whence);
     int (*close)(int fd);

@@ -1,0 +1,26 @@
+#ifndef TOCASE_PLATFORM_REASONS_H
+#define TOCASE_PLATFORM_REASONS_H
+
+#include <string>
+#include <string_view>
+
+namespace tocase {
+
+// The reasons both systems give in their own words, each written once.
+
+// A rename refused because `name` is held by another entry.
+inline std::string anotherEntryReason(std::string_view name) {
+    std::string reason = "'";
+    reason.append(name).append("' is another entry");
+    return reason;
+}
+
+// A directory found elsewhere than where the walk entered it.
+inline constexpr std::string_view movedElsewhereReason = "it was moved elsewhere during the run";
+
+// A rename the system reported done, but under a spelling other than the one asked for.
+inline constexpr std::string_view otherSpellingReason = "the file system kept another spelling";
+
+}  // namespace tocase
+
+#endif
