@@ -21,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # noqa: E402
-from cases import assert_inside, describe_tree, grouped, make_tree, run_tool  # noqa: E402
+from cases import assert_inside, describe_tree, grouped, make_tree, preview_of, run_tool  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = [os.path.abspath(os.environ.get("TOCASE_TOOL", "tocase"))]
@@ -120,6 +120,27 @@ class Signals(Scratch):
                 self.assertEqual(renamed, listed)
                 self.assertLess(len(renamed), 400)
 
+    def test_stop_signal_while_the_report_is_written_is_honoured_after_it(self):
+        # Nothing to convert, and an output already full: the signal meets
+        # the report, the only thing written.
+        make_tree(self.root, [b"a.txt"])
+        reader, writer = os.pipe()
+        fcntl.fcntl(writer, F_SETPIPE_SZ, 4096)
+        os.set_blocking(writer, False)
+        while True:
+            try:
+                os.write(writer, b"x" * 512)
+            except BlockingIOError:
+                break
+        os.set_blocking(writer, True)
+        tool = subprocess.Popen(TOOL + ["*.TXT"], cwd=self.root, stdin=subprocess.DEVNULL, stdout=writer)
+        os.close(writer)
+        time.sleep(0.3)
+        tool.send_signal(signal.SIGTERM)
+        with os.fdopen(reader, "rb") as output:
+            output.read()
+        self.assertEqual(tool.wait(timeout=20), -signal.SIGTERM)
+
     def test_stop_signal_the_caller_ignores_stays_ignored(self):
         self.files(400)
         tool = self.start(["*"], preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
@@ -132,14 +153,23 @@ class Signals(Scratch):
 
 @unittest.skipIf(UNDER_WINE, "what a POSIX process does")
 class Streams(Scratch):
-    def test_closed_input_and_output_do_not_stop_the_run(self):
-        # Without standard input, the first directory opened takes descriptor 0.
+    def test_closed_output_does_not_stop_the_run(self):
         self.files(200)
-        tool = subprocess.Popen(TOOL + ["*.TXT"], cwd=self.root, stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))
+        tool = subprocess.Popen(TOOL + ["*.TXT"], cwd=self.root, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
         tool.stdout.close()
         self.assertEqual(tool.wait(timeout=20), 1)
         self.assertEqual(len([n for n in os.listdir(self.root) if n.startswith("f")]), 200)
+
+    def test_a_size_limit_on_the_output_stops_the_output_like_a_full_disk(self):
+        os.mkdir(self.path("t"))
+        self.files(300, "t")
+        with open(self.path("out.txt"), "wb") as output:
+            tool = subprocess.run(TOOL + ["t/*"], cwd=self.root, stdin=subprocess.DEVNULL, stdout=output,
+                                  preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048)))
+        self.assertEqual(tool.returncode, 1)
+        self.assertEqual(len([n for n in os.listdir(self.path("t")) if n.startswith("f")]), 300)
+        self.assertLessEqual(os.path.getsize(self.path("out.txt")), 2048)
 
     def test_output_set_not_to_block_still_gets_every_line(self):
         self.files(500)
@@ -245,14 +275,56 @@ class Races(Scratch):
         self.assertEqual(len(os.listdir(self.path("P", "A"))), 300)
 
 
+@unittest.skipIf(UNDER_WINE, "what a POSIX kernel refuses")
+class Obstacles(Scratch):
+    """What the kernel refuses before any rename, staged for real: the
+    preview fails where the run does, with the same reason."""
+
+    def test_preview_fails_where_the_run_is_refused_with_the_same_reason(self):
+        if os.geteuid() != 0 or not shutil.which("setpriv") or not shutil.which("chattr"):
+            cannot(self, "staging these needs root, setpriv and chattr")
+        nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        # The tool in a mount namespace of its own, made by `script` in the test's directory.
+        inside = lambda script: ["unshare", "-m", "--propagation", "private", "sh", "-ec",
+                                 script + '; cd "$0"; exec "$@"', "ROOT"]
+        rows = [
+            # title, what runs the tool, its reason, then a mode and an attribute for SUB
+            ("a read-only file system", inside('mount --bind "$0" "$0"; mount -o remount,bind,ro "$0"'),
+             "Read-only file system"),
+            ("an immutable directory", [], "Operation not permitted", 0o755, "+i"),
+            ("a directory the user may not write", nobody, "Permission denied", 0o755),
+            ("a sticky directory, the entry another user's", nobody, "Operation not permitted", 0o1777),
+            ("a mount point", inside('mount -t tmpfs none "$0/SUB/MNT"'), "Device or resource busy"),
+        ]
+        for title, launcher, reason, *sub in rows:
+            with self.subTest(title):
+                self.setUp()
+                os.chmod(self.root, 0o755)
+                make_tree(self.root, [b"SUB/", b"SUB/A.TXT", b"SUB/MNT/"])
+                if sub:
+                    os.chmod(self.path("SUB"), sub[0])
+                if sub[1:] and subprocess.run(["chattr", sub[1], self.path("SUB")]).returncode != 0:
+                    cannot(self, f"chattr {sub[1]} is refused here")
+                self.addCleanup(subprocess.run, ["chattr", "-i", self.path("SUB")], stderr=subprocess.DEVNULL)
+                arguments = ["-D", "SUB/*"] if title == "a mount point" else ["SUB/*.TXT"]
+                tool = [self.root if word == "ROOT" else word for word in launcher] + TOOL
+                preview = run_tool(tool, self.root, ["-N", *arguments])
+                run = run_tool(tool, self.root, arguments)
+                self.assertIn(b" *** FAILED\r\n", run[0])
+                self.assertIn(f": {reason}\n", run[1])
+                self.assertEqual(preview[:2], (preview_of(run[0]), run[1]))
+
+
 @unittest.skipUnless("folding" in os.environ.get("TOCASE_FEATURES", "").split(), "a file system that folds case")
 class Folding(Scratch):
-    def test_a_kill_at_any_step_round_a_temporary_name_leaves_the_original_findable(self):
-        # The name is too long for the temporary name to hold it whole.
+    def test_a_kill_at_each_step_round_a_temporary_name_leaves_what_that_step_made(self):
+        # The name is too long for the temporary name to hold it whole, so
+        # the temporary name is said first.
         name = b"N" * 246 + b".TXT"
         if not shutil.which("strace"):
             cannot(self, "strace is missing")
-        for step, moment in ((1, "enter"), (1, "exit"), (2, "exit")):
+        for step, moment, left in ((1, "enter", "the original"), (1, "exit", "the temporary name"),
+                                   (2, "exit", "the new name")):
             with self.subTest(step=step, moment=moment):
                 self.setUp()
                 make_tree(self.root, [name])
@@ -260,14 +332,13 @@ class Folding(Scratch):
                 tool = self.start(["*.TXT"], start_new_session=True, launcher=[
                     "strace", "-f", "-o", "/dev/null", "-e", "trace=renameat",
                     "-e", f"inject=renameat:delay_{moment}=5000000:when={step}"])
-                record = tool.stderr.readline()
+                said = re.search(rb"goes through the temporary name '(.*)'", tool.stderr.readline())
                 time.sleep(1)
                 os.killpg(tool.pid, signal.SIGKILL)
-                errors = record + tool.communicate()[1]
-                left = os.listdir(os.fsencode(self.root))
-                self.assertEqual(len(left), 1)
-                self.assertTrue(left[0] in (name, name.lower()) or left[0].startswith(name) or left[0] in errors,
-                                f"{left[0]} is nowhere in {errors}")
+                tool.communicate()
+                self.assertIsNotNone(said, "no temporary name was said")
+                expected = {"the original": name, "the temporary name": said.group(1), "the new name": name.lower()}
+                self.assertEqual(os.listdir(os.fsencode(self.root)), [expected[left]], left)
 
 
 @unittest.skipIf(UNDER_WINE, "the bash completion")
