@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs from Debian's archive what is missing: with --build-only, what
 # building the tool needs; otherwise also what the tests need (GoogleTest,
-# clang and its sanitizer runtimes, the tools that make and
+# ICU and the Unicode data the case tables are checked against, clang and
+# its sanitizer runtimes, the tools that make and
 # mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe, Wine to run
 # it, the Japanese locale that runs it with a double-byte code page, and
 # what builds and checks the packages).
@@ -9,7 +10,7 @@
 set -eu
 packages="cmake ninja-build g++"
 if [ "${1:-}" != "--build-only" ]; then
-    packages="$packages python3 clang libclang-rt-14-dev libgtest-dev googletest
+    packages="$packages python3 clang libclang-rt-14-dev libgtest-dev googletest libicu-dev unicode-data
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
               g++-mingw-w64-x86-64 wine wine64 locales
               dpkg-dev lintian groff-base unzip strace"

@@ -32,7 +32,11 @@ def decoded(word):
     """A word of the table as bytes: %XX is the byte XX, '' the empty argument."""
     if word == "''":
         return b""
-    return re.sub(rb"%([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), word.encode())
+    return with_bytes(word.encode())
+
+
+def with_bytes(text):
+    return re.sub(rb"%([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), text)
 
 
 def read_cases(path=os.path.join(HERE, "cases.txt")):
@@ -41,7 +45,7 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
         lines = table.read().splitlines()
     for number, line in enumerate(lines, 1):
         word, _, tail = line.partition(" ")
-        rest = line[2:].encode()
+        rest = with_bytes(line[2:].encode())
         if defining is not None and line == "end":
             defining = None
         elif defining is not None:
@@ -111,13 +115,13 @@ def describe_tree(root):
     return sorted(found)
 
 
-def run_tool(tool, directory, arguments, timeout=20, **options):
+def run_tool(tool, directory, arguments, timeout=20, encoding="utf-8", **options):
     """Standard output as bytes, standard error as text, and the status
     (minus the signal that ended it)."""
     assert_inside(arguments)
     done = subprocess.run(tool + arguments, cwd=directory, stdin=subprocess.DEVNULL, capture_output=True,
                           timeout=timeout, **options)
-    return done.stdout, done.stderr.decode(errors="replace"), done.returncode
+    return done.stdout, done.stderr.decode(encoding, errors="replace"), done.returncode
 
 
 def assert_inside(arguments):
@@ -179,10 +183,19 @@ def preview_of(output):
     return re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
 
 
-def play(case, tool, root):
+def in_code_page(case):
+    """The case as a tool that prints in code page 1252 shows it: each
+    character the code page lacks as one ?."""
+    shown = copy.copy(case)
+    shown.output = case.output.decode().encode("cp1252", errors="replace")
+    shown.errors = [line.encode("cp1252", errors="replace").decode("cp1252") for line in case.errors]
+    return shown
+
+
+def play(case, tool, root, encoding="utf-8"):
     """What went wrong, as lines; none when the case holds."""
     make_tree(root, case.tree)
-    output, errors, status = run_tool(tool, root, case.arguments)
+    output, errors, status = run_tool(tool, root, case.arguments, encoding=encoding)
     faults = []
     if status != 1:
         faults.append(f"exit status {status}, not 1")
@@ -216,7 +229,7 @@ def main():
             continue
         root = tempfile.mkdtemp(prefix="tocase-case-")
         try:
-            faults = play(case, tool, root)
+            faults = play(in_code_page(case), tool, root, "cp1252") if "ansi" in features else play(case, tool, root)
         finally:
             shutil.rmtree(root, ignore_errors=True)
         played += 1

@@ -1,6 +1,7 @@
 // The tables of the pure functions: the same on every system.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,52 +13,74 @@
 namespace tocase {
 namespace {
 
-const LeadBytes noLeadBytes{};
+RunSettings settingsFor(bool toLower, bool mixed, bool allScripts = false, bool extensionOnly = false) {
+    RunSettings settings;
+    settings.toLower = toLower;
+    settings.mixed = mixed;
+    settings.allScripts = allScripts;
+    settings.extensionOnly = extensionOnly;
+    return settings;
+}
 
-// Shift JIS: 0x83 0x41 is one katakana whose second byte is the code of 'A'.
-const LeadBytes shiftJis = [] {
-    LeadBytes leadBytes{};
-    for (int b = 0x81; b <= 0x9F; ++b) leadBytes[b] = true;
-    return leadBytes;
-}();
-
-TEST(NeedsConversion, FollowsTheDecisionTable) {
+TEST(ConvertedName, FollowsTheDecisionTable) {
     // Whether each name is converted to lowercase, to uppercase, and the
-    // same with /MIXED. Bytes from 0x80 up are not letters: they neither
-    // block a conversion nor cause one.
+    // same with /MIXED; then all four again with /A. Without /A, bytes from
+    // 0x80 up are not letters: they neither block a conversion nor cause
+    // one. With it, every cased letter counts, the titlecase one in both
+    // directions, and bytes that are not UTF-8 still not at all.
     const std::pair<const char*, const char*> rows[] = {
-        {"README.TXT", "1010"}, {"readme.txt", "0101"}, {"ReadMe.txt", "0011"}, {"123.45", "0000"},
-        {"..", "0000"},         {"@[`{", "0000"},       {"A", "1010"},          {"z", "0101"},
-        {"\xC3\x84PFEL.TXT", "1010"}, {"\xC3\xA4\xFF", "0000"},
+        {"README.TXT", "10101010"}, {"readme.txt", "01010101"}, {"ReadMe.txt", "00110011"}, {"123.45", "00000000"},
+        {"..", "00000000"},         {"@[`{", "00000000"},       {"A", "10101010"},          {"z", "01010101"},
+        {"\xC3\x84PFEL.TXT", "10101010"}, {"\xC3\xA4\xFF", "00000101"}, {"\xC3\x84pfel.txt", "01010011"},
+        {"\xC7\x85", "00000011"}, {"stra\xC3\x9F" "e", "01010101"}, {"STRA\xC3\x9F" "E", "10100011"},
+        {"\xFF\xFE", "00000000"},
     };
     for (const auto& [name, expected] : rows) {
         std::string got;
-        for (const bool mixed : {false, true}) {
-            for (const bool toLower : {true, false}) got += needsConversion(name, toLower, mixed, noLeadBytes) ? '1' : '0';
+        for (const bool allScripts : {false, true}) {
+            for (const bool mixed : {false, true}) {
+                for (const bool toLower : {true, false}) {
+                    got += convertedName(name, settingsFor(toLower, mixed, allScripts)) ? '1' : '0';
+                }
+            }
         }
         EXPECT_EQ(got, expected) << name;
     }
 }
 
-TEST(ConvertCase, ChangesOnlyAsciiLetters) {
-    // The codes either side of each range of letters, and bytes from 0x80 up.
-    EXPECT_EQ(convertCase("@AZ[`az{\x01\x7F\x80\xC3\x84\xFF", true, noLeadBytes), "@az[`az{\x01\x7F\x80\xC3\x84\xFF");
-    EXPECT_EQ(convertCase("@AZ[`az{\x01\x7F\x80\xC3\xA4\xFF", false, noLeadBytes), "@AZ[`AZ{\x01\x7F\x80\xC3\xA4\xFF");
-}
-
-TEST(ConvertCase, LeavesTheSecondByteOfADoubleByteCharacter) {
-    EXPECT_EQ(convertCase("\x83\x41" "B.TXT", true, shiftJis), "\x83\x41" "b.txt");
-    EXPECT_EQ(convertCase("\x83\x61" "b", false, shiftJis), "\x83\x61" "B");
-    EXPECT_FALSE(needsConversion("\x83\x41", true, true, shiftJis));
-    EXPECT_TRUE(needsConversion("\x83\x61" "B", true, false, shiftJis));
+TEST(ConvertedName, GivesTheNewName) {
+    struct Row {
+        std::string name;
+        RunSettings settings;
+        std::optional<std::string> expected;
+    };
+    const Row rows[] = {
+        // The codes either side of each range of letters, and bytes from 0x80 up.
+        {"@AZ[`az{\x01\x7F\x80\xC3\x84\xFF", settingsFor(true, true), "@az[`az{\x01\x7F\x80\xC3\x84\xFF"},
+        {"@AZ[`az{\x01\x7F\x80\xC3\xA4\xFF", settingsFor(false, true), "@AZ[`AZ{\x01\x7F\x80\xC3\xA4\xFF"},
+        {"\xC3\x9C" "BER.TXT", settingsFor(true, false, true), "\xC3\xBC" "ber.txt"},
+        {"\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.TXT", settingsFor(true, false, true), "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.txt"},
+        {"stra\xC3\x9F" "e", settingsFor(false, false, true), "STRASSE"},
+        {"\xEF\xAC\x81le", settingsFor(false, false, true), "FILE"},
+        {"\xFF" "A", settingsFor(true, false, true), "\xFF" "a"},
+        // The extension alone: after the last dot, unless it begins the name.
+        {"IMG_1234.JPG", settingsFor(true, false, false, true), "IMG_1234.jpg"},
+        {"ARCHIVE.TAR.GZ", settingsFor(true, false, false, true), "ARCHIVE.TAR.gz"},
+        {"Mixed.TXT", settingsFor(true, false, false, true), "Mixed.txt"},
+        {"NAME.Txt", settingsFor(true, false, false, true), std::nullopt},
+        {"NAME.Txt", settingsFor(true, true, false, true), "NAME.txt"},
+        {"README", settingsFor(true, true, false, true), std::nullopt},
+        {".PROFILE", settingsFor(true, true, false, true), std::nullopt},
+        {"\xCE\xA3.\xCE\xA3", settingsFor(true, false, true, true), "\xCE\xA3.\xCF\x83"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(convertedName(row.name, row.settings), row.expected) << row.name;
+    }
 }
 
 TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
     PlatformFacts windows;
     windows.hasDriveLetters = true;
-    // Shift JIS: 0x95 0x5C is one character whose second byte is the code of "\".
-    PlatformFacts windowsShiftJis = windows;
-    windowsShiftJis.leadBytes = shiftJis;
     const PlatformFacts posix;
     struct Row {
         const PlatformFacts& facts;
@@ -69,8 +92,7 @@ TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
         {windows, "data/sub\\*.txt", "data/sub\\"}, {windows, "a/b/", "a/b/"},
         {windows, "\\\\\\", "\\\\\\"},              {windows, "", ""},
         {windows, "x:y:z", "x:"},                   {posix, "C:*.TXT", ""},
-        {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {windowsShiftJis, "C:\\\x95\\*.TXT", "C:\\"},
-        {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"}, {windowsShiftJis, "C:\\\x95", "C:\\"},
+        {posix, "/mnt/usb/*.TXT", "/mnt/usb/"},     {windows, "C:\\\x95\\*.TXT", "C:\\\x95\\"},
         {posix, std::string(100000, 'd') + "/" + std::string(300, 'n'), std::string(100000, 'd') + "/"},
     };
     for (const Row& row : rows) {
@@ -82,10 +104,14 @@ TEST(SplitFileSpec, PrefixEndsAfterTheLastSeparatorOrTheDrive) {
 
 TEST(MatchesNamePattern, WildcardsAndCase) {
     struct Row {
-        const char* pattern;
-        const char* name;
+        std::string pattern;
+        std::string name;
         bool matches;
+        MatchRules rules = {};
     };
+    const MatchRules all{true, false};
+    const MatchRules allWithSurrogates{true, true};
+    const std::string surrogate = "\xED\xA0\x80";
     const Row rows[] = {
         {"*.TXT", "readme.txt", true},      {"*.TXT", "readme.txt.bak", false}, {"*.TXT", "a.txt.TXT", true},
         {"README.TXT", "readme.txt", true}, {"README.TXT", "readme.tx", false}, {"?.c", "a.c", true},
@@ -97,28 +123,53 @@ TEST(MatchesNamePattern, WildcardsAndCase) {
         {"@[`{", "@[`{", true},             {"@", "`", false},                  {"[", "{", false},
         // A star matches only what comes after the text before it.
         {"XA*AY", "XAY", false},
-        // Bytes 0x80 and up compare exactly, never folded.
-        {"\xC3\x84*", "\xC3\x84pfel", true}, {"\xC3\xA4*", "\xC3\x84pfel", false},
+        // Bytes 0x80 and up compare exactly, never folded, and `?` takes one.
+        {"\xC3\x84*", "\xC3\x84pfel", true}, {"\xC3\xA4*", "\xC3\x84pfel", false}, {"?", "\xC3\xA4", false},
+        // With /A, `?` takes one character of any length, or one invalid byte.
+        {"?", "ä", true, all},              {"?", "€", true, all},              {"?", "😀", true, all},
+        {"??", "ä", false, all},            {"?", "\xFF", true, all},           {"?", "\xE2\x82", false, all},
+        {"??", "\xE2\x82", true, all},      {"?.txt", "ä.TXT", true, all},      {"?", surrogate, false, all},
+        {"???", surrogate, true, all},      {"?", surrogate, true, allWithSurrogates},
+        {"???", surrogate, false, allWithSurrogates},
+        // Letters match after simple folding.
+        {"Σ", "ς", true, all},              {"ς", "σ", true, all},              {"σ", "Σ", true, all},
+        {"ẞ", "ß", true, all},              {"ß", "ss", false, all},            {"K", "\u212A", true, all},
+        {"ÄPFEL", "äpfel", true, all},      {"ä", "a", false, all},             {"*.TXT", "ΟΔΟΣ.txt", true, all},
+        {"*.txt", "ΟΔΟΣ.TXT.bak", false, all}, {"οδοσ.*", "ΟΔΟΣ", true, all},
+        // Invalid bytes match only themselves, never a character.
+        {"\xFF", "\xFF", true, all},        {"\xFF", "\xFE", false, all},       {"\xC3", "\xC3\xA4", false, all},
+        {"\xC3*", "\xC3\xA4", false, all},  {"\xC3\xA4", "\xC3", false, all},  {"*\xFF*", "ab\xFF" "cd", true, all},
+        // A star backtracks over whole characters, never into one.
+        {"*ä", "ääää", true, all},          {"*äb", "äääb", true, all},         {"*€x", "€€€€x", true, all},
+        {"α*β*γ", "αxβy", false, all},      {"*\xA4", "ä", false, all},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(matchesNamePattern(row.pattern, row.name), row.matches) << row.pattern << " " << row.name;
+        EXPECT_EQ(matchesNamePattern(row.pattern, row.name, row.rules), row.matches)
+            << testing::PrintToString(row.pattern) << " " << testing::PrintToString(row.name) << row.rules.allScripts;
     }
 }
 
 TEST(MatchesNamePattern, StaysFastOnHostilePatterns) {
-    // Exponential backtracking would never finish on this.
+    // Exponential backtracking would never finish on these.
     const std::string pattern = std::string(50, '*') + "b";
     EXPECT_FALSE(matchesNamePattern(pattern, std::string(100000, 'a')));
     EXPECT_TRUE(matchesNamePattern(pattern, std::string(100000, 'a') + "B"));
+    std::string alphas;
+    for (int i = 0; i < 20000; ++i) alphas += "α";
+    const std::string beta = std::string(50, '*') + "β";
+    EXPECT_FALSE(matchesNamePattern(beta, alphas, {true}));
+    EXPECT_TRUE(matchesNamePattern(beta, alphas + "Β", {true}));
+    EXPECT_FALSE(matchesNamePattern(beta, std::string(20000, '\xFF'), {true}));
 }
 
-// The options a parse leaves set: L or U, then M (/MIXED), D, R, N and H
-// (help); then each argument left unused, with "?" after one that is no
+// The options a parse leaves set: L or U, then M (/MIXED), D, R, N, A, E
+// and H (help); then each argument left unused, with "?" after one that is no
 // option and "+" after a second file specification.
 std::string optionLetters(const RunSettings& s, const std::vector<UnusedArgument>& unused) {
     std::string letters = s.toLower ? "L" : "U";
     for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
-                                      {s.preview, 'N'}, {s.showHelp, 'H'}}) {
+                                      {s.preview, 'N'}, {s.allScripts, 'A'},
+                                      {s.extensionOnly, 'E'}, {s.showHelp, 'H'}}) {
         if (set) letters += letter;
     }
     for (const UnusedArgument& argument : unused) letters += " " + argument.argument + (argument.looksLikeOption ? "?" : "+");
@@ -146,6 +197,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"/Mix", "/MIXEDX", "/Mixer", "/Xixed", "f"}, "f", "L /Mix? /MIXEDX? /Mixer? /Xixed?"},  {{"-", "/X", "f"}, "f", "L -? /X?"},
         {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
+        {{"/All", "-e", "f"}, "f", "LAE"},           {{"-a", "/Ext"}, "", "LAE"},
         // An absolute path holds a second separator; no option does.
         {{"/home/me/*.TXT"}, "/home/me/*.TXT", "L"}, {{"/R", "/mnt\\x", "/D"}, "/mnt\\x", "LDR"},
         {{"/DATA", "/*.TXT"}, "", "LD /*.TXT?"},             {{"/home/me/*.TXT"}, "", "LH", false},
@@ -159,7 +211,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         PlatformFacts facts;
         facts.slashMayBeginPath = row.posix;
         // Leftovers from an earlier run must not survive the parse.
-        RunSettings settings{7, 7, 7, "stale", false, true, true, true, true, true};
+        RunSettings settings{7, 7, 7, "stale", false, true, true, true, true, true, true, true};
         std::vector<UnusedArgument> unused = {{"stale"}};
         parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts, unused);
         const std::string label = testing::PrintToString(row.arguments).substr(0, 60);

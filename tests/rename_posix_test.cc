@@ -64,7 +64,7 @@ ssize_t fakeGetdents64(int fd, void* buffer, size_t size) {
 }
 
 FoundEntry entry(const std::string& name, bool isDirectory = false, bool isLink = false) {
-    return FoundEntry{name, "", isDirectory, false, isLink};
+    return FoundEntry{name, isDirectory, false, isLink};
 }
 
 // A directory to rename in, with the fakes in place of the system calls.

@@ -50,6 +50,8 @@ OptionUse takeOption(RunSettings& settings, std::string_view argument) {
         case 'u': case 'U': settings.toLower = false; break;
         case 'd': case 'D': settings.directoryMode = true; break;
         case 'n': case 'N': settings.preview = true; break;
+        case 'a': case 'A': settings.allScripts = true; break;
+        case 'e': case 'E': settings.extensionOnly = true; break;
         default:
             if (!equalsIgnoringAsciiCase(argument.substr(1), "mixed")) {
                 return OptionUse::unknown;

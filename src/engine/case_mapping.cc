@@ -1,42 +1,65 @@
 #include "engine/case_mapping.h"
 
+#include <algorithm>
+
+#include "engine/unicode_case.h"
 #include "platform/ascii_case.h"
 
 namespace tocase {
 namespace {
 
-bool isLeadByte(char c, const LeadBytes& leadBytes) {
-    return leadBytes[static_cast<unsigned char>(c)];
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+// A part without a byte beyond ASCII, or in a run without /A, takes the
+// one scan it always took: the full mapping of an ASCII letter is its
+// ASCII one.
+std::optional<std::string> convertedAscii(std::string_view part, bool toLower, bool mixed) {
+    bool hasUpper = false;
+    bool hasLower = false;
+    for (const char c : part) {
+        hasUpper = hasUpper || isAsciiUpper(c);
+        hasLower = hasLower || isAsciiLower(c);
+    }
+    const bool hasTargetCaseLetter = toLower ? hasLower : hasUpper;
+    const bool hasOtherCaseLetter = toLower ? hasUpper : hasLower;
+    if (!hasOtherCaseLetter || (!mixed && hasTargetCaseLetter)) {
+        return std::nullopt;
+    }
+    std::string converted(part);
+    for (char& c : converted) {
+        c = toAsciiCase(c, toLower);
+    }
+    return converted;
+}
+
+std::optional<std::string> convertedAllScripts(std::string_view part, bool toLower, bool mixed) {
+    std::string converted = convertCaseAllScripts(part, toLower);
+    if (converted == part || (!mixed && convertCaseAllScripts(part, !toLower) != part)) {
+        return std::nullopt;
+    }
+    return converted;
 }
 
 }  // namespace
 
-std::string convertCase(std::string_view text, bool toLower, const LeadBytes& leadBytes) {
-    std::string result(text);
-    for (std::size_t i = 0; i < result.size(); ++i) {
-        if (isLeadByte(result[i], leadBytes)) {
-            ++i;
-        } else {
-            result[i] = toAsciiCase(result[i], toLower);
+std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings) {
+    std::size_t start = 0;
+    if (settings.extensionOnly) {
+        const std::size_t dot = name.rfind('.');
+        if (dot == std::string_view::npos || dot == 0) {
+            return std::nullopt;
         }
+        start = dot + 1;
     }
-    return result;
-}
-
-bool needsConversion(std::string_view name, bool toLower, bool mixed, const LeadBytes& leadBytes) {
-    bool hasUpper = false;
-    bool hasLower = false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (isLeadByte(name[i], leadBytes)) {
-            ++i;
-            continue;
-        }
-        hasUpper = hasUpper || isAsciiUpper(name[i]);
-        hasLower = hasLower || isAsciiLower(name[i]);
+    const std::string_view part = name.substr(start);
+    const std::optional<std::string> converted =
+        settings.allScripts && !std::all_of(part.begin(), part.end(), isAscii)
+            ? convertedAllScripts(part, settings.toLower, settings.mixed)
+            : convertedAscii(part, settings.toLower, settings.mixed);
+    if (!converted) {
+        return std::nullopt;
     }
-    const bool hasTargetCaseLetter = toLower ? hasLower : hasUpper;
-    const bool hasOtherCaseLetter = toLower ? hasUpper : hasLower;
-    return hasOtherCaseLetter && (mixed || !hasTargetCaseLetter);
+    return std::string(name.substr(0, start)) + *converted;
 }
 
 }  // namespace tocase

@@ -1,24 +1,23 @@
 #ifndef TOCASE_ENGINE_CASE_MAPPING_H
 #define TOCASE_ENGINE_CASE_MAPPING_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "engine/run_settings.h"
 
 namespace tocase {
 
-using LeadBytes = std::array<bool, 256>;
-
-// Only the ASCII letters have a case; every other byte, 0x80 and up
-// included, is left as it is, and so is the byte after a lead byte of a
-// double-byte code page, which belongs to the character it ends.
-std::string convertCase(std::string_view text, bool toLower, const LeadBytes& leadBytes);
-
-// Whether a name is to be converted. Without `mixed`, only names whose
-// letters all have the other case; with it, any name holding at least one
-// letter of the other case. Names without letters never are.
-bool needsConversion(std::string_view name, bool toLower, bool mixed, const LeadBytes& leadBytes);
+// The name, in UTF-8, that an entry is to be given, or nothing when it
+// keeps its own. Without `allScripts` only the ASCII letters have a case;
+// with it every character Unicode gives one. Bytes that are not UTF-8
+// have none and stay as they are. Without `mixed`, a name is converted
+// only when converting changes it and converting the other way would not:
+// all its letters have the other case; with it, whenever converting
+// changes it. With `extensionOnly` the same holds for the text after the
+// last dot, unless that dot begins the name; the rest stays as it is.
+std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings);
 
 }  // namespace tocase
 

@@ -52,22 +52,22 @@ void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
 void convertEntry(const EntryRef& entry) {
     RunSettings& settings = entry.settings;
     Platform& platform = entry.platform;
-    const LeadBytes& leadBytes = platform.facts().leadBytes;
-    const std::string& name = entry.found.name;
-    if (!needsConversion(name, settings.toLower, settings.mixed, leadBytes)) {
+    const std::optional<std::string> newName = convertedName(entry.found.name, settings);
+    if (!newName) {
         return;
     }
     printHeaderOnce(entry);
 
+    const std::string& name = entry.found.name;
     std::string listing = "  ";
     listing.reserve(2 * name.size() + 6);
     appendPrintable(listing, name);
     listing += " -> ";
-    appendPrintable(listing, convertCase(name, settings.toLower, leadBytes));
+    appendPrintable(listing, *newName);
     platform.writeOutput(listing);
     const RenameResult result =
-        settings.preview ? platform.previewRename(entry.found, settings.toLower)
-                         : platform.renameEntry(entry.found, settings.toLower, [&entry](std::string_view temporaryName) {
+        settings.preview ? platform.previewRename(entry.found, *newName)
+                         : platform.renameEntry(entry.found, *newName, [&entry](std::string_view temporaryName) {
                                noteTemporaryName(entry, temporaryName);
                            });
     if (result.renamed) {

@@ -17,7 +17,9 @@ struct RunSettings {
     bool mixed = false;
     bool directoryMode = false;
     bool recurse = false;
-    bool preview = false;  // list what a run would do, rename nothing
+    bool preview = false;        // list what a run would do, rename nothing
+    bool allScripts = false;     // letters of every script have a case, not only A to Z
+    bool extensionOnly = false;  // judge and convert the extension alone
     bool showHelp = false;
 };
 

@@ -89,7 +89,12 @@ void enterNextSubdirectory(Walk& walk) {
     walk.prefix.resize(parent.prefixLength);
 }
 
-void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& settings, EntryHandler handler) {
+struct NamePattern {
+    std::string text;
+    MatchRules rules;
+};
+
+void matchEntries(Walk& walk, const NamePattern& pattern, RunSettings& settings, EntryHandler handler) {
     std::string reason;
     if (!walk.platform.currentIsStillInItsParent(reason)) {
         walk.report("not converting in", reason);
@@ -103,7 +108,7 @@ void matchEntries(Walk& walk, std::string_view namePattern, RunSettings& setting
     }
     bool headerPrinted = false;
     for (const FoundEntry& entry : *listing) {
-        if (entry.isDirectory == settings.directoryMode && matchesNamePattern(namePattern, entry.name)) {
+        if (entry.isDirectory == settings.directoryMode && matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
             handler(EntryRef{walk.prefix, entry, settings, walk.platform, headerPrinted});
             walk.platform.stopIfAsked();
         }
@@ -130,6 +135,7 @@ void leaveLevel(Walk& walk) {
 
 void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
+    const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16}};
     Walk walk{{}, parts.directoryPrefix, platform};
     std::string reason;
     if (!platform.openDirectory(parts.directoryPrefix, reason)) {
@@ -143,7 +149,7 @@ void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler
             enterNextSubdirectory(walk);
         } else {
             if (level.readable) {
-                matchEntries(walk, parts.namePattern, settings, handler);
+                matchEntries(walk, pattern, settings, handler);
             }
             leaveLevel(walk);
         }

@@ -7,8 +7,8 @@
 namespace tocase {
 namespace {
 
-// Lines are in the active code page: a console gets their characters,
-// whatever its own code page, a file or a pipe their bytes.
+// Lines are UTF-8: a console gets their characters, whatever its own code
+// page, a file or a pipe their bytes in the active code page.
 struct Stream {
     HANDLE handle;
     bool isConsole;
@@ -32,10 +32,12 @@ const Stream& errors() {
 // Written as bytes, never through a text-mode stream: CR LF, not CR CR LF.
 bool Stream::writeAll(std::string_view bytes) const {
     if (isConsole) {
-        const std::wstring characters = fromCodePage(bytes);
+        const std::wstring characters = fromUtf8(bytes);
         DWORD written = 0;
         return WriteConsoleW(handle, characters.data(), static_cast<DWORD>(characters.size()), &written, nullptr) != 0;
     }
+    const std::string converted = toCodePage(bytes);
+    bytes = converted;
     while (!bytes.empty()) {
         DWORD written = 0;
         if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) {

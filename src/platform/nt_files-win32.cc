@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/text-win32.h"
+
 namespace tocase {
 
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
@@ -53,12 +55,13 @@ bool identify(HANDLE handle, FileIdentity& identity) {
     return true;
 }
 
+// In UTF-8, as every text the tool prints.
 std::string reasonText(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-        reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = length > 0 ? toUtf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
     LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
                                reason.back() == ' ')) {

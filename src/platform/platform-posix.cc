@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/ascii_case.h"
 #include "platform/console.h"
 #include "platform/directory_stack-posix.h"
 #include "platform/platform.h"
@@ -58,16 +57,7 @@ struct Platform::State {
     std::shared_ptr<const DirectoryListing> listing;
     std::optional<RenameDirectory> renamer;
     bool spellingConfirmed = false;
-    std::string newName;  // reused, so a rename allocates nothing
     Console console;
-
-    const std::string& newNameOf(const FoundEntry& entry, bool toLower) {
-        newName.assign(entry.name);
-        for (char& c : newName) {
-            c = toAsciiCase(c, toLower);
-        }
-        return newName;
-    }
 
     RenameDirectory& currentRenamer() {
         if (!renamer) {
@@ -128,13 +118,14 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     return state_->listing;
 }
 
-RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {
+RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,
+                                   const TemporaryNameNotice& notice) {
     state_->listing.reset();
-    return state_->currentRenamer().rename(entry, state_->newNameOf(entry, toLower), notice);
+    return state_->currentRenamer().rename(entry, newName, notice);
 }
 
-RenameResult Platform::previewRename(const FoundEntry& entry, bool toLower) {
-    return state_->currentRenamer().preview(entry, state_->newNameOf(entry, toLower), *state_->listing);
+RenameResult Platform::previewRename(const FoundEntry& entry, const std::string& newName) {
+    return state_->currentRenamer().preview(entry, newName, *state_->listing);
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

@@ -69,9 +69,7 @@ struct Platform::State {
 
 Platform::Platform() : state_(std::make_unique<State>()) {
     state_->facts.hasDriveLetters = true;
-    for (int b = 0; b < 256; ++b) {
-        state_->facts.leadBytes[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != 0;
-    }
+    state_->facts.namesAreUtf16 = true;
     SetConsoleCtrlHandler(noteStop, TRUE);
 }
 
@@ -79,21 +77,13 @@ Platform::~Platform() = default;
 
 const PlatformFacts& Platform::facts() const { return state_->facts; }
 
-// The arguments are read wide, exactly as typed. A character that the code
-// page cannot hold becomes a control byte, which no file name holds and no
-// option reads: a file specification holding one matches nothing, never a
-// look-alike, and never counts as a wildcard.
+// The arguments are read wide, exactly as typed.
 std::vector<std::string> Platform::commandLine(int, char**) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i) {
-        bool exact = true;
-        arguments.push_back(toCodePage(wide[i], '\x01', &exact));
-        if (!exact && i > 0) {
-            writeErrorLine("cannot use the argument '" + toCodePage(wide[i]) +
-                           "': the active code page cannot show all its characters, so it matches nothing");
-        }
+        arguments.push_back(toUtf8(wide[i]));
     }
     LocalFree(wide);
     return arguments;
@@ -101,7 +91,7 @@ std::vector<std::string> Platform::commandLine(int, char**) {
 
 bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->renamer.reset();
-    const std::optional<std::wstring> path = longPathOf(directoryPrefix.empty() ? L"." : fromCodePage(directoryPrefix));
+    const std::optional<std::wstring> path = longPathOf(directoryPrefix.empty() ? L"." : fromUtf8(directoryPrefix));
     if (!path) {
         reason = reasonText(GetLastError());
         return false;
@@ -111,7 +101,7 @@ bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reas
 
 EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
     state_->renamer.reset();
-    return state_->directories.openChild(fromWideBytes(entry.storedName), reason);
+    return state_->directories.openChild(fromUtf8(entry.name), reason);
 }
 
 bool Platform::closeDirectory(std::string&) {
@@ -132,12 +122,13 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     return entries;
 }
 
-RenameResult Platform::renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {
-    return state_->currentRenamer().rename(entry, toLower, notice);
+RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,
+                                   const TemporaryNameNotice& notice) {
+    return state_->currentRenamer().rename(entry, fromUtf8(newName), notice);
 }
 
-RenameResult Platform::previewRename(const FoundEntry& entry, bool toLower) {
-    return state_->currentRenamer().preview(entry, toLower);
+RenameResult Platform::previewRename(const FoundEntry& entry, const std::string& newName) {
+    return state_->currentRenamer().preview(entry, fromUtf8(newName));
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

@@ -1,7 +1,6 @@
 #ifndef TOCASE_PLATFORM_PLATFORM_H
 #define TOCASE_PLATFORM_PLATFORM_H
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,24 +9,24 @@
 
 namespace tocase {
 
-// The few facts about the operating system that the command line, the
-// split of a file specification and the case mapping need.
+// The few facts about the operating system that the command line and the
+// split of a file specification need. Names and typed texts are UTF-8 on
+// every system, exactly as the system holds them: bytes on POSIX, UTF-16
+// on Windows with a surrogate without its pair encoded as UTF-8 encodes
+// any other code point.
 struct PlatformFacts {
     bool hasDriveLetters = false;
     // An argument such as /home/me/*.TXT is a path, not an option.
     bool slashMayBeginPath = false;
     // The shell expands an unquoted wildcard before the tool sees it.
     bool shellExpandsWildcards = false;
-    // Lead bytes of the active double-byte code page: the byte after one
-    // belongs to the same character, never a separator or a letter.
-    std::array<bool, 256> leadBytes{};
+    // Names are UTF-16 underneath: `?` takes a whole character, a surrogate
+    // without its pair among them.
+    bool namesAreUtf16 = false;
 };
 
 struct FoundEntry {
-    std::string name;  // as the engine sees and prints it
-    // The platform's own form of the name where it differs from `name`
-    // (UTF-16 on Windows); only the platform reads it.
-    std::string storedName;
+    std::string name;
     bool isDirectory = false;
     bool isHidden = false;
     // A symbolic link, junction or other reparse point: never descended
@@ -97,23 +96,25 @@ public:
     // cannot be read to its end.
     std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
 
-    // Gives a listed entry of the current directory its name with the
-    // ASCII letters lowered (or raised), provided it is still the entry
-    // listed. Never replaces or removes another entry. Renamed only where
+    // Gives a listed entry of the current directory the name `newName`,
+    // provided it is still the entry listed. Never replaces
+    // or removes another entry. Renamed only where
     // the new name is seen to hold exactly: on Windows each one is looked
     // at again; on POSIX the directory is read back after renames until
     // one shows that the file system keeps the spelling asked for, which
     // holds for the rest of the run: the walk stays on one file system.
-    RenameResult renameEntry(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice);
+    RenameResult renameEntry(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
     // What renameEntry would answer, as far as can be known without
     // renaming: refused where another entry holds the new name, counting
     // the names the renames previewed before it in this directory would
     // have made, and for what the system would refuse beforehand, with the
     // reason the rename would give.
-    RenameResult previewRename(const FoundEntry& entry, bool toLower);
+    RenameResult previewRename(const FoundEntry& entry, const std::string& newName);
 
-    // Console output stream. A write that would block waits; one that
-    // fails for good takes nothing more, and never changes the run.
+
+    // Console output stream, in UTF-8, which the platform writes as its
+    // output wants it. A write that would block waits; one that fails for
+    // good takes nothing more, and never changes the run.
     void writeOutput(std::string_view bytes);
     // Writes CR LF and flushes.
     void endOutputLine();

@@ -20,8 +20,7 @@ bool readDirectory(HANDLE directory, std::vector<FoundEntry>& entries, std::stri
             const auto& record = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
             const std::wstring_view name(record.FileName, record.FileNameLength / sizeof(wchar_t));
             FoundEntry& entry = entries.emplace_back();
-            entry.name = toCodePage(name);
-            entry.storedName = wideBytes(name);
+            entry.name = toUtf8(name);
             entry.isDirectory = (record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entry.isHidden = (record.FileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
             entry.isLink = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

@@ -180,6 +180,13 @@ RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string
     if (obstacles_->readOnly != 0) {
         return {false, reasonText(obstacles_->readOnly), {}};
     }
+    // The file system's own look-up says whether it can hold the name: in
+    // bytes, in UTF-16 units or in anything else.
+    struct stat status {};
+    if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENAMETOOLONG) {
+        return {false, reasonText(ENAMETOOLONG), {}};
+    }
     if (!exactNames_) {
         exactNames_.emplace();
         for (const FoundEntry& listed : listing) {

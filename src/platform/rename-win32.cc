@@ -10,7 +10,7 @@
 namespace tocase {
 namespace {
 
-std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toCodePage(name)); }
+std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toUtf8(name)); }
 
 StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (NT_SUCCESS(status)) {
@@ -29,8 +29,28 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     return {StepEnd::failed, reasonOfStatus(status)};
 }
 
+// In UTF-16 units, on every file system of the system's own.
+constexpr std::size_t longestName = 255;
+
 // The second half of a surrogate pair belongs to the first.
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The system's own uppercase, character by character, as its file systems
+// and CompareStringOrdinal compare names without regard to case.
+extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
+
+std::wstring upcased(const std::wstring& name) {
+    std::wstring key(name);
+    for (wchar_t& c : key) {
+        c = RtlUpcaseUnicodeChar(c);
+    }
+    return key;
+}
+
+bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
 
 }  // namespace
 
@@ -43,37 +63,42 @@ std::optional<std::wstring> RenameDirectory::twinOf(const std::wstring& self, co
         readDirectory(directory_, entries, ignored);
         namesByFold_.emplace();
         for (const FoundEntry& entry : entries) {
-            const std::wstring name = fromWideBytes(entry.storedName);
-            namesByFold_->emplace(withAsciiCase(name, true), name);
+            const std::wstring name = fromUtf8(entry.name);
+            namesByFold_->emplace(upcased(name), name);
         }
     }
-    const auto [first, last] = namesByFold_->equal_range(withAsciiCase(newName, true));
+    const auto [first, last] = namesByFold_->equal_range(upcased(newName));
     for (auto found = first; found != last; ++found) {
-        if (found->second != self) {
+        if (found->second != self && sameIgnoringCase(found->second, newName)) {
             return found->second;
         }
     }
     return std::nullopt;
 }
 
-RenameResult RenameDirectory::preview(const FoundEntry& entry, bool toLower) {
-    return renameOrPreview(entry, toLower, nullptr);
+RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::wstring& newName) {
+    return renameOrPreview(entry, newName, nullptr);
 }
 
-RenameResult RenameDirectory::rename(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice) {
-    return renameOrPreview(entry, toLower, &notice);
+RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::wstring& newName,
+                                     const TemporaryNameNotice& notice) {
+    return renameOrPreview(entry, newName, &notice);
 }
 
 // The entry is opened itself, relative to the directory, and renamed only
 // if the system shows it where it was listed: under Wine a link is opened
 // through to its target, which shows elsewhere. A preview looks as far as
 // that and no further.
-RenameResult RenameDirectory::renameOrPreview(const FoundEntry& entry, bool toLower,
+RenameResult RenameDirectory::renameOrPreview(const FoundEntry& entry, const std::wstring& newName,
                                               const TemporaryNameNotice* notice) {
-    const std::wstring oldName = fromWideBytes(entry.storedName);
-    const std::wstring newName = withAsciiCase(oldName, toLower);
+    const std::wstring oldName = fromUtf8(entry.name);
     if (const std::optional<std::wstring> twin = twinOf(oldName, newName)) {
         return {false, anotherEntry(*twin), {}};
+    }
+    // Letters of every script can lengthen a name past what any of the
+    // system's file systems holds; said the same way wherever it is.
+    if (newName.size() > longestName) {
+        return {false, reasonText(ERROR_FILENAME_EXCED_RANGE), {}};
     }
     NTSTATUS status = 0;
     const HANDLE handle = openRelative(directory_, oldName, (notice != nullptr ? DELETE : 0) | FILE_READ_ATTRIBUTES,
@@ -97,7 +122,23 @@ RenameResult RenameDirectory::renameOrPreview(const FoundEntry& entry, bool toLo
         result = renameOpenEntry(handle, pathWithin(directoryPath, newName), oldName, newName, *notice);
     }
     CloseHandle(handle);
+    if (result.renamed) {
+        noteRenamed(oldName, newName);
+    }
     return result;
+}
+
+// A rename may change a name's uppercase form (straße to STRASSE): the
+// names the next renames would meet are the ones made here.
+void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstring& newName) {
+    const auto [first, last] = namesByFold_->equal_range(upcased(oldName));
+    for (auto found = first; found != last; ++found) {
+        if (found->second == oldName) {
+            namesByFold_->erase(found);
+            break;
+        }
+    }
+    namesByFold_->emplace(upcased(newName), newName);
 }
 
 // A case-only rename that the file system takes and ignores goes round a
@@ -116,9 +157,9 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const std::wstring& 
         return {false, direct.reason, {}};
     }
     const auto outcome = renameThroughTemporaryName(
-        oldName, newName, 255, GetCurrentProcessId(), step, isLowSurrogate,
-        [&notice](const std::wstring& temporary) { notice(toCodePage(temporary)); });
-    RenameResult result{outcome.renamed && showsNewName(), outcome.reason, toCodePage(outcome.strandedName)};
+        oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
+        [&notice](const std::wstring& temporary) { notice(toUtf8(temporary)); });
+    RenameResult result{outcome.renamed && showsNewName(), outcome.reason, toUtf8(outcome.strandedName)};
     if (outcome.renamed && !result.renamed) {
         result.reason = otherSpellingReason;
     }

@@ -18,19 +18,21 @@ class RenameDirectory {
 public:
     explicit RenameDirectory(HANDLE directory) : directory_(directory) {}
 
-    RenameResult rename(const FoundEntry& entry, bool toLower, const TemporaryNameNotice& notice);
+    RenameResult rename(const FoundEntry& entry, const std::wstring& newName, const TemporaryNameNotice& notice);
     // What rename would answer, as far as can be known without renaming.
-    RenameResult preview(const FoundEntry& entry, bool toLower);
+    RenameResult preview(const FoundEntry& entry, const std::wstring& newName);
 
 private:
     std::optional<std::wstring> twinOf(const std::wstring& self, const std::wstring& newName);
-    RenameResult renameOrPreview(const FoundEntry& entry, bool toLower, const TemporaryNameNotice* notice);
+    void noteRenamed(const std::wstring& oldName, const std::wstring& newName);
+    RenameResult renameOrPreview(const FoundEntry& entry, const std::wstring& newName,
+                                 const TemporaryNameNotice* notice);
     RenameResult renameOpenEntry(HANDLE entry, const std::wstring& newPath, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
 
     HANDLE directory_;  // not owned
-    // The directory's names by their case-folded form, read once: a
-    // case-only rename never changes them.
+    // The directory's names by their uppercase form, read once and kept up
+    // to date with the renames made, or previewed, here.
     std::optional<std::unordered_multimap<std::wstring, std::wstring>> namesByFold_;
 };
 

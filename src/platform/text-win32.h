@@ -6,19 +6,15 @@
 
 namespace tocase {
 
-// A wide text in the active ANSI code page, without best fit: a character
-// that has no exact form there becomes `replacement`, never a look-alike.
-// `exact`, when given, tells whether every character had one.
-std::string toCodePage(std::wstring_view wide, char replacement = '?', bool* exact = nullptr);
-std::wstring fromCodePage(std::string_view text);
+// A UTF-8 text in the active ANSI code page, for a file or a pipe, without
+// best fit: a character that has no exact form there becomes one `?`,
+// never a look-alike.
+std::string toCodePage(std::string_view text);
 
-// The name with its ASCII letters lowered or raised, every other character
-// exactly as it was.
-std::wstring withAsciiCase(std::wstring_view name, bool toLower);
-
-// A wide name kept in a byte string, and back.
-std::string wideBytes(std::wstring_view wide);
-std::wstring fromWideBytes(std::string_view bytes);
+// A wide name in UTF-8, a surrogate without its pair encoded as UTF-8
+// encodes any other code point, and back: every name survives the round.
+std::string toUtf8(std::wstring_view wide);
+std::wstring fromUtf8(std::string_view text);
 
 }  // namespace tocase
 
