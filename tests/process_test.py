@@ -7,6 +7,7 @@ closed streams, depth, a tree changed under the walk.
 Run as root, it also checks what needs root; under CI=true a test that
 cannot run here fails instead of skipping.
 """
+import ctypes
 import fcntl
 import os
 import re
@@ -17,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import termios
+import threading
 import time
 import unittest
 
@@ -262,6 +264,45 @@ class Races(Scratch):
                 moved = b"tocase: not converting in 'P\\': it was moved elsewhere during the run\n"
                 self.assertIn(moved, errors.replace(b"\r", b""))
                 self.assertTrue(UNDER_WINE or errors == moved, errors)
+
+    def test_folder_swapped_for_a_link_after_the_listing_is_not_entered(self):
+        # While the walk waits on its output in one folder, the other, which
+        # it has listed, becomes a link to a folder outside.
+        make_tree(self.root, [b"tree/", b"tree/A/", b"tree/B/", b"outside/", b"outside/OUT.TXT"])
+        for folder in ("tree/A", "tree/B"):
+            self.files(2000, folder)
+        tool = self.start(["-R", "*.TXT"], cwd=self.path("tree"))
+        other = "B" if tool.stdout.readline() == b"A\\\r\n" else "A"
+        os.rename(self.path("tree", other), self.path(other + ".away"))
+        os.symlink(self.path("outside"), self.path("tree", other))
+        _, errors = tool.communicate(timeout=120)
+        self.assertEqual(describe_tree(self.path("outside")), [b"OUT.TXT"])
+        self.assertTrue(UNDER_WINE or errors == b"", errors)
+
+    def test_folder_swapped_with_a_link_all_along_leaves_the_outside_as_it_was(self):
+        # Swapped back and forth every 3 ms while the tool converts in it:
+        # every entry left under a temporary name is named. A system that
+        # renames by path (Wine) is where this can go wrong.
+        libc = ctypes.CDLL(None, use_errno=True)
+        for run in range(20):
+            with self.subTest(run=run):
+                self.setUp()
+                make_tree(self.root, [b"tree/", b"tree/B/", b"outside/", b"tree/L->" + os.fsencode(self.path("outside"))])
+                for folder in ("tree/B", "outside"):
+                    self.files(500, folder)
+                stop = threading.Event()
+                swap = [os.fsencode(self.path("tree", name)) for name in ("B", "L")]
+                racer = threading.Thread(target=lambda: [libc.renameat2(-100, swap[0], -100, swap[1], 2)
+                                                         or time.sleep(0.003) for _ in iter(stop.is_set, True)])
+                racer.start()
+                _, errors, _ = run_tool(TOOL, self.path("tree"), ["-R", "*.TXT"], timeout=120)
+                stop.set()
+                racer.join()
+                self.assertEqual(sorted(os.listdir(self.path("outside"))), [f"F{i:04d}.TXT" for i in range(500)])
+                real = next(self.path("tree", name) for name in ("B", "L") if not os.path.islink(self.path("tree", name)))
+                for name in os.listdir(real):
+                    if "~tocase" in name:
+                        self.assertIn(name, errors)
 
     @unittest.skipUnless(UNDER_WINE, "what Windows programs do to each other")
     def test_folder_being_walked_cannot_be_moved_by_another_windows_program(self):

@@ -33,13 +33,19 @@ bool DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) 
         CloseHandle(first.handle);
         return false;
     }
+    first.path = finalPathOf(first.handle);
     levels_.push_back(std::move(first));
     return true;
 }
 
-// A reparse point is passed by; so is a link that the system follows
-// anyway, which shows as a path other than the one asked for.
-EnterResult DirectoryHandles::openChild(const std::wstring& name, std::string& reason) {
+// A reparse point is passed by. What is opened must be the very folder
+// listed: where a link took its place since, a system that follows it
+// anyway (Wine) opens another one.
+EnterResult DirectoryHandles::openChild(const std::wstring& name, std::uint64_t listedId, std::string& reason) {
+    if (holdsSeparator(name) || holdsReplacement(name)) {
+        reason = holdsSeparator(name) ? separatorReason : unreadableNameReason;
+        return EnterResult::refused;
+    }
     Level child;
     NTSTATUS status = 0;
     child.handle = openRelative(current(), name, directoryAccess, withoutDeleteSharing, FILE_DIRECTORY_FILE, status);
@@ -48,12 +54,20 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::string& r
         return EnterResult::failed;
     }
     child.name = name;
-    const bool isLink = !identify(child.handle, child.identity) ||
-                        (child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-                        finalPathOf(child.handle) != pathWithin(finalPathOf(current()), name);
-    if (isLink) {
+    child.path = pathWithin(currentPath(), name);
+    EnterResult result = EnterResult::entered;
+    if (!identify(child.handle, child.identity)) {
+        reason = reasonText(GetLastError());
+        result = EnterResult::failed;
+    } else if ((child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        result = EnterResult::link;
+    } else if (child.identity.index != listedId) {
+        reason = notAsListedReason;
+        result = EnterResult::refused;
+    }
+    if (result != EnterResult::entered) {
         CloseHandle(child.handle);
-        return EnterResult::link;
+        return result;
     }
     levels_.push_back(std::move(child));
     return EnterResult::entered;

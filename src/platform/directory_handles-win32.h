@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,17 +24,21 @@ public:
     DirectoryHandles& operator=(const DirectoryHandles&) = delete;
 
     bool openFirst(const std::wstring& path, std::string& reason);
-    EnterResult openChild(const std::wstring& name, std::string& reason);
+    EnterResult openChild(const std::wstring& name, std::uint64_t listedId, std::string& reason);
     void closeCurrent();
     // Whether the current directory is still the entry of its parent under
     // the name it was opened by.
     bool currentIsStillInItsParent(std::string& reason) const;
     HANDLE current() const { return levels_.back().handle; }
+    // The current directory's path, built of the names it was entered by
+    // exactly (the system's own name for a handle drops a trailing dot).
+    const std::wstring& currentPath() const { return levels_.back().path; }
 
 private:
     struct Level {
         HANDLE handle = nullptr;
         std::wstring name;  // in its parent; empty for the first
+        std::wstring path;
         FileIdentity identity;
     };
     void closeAll();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/reasons.h"
 #include "platform/text-win32.h"
 
 namespace tocase {
@@ -42,6 +43,22 @@ std::wstring finalPathOf(HANDLE handle) {
 
 std::wstring pathWithin(const std::wstring& directory, const std::wstring& name) {
     return directory.ends_with(L'\\') ? directory + name : directory + L"\\" + name;
+}
+
+std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identity) {
+    constexpr NTSTATUS nameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+    constexpr NTSTATUS pathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+    NTSTATUS status = 0;
+    const HANDLE found = openRelative(nullptr, path, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    if (found == nullptr) {
+        return status == nameNotFound || status == pathNotFound ? std::string(movedElsewhereReason)
+                                                                : reasonOfStatus(status);
+    }
+    FileIdentity foundIdentity;
+    const bool same = identify(found, foundIdentity) && foundIdentity == identity;
+    CloseHandle(found);
+    return same ? std::string() : std::string(movedElsewhereReason);
 }
 
 bool identify(HANDLE handle, FileIdentity& identity) {

@@ -8,6 +8,15 @@
 
 namespace tocase {
 
+// Which file a handle is open on, and its attributes.
+struct FileIdentity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    DWORD attributes = 0;
+    bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+bool identify(HANDLE handle, FileIdentity& identity);
+
 // An entry opened relative to an open directory by its name exactly as
 // stored, the entry itself even where it is a link or other reparse point.
 // Null, with the status, when it cannot be opened.
@@ -20,14 +29,18 @@ std::wstring finalPathOf(HANDLE handle);
 // The path of the entry `name` of the directory at `directory`.
 std::wstring pathWithin(const std::wstring& directory, const std::wstring& name);
 
-// Which file a handle is open on, and its attributes.
-struct FileIdentity {
-    DWORD volume = 0;
-    ULONGLONG index = 0;
-    DWORD attributes = 0;
-    bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
-};
-bool identify(HANDLE handle, FileIdentity& identity);
+// Why `path`, looked up now, does not lead to the file of `identity`
+// itself: empty where it does.
+std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identity);
+
+// A name the system would read as a path: Wine hands out Unix names that
+// hold a backslash as they are.
+inline bool holdsSeparator(const std::wstring& name) { return name.find_first_of(L"\\/") != std::wstring::npos; }
+
+// A name the system could not read whole: Wine hands out a Unix name that
+// is not UTF-8 with U+FFFD in its place, and that name leads nowhere, or to
+// another entry that reads the same.
+inline bool holdsReplacement(const std::wstring& name) { return name.find(L'\xFFFD') != std::wstring::npos; }
 
 // A reason for a person.
 std::string reasonText(DWORD error);

@@ -61,7 +61,7 @@ struct Platform::State {
 
     RenameDirectory& currentRenamer() {
         if (!renamer) {
-            renamer.emplace(directories.current());
+            renamer.emplace(directories.current(), directories.currentPath());
         }
         return *renamer;
     }
@@ -101,7 +101,7 @@ bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reas
 
 EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
     state_->renamer.reset();
-    return state_->directories.openChild(fromUtf8(entry.name), reason);
+    return state_->directories.openChild(fromUtf8(entry.name), entry.fileId, reason);
 }
 
 bool Platform::closeDirectory(std::string&) {

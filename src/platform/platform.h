@@ -1,6 +1,7 @@
 #ifndef TOCASE_PLATFORM_PLATFORM_H
 #define TOCASE_PLATFORM_PLATFORM_H
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,9 @@ struct FoundEntry {
     // A symbolic link, junction or other reparse point: never descended
     // into, and renamed only while it still is one.
     bool isLink = false;
+    // Which file it is, as the listing tells: the inode number on POSIX,
+    // the file ID on Windows.
+    std::uint64_t fileId = 0;
 };
 
 // A directory's entries, "." and ".." included, in the order the system

@@ -56,6 +56,7 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
             at += record->d_reclen;
             FoundEntry& entry = entries->emplace_back();
             entry.name = record->d_name;
+            entry.fileId = record->d_ino;
             entry.isHidden = entry.name.front() == '.';
             classifyEntry(directoryFd, *record, entry);
         }

@@ -24,6 +24,7 @@ bool readDirectory(HANDLE directory, std::vector<FoundEntry>& entries, std::stri
             entry.isDirectory = (record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entry.isHidden = (record.FileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
             entry.isLink = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            entry.fileId = static_cast<std::uint64_t>(record.FileId.QuadPart);
             if (record.NextEntryOffset == 0) {
                 break;
             }

@@ -18,6 +18,16 @@ inline std::string anotherEntryReason(std::string_view name) {
 // A directory found elsewhere than where the walk entered it.
 inline constexpr std::string_view movedElsewhereReason = "it was moved elsewhere during the run";
 
+// A name that a system would read as a path.
+inline constexpr std::string_view separatorReason = "its name holds a separator, which this system would read as a path";
+
+// A name that a system could not read whole.
+inline constexpr std::string_view unreadableNameReason =
+    "its name holds U+FFFD in place of what the system could not read, so it cannot be renamed exactly";
+
+// An entry or directory found, by the name it was listed by, to be another.
+inline constexpr std::string_view notAsListedReason = "it is no longer the entry that was listed";
+
 // A rename the system reported done, but under a spelling other than the one asked for.
 inline constexpr std::string_view otherSpellingReason = "the file system kept another spelling";
 

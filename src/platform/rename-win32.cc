@@ -1,5 +1,7 @@
 #include "platform/rename-win32.h"
 
+#include <algorithm>
+
 #include "platform/nt_files-win32.h"
 #include "platform/read_directory-win32.h"
 #include "platform/reasons.h"
@@ -31,6 +33,35 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
 
 // In UTF-16 units, on every file system of the system's own.
 constexpr std::size_t longestName = 255;
+
+constexpr NTSTATUS objectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+constexpr NTSTATUS outOfMemory = static_cast<NTSTATUS>(0xC0000017L);
+
+std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+// The system's own name for a handle may drop trailing dots and spaces of
+// its parts (Wine does so for some of them).
+bool sameName(std::wstring_view shown, std::wstring_view name) {
+    const auto trimmed = [](std::wstring_view text) { return text.substr(0, text.find_last_not_of(L". ") + 1); };
+    return trimmed(shown) == trimmed(name);
+}
+
+bool samePath(std::wstring_view shown, std::wstring_view path) {
+    for (;;) {
+        const std::size_t shownEnd = std::min(shown.find(L'\\'), shown.size());
+        const std::size_t pathEnd = std::min(path.find(L'\\'), path.size());
+        if (!sameName(shown.substr(0, shownEnd), path.substr(0, pathEnd))) {
+            return false;
+        }
+        if (shownEnd == shown.size() || pathEnd == path.size()) {
+            return shownEnd == shown.size() && pathEnd == path.size();
+        }
+        shown.remove_prefix(shownEnd + 1);
+        path.remove_prefix(pathEnd + 1);
+    }
+}
+
+
 
 // The second half of a surrogate pair belongs to the first.
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -86,12 +117,18 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::wstring
 }
 
 // The entry is opened itself, relative to the directory, and renamed only
-// if the system shows it where it was listed: under Wine a link is opened
-// through to its target, which shows elsewhere. A preview looks as far as
-// that and no further.
+// if it is the very entry listed: under Wine a link is opened through to
+// its target, and a name the system cannot hand back exactly opens nothing
+// or another entry. A preview looks as far as that and no further.
 RenameResult RenameDirectory::renameOrPreview(const FoundEntry& entry, const std::wstring& newName,
                                               const TemporaryNameNotice* notice) {
     const std::wstring oldName = fromUtf8(entry.name);
+    if (holdsSeparator(oldName)) {
+        return {false, std::string(separatorReason), {}};
+    }
+    if (holdsReplacement(oldName)) {
+        return {false, std::string(unreadableNameReason), {}};
+    }
     if (const std::optional<std::wstring> twin = twinOf(oldName, newName)) {
         return {false, anotherEntry(*twin), {}};
     }
@@ -104,28 +141,38 @@ RenameResult RenameDirectory::renameOrPreview(const FoundEntry& entry, const std
     const HANDLE handle = openRelative(directory_, oldName, (notice != nullptr ? DELETE : 0) | FILE_READ_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
     if (handle == nullptr) {
-        return {false, reasonOfStatus(status), {}};
+        return {false, status == objectNameNotFound ? "it cannot be found by the name it was listed by"
+                                                    : reasonOfStatus(status), {}};
     }
     FileIdentity identity;
     RenameResult result{true, {}, {}};
-    // Where the directory is now: others may have moved it meanwhile.
-    const std::wstring directoryPath = finalPathOf(directory_);
-    const std::wstring entryPath = finalPathOf(handle);
-    if (!identify(handle, identity) || entryPath.empty()) {
-        result = {false, "the system cannot tell where it is, so it is left", {}};
-    } else if (entryPath != pathWithin(directoryPath, oldName)) {
+    if (!identify(handle, identity)) {
+        result = {false, reasonText(GetLastError()), {}};
+    } else if (!opensItself(handle, oldName)) {
         result = {false, "it is a link, and this system would rename its target instead", {}};
-    } else if (((identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory ||
-               ((identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) != entry.isLink) {
-        result = {false, "it is no longer the entry that was listed", {}};
+    } else if (identity.index != entry.fileId ||
+               ((identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
+        result = {false, std::string(notAsListedReason), {}};
     } else if (notice != nullptr) {
-        result = renameOpenEntry(handle, pathWithin(directoryPath, newName), oldName, newName, *notice);
+        result = renameOpenEntry(handle, identity, oldName, newName, *notice);
     }
     CloseHandle(handle);
     if (result.renamed) {
         noteRenamed(oldName, newName);
     }
     return result;
+}
+
+// Wine opens a link's target even when asked for the link itself, and
+// names the handle by the target's path; the system's name for a handle
+// drops a trailing dot or space of its last part.
+bool RenameDirectory::opensItself(HANDLE entry, const std::wstring& name) {
+    if (shownPath_.empty()) {
+        shownPath_ = finalPathOf(directory_);
+    }
+    const std::wstring shown = finalPathOf(entry);
+    const std::size_t separator = shown.find_last_of(L'\\');
+    return separator != std::wstring::npos && samePath(shown, pathWithin(shownPath_, name));
 }
 
 // A rename may change a name's uppercase form (straße to STRASSE): the
@@ -142,13 +189,28 @@ void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstrin
 }
 
 // A case-only rename that the file system takes and ignores goes round a
-// temporary name; done only once the entry shows the new spelling.
-RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const std::wstring& newPath, const std::wstring& oldName,
+// temporary name; done only once the entry shows the new spelling. Wine
+// carries each step out by path, so a step is taken only while the
+// directory's path still leads to it, and an entry left under a temporary
+// name is named, however the steps ended.
+RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                               const std::wstring& newName, const TemporaryNameNotice& notice) {
-    const auto step = [this, entry](const std::wstring&, const std::wstring& to) {
-        return stepResult(systemCalls().renameEntry(entry, directory_, to), to);
+    // A step to another spelling of the same name moves nothing else: Wine
+    // finds the entry itself under the new name.
+    const auto step = [&](const std::wstring& from, const std::wstring& to) {
+        if (sameIgnoringCase(from, to)) {
+            return stepResult(systemCalls().renameEntry(entry, directory_, to), to);
+        }
+        if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
+            return StepResult{StepEnd::failed, problem};
+        }
+        // Wine reports a rename that its path then no longer leads to as
+        // out of memory: it may have been made.
+        const NTSTATUS status = systemCalls().renameEntry(entry, directory_, to);
+        const StepResult result = stepResult(status, to);
+        return result.end == StepEnd::done || status == outOfMemory ? landed(from, to, identity, result) : result;
     };
-    const auto showsNewName = [&] { return finalPathOf(entry) == newPath; };
+    const auto showsNewName = [&] { return sameName(leafOf(finalPathOf(entry)), newName); };
     const StepResult direct = step(oldName, newName);
     if (direct.end == StepEnd::done && showsNewName()) {
         return {true, {}, {}};
@@ -159,11 +221,115 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const std::wstring& 
     const auto outcome = renameThroughTemporaryName(
         oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
         [&notice](const std::wstring& temporary) { notice(toUtf8(temporary)); });
-    RenameResult result{outcome.renamed && showsNewName(), outcome.reason, toUtf8(outcome.strandedName)};
-    if (outcome.renamed && !result.renamed) {
-        result.reason = otherSpellingReason;
+    if (outcome.renamed && showsNewName()) {
+        return {true, {}, {}};
+    }
+    RenameResult result{false, outcome.renamed ? std::string(otherSpellingReason) : outcome.reason,
+                        toUtf8(outcome.strandedName)};
+    // However the steps ended: Wine may report a step failed that it took.
+    if (result.strandedName.empty() && !outcome.temporaryName.empty()) {
+        const std::optional<std::wstring> now = nameAmong(identity, {outcome.temporaryName, oldName});
+        if (!now || *now == outcome.temporaryName) {
+            result.strandedName = toUtf8(outcome.temporaryName);
+        }
     }
     return result;
+}
+
+// Wine carries a step out by path: where the directory's path led
+// elsewhere at that instant, the step moved another folder's entry, and
+// that one is moved back, by the same path, which only then leads there.
+StepResult RenameDirectory::landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
+                                   const StepResult& reported) {
+    const std::optional<std::wstring> now = nameAmong(identity, {to, from});
+    if (now && *now == to) {
+        return {StepEnd::done, {}};
+    }
+    if (now && now->empty()) {
+        return reported;
+    }
+    directoryProblem_ = movedElsewhereReason;
+    std::string reason(movedElsewhereReason);
+    if (!now || !moveBack(to, from, identity)) {
+        reason += "; an entry of what took its place may be left there as '" + toUtf8(to) + "'";
+    }
+    return {StepEnd::failed, reason};
+}
+
+// Which of `names` the directory holds the entry under, or empty: asked
+// only while its path is seen to lead to it before and after, for Wine
+// looks each name up by that path. Nothing where the path led elsewhere
+// for a second.
+std::optional<std::wstring> RenameDirectory::nameAmong(const FileIdentity& identity,
+                                                      std::initializer_list<std::wstring> names) {
+    if (!directoryIdentity_ && !whyDirectoryMoved().empty()) {
+        return std::nullopt;
+    }
+    const auto leadsHere = [this] { return whyPathMisleads(path_, *directoryIdentity_).empty(); };
+    for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
+        if (!leadsHere()) {
+            continue;
+        }
+        std::wstring found;
+        for (const std::wstring& name : names) {
+            if (found.empty() && holds(name, identity)) {
+                found = name;
+            }
+        }
+        if (leadsHere()) {
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the directory holds the entry under `name`.
+bool RenameDirectory::holds(const std::wstring& name, const FileIdentity& identity) const {
+    NTSTATUS status = 0;
+    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    FileIdentity foundIdentity;
+    const bool same = found != nullptr && identify(found, foundIdentity) && foundIdentity == identity;
+    if (found != nullptr) {
+        CloseHandle(found);
+    }
+    return same;
+}
+
+// Tried for a second at most, as long as the path leads elsewhere.
+bool RenameDirectory::moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours) {
+    for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
+        NTSTATUS status = 0;
+        const HANDLE other = openRelative(nullptr, pathWithin(path_, movedTo), DELETE | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+        if (other == nullptr) {
+            continue;
+        }
+        FileIdentity found;
+        const bool isOther = identify(other, found) && !(found == ours);
+        const bool movedBack =
+            isOther && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, pathWithin(path_, movedFrom)));
+        CloseHandle(other);
+        if (movedBack || !isOther) {
+            return movedBack;
+        }
+    }
+    return false;
+}
+
+// Wine renames by the directory's path, which must still lead to it: once
+// it does not, nothing more is renamed there.
+std::string RenameDirectory::whyDirectoryMoved() {
+    if (!directoryIdentity_) {
+        directoryIdentity_.emplace();
+        if (!identify(directory_, *directoryIdentity_)) {
+            directoryProblem_ = reasonText(GetLastError());
+        }
+    }
+    if (directoryProblem_.empty()) {
+        directoryProblem_ = whyPathMisleads(path_, *directoryIdentity_);
+    }
+    return directoryProblem_;
 }
 
 }  // namespace tocase

@@ -7,7 +7,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/nt_files-win32.h"
 #include "platform/platform.h"
+#include "platform/temporary_name.h"
 
 namespace tocase {
 
@@ -16,7 +18,7 @@ namespace tocase {
 // replacing another entry, never moving a twin that differs only in case.
 class RenameDirectory {
 public:
-    explicit RenameDirectory(HANDLE directory) : directory_(directory) {}
+    RenameDirectory(HANDLE directory, std::wstring path) : directory_(directory), path_(std::move(path)) {}
 
     RenameResult rename(const FoundEntry& entry, const std::wstring& newName, const TemporaryNameNotice& notice);
     // What rename would answer, as far as can be known without renaming.
@@ -27,10 +29,21 @@ private:
     void noteRenamed(const std::wstring& oldName, const std::wstring& newName);
     RenameResult renameOrPreview(const FoundEntry& entry, const std::wstring& newName,
                                  const TemporaryNameNotice* notice);
-    RenameResult renameOpenEntry(HANDLE entry, const std::wstring& newPath, const std::wstring& oldName,
+    RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
+    std::string whyDirectoryMoved();
+    bool holds(const std::wstring& name, const FileIdentity& identity) const;
+    StepResult landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
+                      const StepResult& reported);
+    bool moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours);
+    std::optional<std::wstring> nameAmong(const FileIdentity& identity, std::initializer_list<std::wstring> names);
+    bool opensItself(HANDLE entry, const std::wstring& name);
 
     HANDLE directory_;  // not owned
+    std::wstring path_;       // built of the names it was entered by
+    std::wstring shownPath_;  // the system's own name for it
+    std::optional<FileIdentity> directoryIdentity_;
+    std::string directoryProblem_;  // once its path was seen to lead elsewhere
     // The directory's names by their uppercase form, read once and kept up
     // to date with the renames made, or previewed, here.
     std::optional<std::unordered_multimap<std::wstring, std::wstring>> namesByFold_;

@@ -22,6 +22,7 @@ struct TwoStepOutcome {
     bool renamed = false;
     std::string reason;
     std::basic_string<Char> strandedName;  // set when it could not be put back
+    std::basic_string<Char> temporaryName;  // the last one tried
 };
 
 // A case-only rename that the file system takes for a collision with the
@@ -58,6 +59,7 @@ TwoStepOutcome<Char> renameThroughTemporaryName(const std::basic_string<Char>& o
     Name temporary;
     for (int attempt = 0;;) {
         temporary = oldName.substr(0, keep) + mark + widened(std::to_string(attempt));
+        outcome.temporaryName = temporary;
         if (keep < oldName.size()) {
             notice(temporary);
         }
