@@ -19,14 +19,17 @@ TREES = {
 }
 
 
-def contenders(bin_dir, out_file, baseline):
+def contenders(bin_dir, out_file, baselines):
     here = os.path.dirname(os.path.abspath(__file__))
     tocase = os.path.join(bin_dir, "tocase")
     floor = os.path.join(bin_dir, "bench_floor")
-    # Each contender is set against the floor writing to the same place.
+    # Each contender is set against the floor writing to the same place; a
+    # third item is a command run first, untimed, on the same tree.
     chosen = {
         "floor (C)": ([floor, "."], "/dev/null"),
         "tocase /R": ([tocase, "-R", "*"], "/dev/null"),
+        "tocase /R /A": ([tocase, "-R", "-A", "*"], "/dev/null"),
+        "tocase /Z of that run": ([tocase, "-Z"], "/dev/null", [tocase, "-R", "*"]),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
         "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
         "find -depth + rename": (
@@ -35,8 +38,9 @@ def contenders(bin_dir, out_file, baseline):
         "floor (C), to a file": ([floor, "."], out_file),
         "tocase /R, to a file": ([tocase, "-R", "*"], out_file),
     }
-    if baseline:
-        chosen["tocase /R (baseline build)"] = ([os.path.abspath(baseline), "-R", "*"], "/dev/null")
+    for baseline in baselines:
+        label, _, path = baseline.rpartition("=")
+        chosen[f"tocase /R ({label or 'baseline'} build)"] = ([os.path.abspath(path), "-R", "*"], "/dev/null")
     return chosen
 
 
@@ -71,7 +75,8 @@ def main():
     parser.add_argument("--trees", default="100k,1M")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--only", default="", help="comma-separated contender names to run")
-    parser.add_argument("--baseline", default="", help="another tocase binary to time alongside, for A/B")
+    parser.add_argument("--baseline", action="append", default=[],
+                        help="[LABEL=]PATH of another tocase binary to time alongside, for A/B; may be repeated")
     args = parser.parse_args()
     args.bin = os.path.abspath(args.bin)
 
@@ -86,11 +91,13 @@ def main():
             # state spreads over all of them alike.
             samples = {name: [] for name in chosen}
             for run in range(args.runs):
-                for name, (command, stdout_path) in chosen.items():
+                for name, (command, stdout_path, *setup) in chosen.items():
                     root = os.path.join(fs_path, "tree")
                     make_tree(args.bin, root, tree)
+                    for first in setup:
+                        subprocess.run(first, cwd=root, check=False, stdout=subprocess.DEVNULL)
                     samples[name].append(time_once(args.bin, command, root, stdout_path))
-                    if run == 0 and leftover_uppercase(root):
+                    if run == 0 and not setup and leftover_uppercase(root):
                         print(f"warning: {name} left uppercase names on {fs_name} {tree}", file=sys.stderr)
             floor_median = None
             for name, taken in samples.items():

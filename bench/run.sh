@@ -21,7 +21,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir "$work/tmpfs" "$work/ext4"
+mkdir "$work/tmpfs" "$work/ext4" "$work/state"
+# Each run's journal, on the machine's own disk as a home would be.
+export XDG_STATE_HOME="$work/state"
 mount -t tmpfs -o size=4G tocase-bench "$work/tmpfs"
 truncate -s 4G "$work/ext4.img"
 mkfs.ext4 -q -N 1200000 "$work/ext4.img"

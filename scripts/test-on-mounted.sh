@@ -61,4 +61,4 @@ esac
 mounted=yes
 export TMPDIR="$work/mnt" TOCASE_FEATURES="$features" TOCASE_TOOL="$tool"
 "$python" "$cases" --tool "$tool" --features "$features"
-"$python" "$(dirname "$cases")/process_test.py" Folding
+"$python" "$(dirname "$cases")/process_test.py" Folding TakeBack

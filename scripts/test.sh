@@ -17,6 +17,10 @@ scripts/install-deps.sh
 WINEPREFIX="$PWD/build/wine-prefix"
 WINEDEBUG=-all
 export WINEPREFIX WINEDEBUG
+# The journals of every run the tests make, kept apart from the user's.
+XDG_STATE_HOME="$PWD/build/test-state"
+export XDG_STATE_HOME
+rm -rf "$XDG_STATE_HOME"
 mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 trap 'wineserver -k 2>/dev/null || true' EXIT

@@ -9,6 +9,7 @@ Also the helpers that process_test.py shares.
 """
 import argparse
 import copy
+import glob
 import os
 import re
 import shutil
@@ -22,10 +23,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
 
 
+class Step:
+    def __init__(self, arguments, before):
+        self.arguments, self.output, self.errors, self.before = arguments, b"", [], before
+
+
 class Case:
     def __init__(self, title):
-        self.title, self.needs, self.tree, self.arguments = title, set(), [], []
-        self.output, self.errors, self.after = b"", [], []
+        self.title, self.needs, self.tree, self.steps, self.after = title, set(), [], [], []
 
 
 def decoded(word):
@@ -40,7 +45,7 @@ def with_bytes(text):
 
 
 def read_cases(path=os.path.join(HERE, "cases.txt")):
-    blocks, defining, cases = {}, None, []
+    blocks, defining, cases, changes = {}, None, [], []
     with open(path, encoding="utf-8") as table:
         lines = table.read().splitlines()
     for number, line in enumerate(lines, 1):
@@ -57,15 +62,18 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
         elif word == "==":
             cases.append(Case(tail))
         elif line[0] == "|":
-            cases[-1].output += rest + b"\r\n"
+            cases[-1].steps[-1].output += rest + b"\r\n"
         elif line[0] == "=":
-            cases[-1].output += b"\r\n" + rest + b"\r\n"
+            cases[-1].steps[-1].output += b"\r\n" + rest + b"\r\n"
         elif line[0] == "@":
-            cases[-1].output += blocks[line[1:]]
+            cases[-1].steps[-1].output += blocks[line[1:]]
         elif line[0] == "!":
-            cases[-1].errors.append(line[2:])
+            cases[-1].steps[-1].errors.append(line[2:])
         elif line.startswith("$ tocase"):
-            cases[-1].arguments = [decoded(w) for w in line[8:].split()]
+            cases[-1].steps.append(Step([decoded(w) for w in line[8:].split()], changes))
+            changes = []
+        elif line[0] == ">":
+            changes.append(tuple(decoded(w) for w in line[2:].split()))
         elif word in ("tree", "after"):
             getattr(cases[-1], word).extend(decoded(w) for w in tail.split())
         elif word == "needs":
@@ -73,7 +81,8 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
         else:
             raise ValueError(f"cases.txt:{number}: not understood: {line}")
     for case in cases:
-        case.output += b"\r\n"
+        for step in case.steps:
+            step.output += b"\r\n"
         case.after = sorted(case.after or case.tree)
     return cases
 
@@ -91,6 +100,19 @@ def make_tree(root, entries):
         else:
             with open(path, "wb") as f:
                 f.write(os.path.basename(path))
+
+
+def change_tree(root, changes):
+    """Between two runs: 'replace NAME' puts a new file in an entry's place,
+    as an editor saves one, 'make NAME' makes a file; each holds a text of
+    its own."""
+    for verb, name in changes:
+        path = os.path.join(os.fsencode(root), name)
+        made = path + b".new" if verb == b"replace" else path
+        with open(made, "xb") as f:
+            f.write(b"replaced" if verb == b"replace" else b"made")
+        if verb == b"replace":
+            os.rename(made, path)
 
 
 def describe_tree(root):
@@ -167,12 +189,15 @@ def errors_differ(expected, errors):
 
 
 def previewed(case):
-    """The case with -N first: the same listing and standard error, a
-    summary of what would be, no notice of failures, nothing renamed."""
-    preview = copy.copy(case)
+    """A case of one run with -N first: the same listing and standard error,
+    a summary of what would be, no notice of failures, nothing renamed."""
+    if len(case.steps) != 1:
+        return None
+    preview = copy.deepcopy(case)
     preview.title = case.title + " (-N)"
-    preview.arguments = [b"-N"] + case.arguments
-    preview.output = preview_of(case.output)
+    step = preview.steps[0]
+    step.arguments = [b"-N"] + step.arguments
+    step.output = preview_of(step.output)
     preview.after = sorted(case.tree)
     return preview
 
@@ -186,26 +211,32 @@ def preview_of(output):
 def in_code_page(case):
     """The case as a tool that prints in code page 1252 shows it: each
     character the code page lacks as one ?."""
-    shown = copy.copy(case)
-    shown.output = case.output.decode().encode("cp1252", errors="replace")
-    shown.errors = [line.encode("cp1252", errors="replace").decode("cp1252") for line in case.errors]
+    shown = copy.deepcopy(case)
+    for step in shown.steps:
+        step.output = step.output.decode().encode("cp1252", errors="replace")
+        step.errors = [line.encode("cp1252", errors="replace").decode("cp1252") for line in step.errors]
     return shown
 
 
 def play(case, tool, root, encoding="utf-8"):
-    """What went wrong, as lines; none when the case holds."""
+    """What went wrong, as lines; none when the case holds. The journals of
+    its runs are kept apart from every other case's."""
     make_tree(root, case.tree)
-    output, errors, status = run_tool(tool, root, case.arguments, encoding=encoding)
     faults = []
-    if status != 1:
-        faults.append(f"exit status {status}, not 1")
-    if grouped(output) != grouped(case.output):
-        faults.append(f"standard output\n  expected {case.output!r}\n  got      {output!r}")
-    misplaced = headers_out_of_order(output)
-    if misplaced:
-        faults.append(f"a directory's header before one below it: {misplaced}")
-    if errors_differ(case.errors, errors):
-        faults.append(f"standard error\n  expected {case.errors}\n  got      {errors!r}")
+    # Apart from the file system under test, which may not tell owners.
+    with tempfile.TemporaryDirectory(prefix="tocase-state-", dir="/tmp" if os.path.isdir("/tmp") else None) as state:
+        for step in case.steps:
+            change_tree(root, step.before)
+            output, errors, status = run_tool(tool, root, step.arguments, encoding=encoding,
+                                              env=dict(os.environ, XDG_STATE_HOME=state))
+            if status != 1:
+                faults.append(f"exit status {status}, not 1")
+            if grouped(output) != grouped(step.output):
+                faults.append(f"standard output\n  expected {step.output!r}\n  got      {output!r}")
+            if b"-Z" not in step.arguments and headers_out_of_order(output):
+                faults.append(f"a directory's header before one below it: {headers_out_of_order(output)}")
+            if errors_differ(step.errors, errors):
+                faults.append(f"standard error\n  expected {step.errors}\n  got      {errors!r}")
     tree = describe_tree(root)
     if tree != case.after:
         faults.append(f"tree afterwards\n  expected {case.after}\n  got      {tree}")
@@ -223,11 +254,14 @@ def main():
     tool = ([options.launcher] if options.launcher else []) + [os.path.abspath(options.tool)]
     features = set(options.features.split()) | (set() if options.no_shell else {"shell"})
     played = failed = 0
-    for case in (played for case in read_cases() for played in (case, previewed(case))):
+    for case in (played for case in read_cases() for played in (case, previewed(case)) if played):
         wanted = {need for need in case.needs if not need.startswith("!")}
         if options.only not in case.title or not wanted <= features or {"!" + f for f in features} & case.needs:
             continue
         root = tempfile.mkdtemp(prefix="tocase-case-")
+        # Wine keeps journals in its prefix, whatever the environment says.
+        for journals in glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/nonexistent"), "drive_c/users/*/AppData/Local/tocase")):
+            shutil.rmtree(journals)
         try:
             faults = play(in_code_page(case), tool, root, "cp1252") if "ansi" in features else play(case, tool, root)
         finally:

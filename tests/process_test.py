@@ -9,6 +9,7 @@ cannot run here fails instead of skipping.
 """
 import ctypes
 import fcntl
+import glob
 import os
 import re
 import resource
@@ -45,6 +46,13 @@ class Scratch(unittest.TestCase):
         self.root = tempfile.mkdtemp(prefix="tocase-process-")
         # Deeper than Python's own removal recurses.
         self.addCleanup(subprocess.run, ["rm", "-rf", self.root])
+        # Journals of its own, on the machine's own file system; Wine keeps
+        # them in its prefix whatever the environment says.
+        self.state = tempfile.mkdtemp(prefix="tocase-state-", dir="/tmp")
+        self.addCleanup(shutil.rmtree, self.state)
+        os.environ["XDG_STATE_HOME"] = self.state
+        for journals in glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/none"), "drive_c/users/*/AppData/Local/tocase")):
+            shutil.rmtree(journals)
 
     def path(self, *names):
         return os.path.join(self.root, *names)
@@ -380,6 +388,76 @@ class Folding(Scratch):
                 self.assertIsNotNone(said, "no temporary name was said")
                 expected = {"the original": name, "the temporary name": said.group(1), "the new name": name.lower()}
                 self.assertEqual(os.listdir(os.fsencode(self.root)), [expected[left]], left)
+
+
+class TakeBack(Scratch):
+    """What only runs of whole processes show of taking a run back."""
+
+    def test_a_run_killed_part_way_is_taken_back_to_exactly_the_first_state(self):
+        # Killed while a rename is held up (fusefat damages directories of
+        # more than a few dozen entries) or, under Wine, whose renames
+        # another process makes, while it waits on a full output.
+        count = 300 if UNDER_WINE else 20
+        make_tree(self.root, [b"SUB/", b"Mixed.Txt"])
+        self.files(count)
+        self.files(count, "SUB")
+        before = describe_tree(self.root)
+        if UNDER_WINE:
+            tool = self.start(["-R", "-MIXED", "*"], start_new_session=True)
+            self.wait_until_output_is_full(tool)
+        else:
+            if not shutil.which("strace"):
+                cannot(self, "strace is missing")
+            tool = self.start(["-R", "-MIXED", "*"], start_new_session=True, launcher=[
+                "strace", "-f", "-o", "/dev/null", "-e", "trace=renameat,renameat2",
+                "-e", "inject=renameat,renameat2:delay_enter=5000000:when=25"])
+            time.sleep(2)
+        os.killpg(tool.pid, signal.SIGKILL)
+        tool.communicate()
+        self.assertNotEqual(describe_tree(self.root), before)
+        _, errors, _ = run_tool(TOOL, self.root, ["-Z"], timeout=120)
+        self.assertEqual(describe_tree(self.root), before, errors)
+
+    def test_a_run_is_taken_back_only_where_it_started(self):
+        make_tree(self.root, [b"A/", b"A/X.TXT", b"B/"])
+        run_tool(TOOL, self.path("A"), ["*"])
+        output, errors, _ = run_tool(TOOL, self.path("B"), ["-Z"])
+        self.assertEqual((output, describe_tree(self.root)), (b"", [b"A/", b"A/x.txt<X.TXT", b"B/"]))
+        self.assertIn("nothing to take back", errors)
+
+    @unittest.skipIf(UNDER_WINE, "a POSIX home")
+    def test_a_run_whose_journal_cannot_be_written_goes_on_and_says_so_once(self):
+        self.files(3)
+        open(os.path.join(self.state, "tocase"), "w").close()
+        output, errors, _ = run_tool(TOOL, self.root, ["*"])
+        self.assertIn(b"3 files in 1 directory converted", output)
+        self.assertEqual(errors.count("cannot be taken back"), 1, errors)
+
+    @unittest.skipIf(UNDER_WINE, "a POSIX home")
+    def test_journals_are_the_users_own_bounded_and_never_a_way_out(self):
+        for _ in range(22):
+            self.files(1)
+            run_tool(TOOL, self.root, ["-MIXED", "*"])
+            os.rename(self.path("f0000.txt"), self.path("F0000.TXT"))
+        journals = os.path.join(self.state, "tocase")
+        self.assertEqual(len(os.listdir(journals)), 20)
+        self.assertEqual(os.stat(journals).st_mode & 0o777, 0o700)
+        newest = max(os.listdir(journals))
+        self.assertEqual(os.stat(os.path.join(journals, newest)).st_mode & 0o777, 0o600)
+        # A record that would lead out of the directory is refused; a
+        # journal others may read or write is not read at all.
+        make_tree(self.root, [b"x"])
+        with open(os.path.join(journals, newest), "rb") as journal:
+            directory = journal.read().split(b"\n")[3]
+        with open(os.path.join(journals, newest), "ab") as journal:
+            journal.write(directory + b"\nrename f %d .. x\n" % os.stat(self.path("x")).st_ino)
+        output, errors, _ = run_tool(TOOL, self.root, ["-Z"])
+        self.assertIn("the journal does not hold a plain name for it", errors)
+        self.assertIn(b"  x -> .. *** FAILED\r\n", output)
+        self.assertEqual(describe_tree(self.root), [b"F0000.TXT<", b"x"])
+        for name in os.listdir(journals):
+            os.chmod(os.path.join(journals, name), 0o644)
+        self.assertEqual(run_tool(TOOL, self.root, ["-Z"])[0], b"")
 
 
 @unittest.skipIf(UNDER_WINE, "the bash completion")

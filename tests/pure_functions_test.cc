@@ -8,6 +8,7 @@
 #include "cli/parse_command_line.h"
 #include "engine/case_mapping.h"
 #include "engine/file_spec.h"
+#include "engine/journal_format.h"
 #include "engine/name_match.h"
 
 namespace tocase {
@@ -219,6 +220,55 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         EXPECT_EQ(optionLetters(settings, unused), row.options) << label;
         EXPECT_EQ(settings.convertedCount + settings.directoryCount + settings.failedCount, 0u) << label;
     }
+}
+
+}  // namespace
+}  // namespace tocase
+
+namespace tocase {
+namespace {
+
+// Every byte but NUL and "/" in a name, read back exactly from a field
+// that holds no space, no line end, and shows UTF-8 as it is.
+TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
+    std::string everyByte;
+    for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
+    const std::pair<std::string, std::string> rows[] = {
+        {"README.TXT", "README.TXT"}, {"über ßig", "über\\x20ßig"}, {"a\\b\n", "a\\x5Cb\\x0A"},
+        {"\xFF\xC3", "\\xFF\\xC3"},  {"", "\\e"},                  {everyByte, journalField(everyByte)},
+    };
+    for (const auto& [name, field] : rows) {
+        EXPECT_EQ(journalField(name), field) << name;
+        EXPECT_EQ(fromJournalField(field), name) << field;
+        EXPECT_EQ(field.find_first_of(" \n\r"), std::string::npos) << field;
+    }
+    for (const char* bad : {"\\x4", "\\xZZ", "a\\", "\\q", ""}) {
+        EXPECT_EQ(fromJournalField(bad), std::nullopt) << bad;
+    }
+}
+
+// Directories come back the last written first, each with its renames the
+// last written first; one that does not read is said, the rest go on.
+TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
+    const std::string text =
+        journalStartLines({"1:2", "/home/me", "1733.5", true}) +
+        journalDirectoryLine({"1:3", "", {"a b", "c"}, {}}) + journalRenameLine({'d', "7", "X", "x"}) +
+        journalRenameLine({'l', "8", "Y", "y"}) + journalDirectoryLine({"1:4", "data/", {}, {}}) +
+        "rename f 9 Z\n" + journalDirectoryLine({"1:2", "", {}, {}}) + journalRenameLine({'f', "6", "A", "a"});
+    const std::optional<JournalStart> start = readJournalStart(text);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->path, "/home/me");
+    EXPECT_EQ(start->time, "1733.5");
+    EXPECT_TRUE(start->directoryMode);
+    std::vector<std::string> seen;
+    forEachDirectoryNewestFirst(text, [&seen](const JournalDirectory& directory, bool unreadable) {
+        std::string line = unreadable ? "unreadable" : directory.identity + " [" + directory.prefix + "]";
+        for (const std::string& name : directory.names) line += " " + name;
+        for (const JournalRename& rename : directory.renames) line += std::string(" ") + rename.kind + rename.newName;
+        seen.push_back(line);
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"1:2 [] fa", "unreadable", "1:3 [] a b c ly dx"}));
+    EXPECT_EQ(readJournalStart("tocase journal 2\n"), std::nullopt);
 }
 
 }  // namespace

@@ -66,7 +66,14 @@ protected:
             opened += fd >= 0;
             return fd;
         };
+        calls.createat = [](int directoryFd, const char* name, int flags, mode_t mode) {
+            const int fd = ::openat(directoryFd, name, flags, mode);
+            opened += fd >= 0;
+            return fd;
+        };
         calls.close = [](int fd) { return ++closed, ::close(fd); };
+        // Journals of their own, apart from the tree.
+        setenv("XDG_STATE_HOME", state.path().c_str(), 1);
         calls.poll = [](struct pollfd* descriptors, nfds_t count, int milliseconds) {
             return ++polls, ::poll(descriptors, count, milliseconds);
         };
@@ -85,6 +92,7 @@ protected:
         };
         calls.write = [](int fd, const void* bytes, size_t size) {
             if (fd == STDOUT_FILENO && outputHook) return outputHook(bytes, size);
+            if (fd != STDOUT_FILENO && fd != STDERR_FILENO) return ::write(fd, bytes, size);
             (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size);
             return static_cast<ssize_t>(size);
         };
@@ -146,6 +154,7 @@ protected:
     }
 
     ScratchDirectory dir;
+    ScratchDirectory state;
 };
 
 // A directory that cannot be opened, and a listing that fails part-way,

@@ -52,6 +52,7 @@ OptionUse takeOption(RunSettings& settings, std::string_view argument) {
         case 'n': case 'N': settings.preview = true; break;
         case 'a': case 'A': settings.allScripts = true; break;
         case 'e': case 'E': settings.extensionOnly = true; break;
+        case 'z': case 'Z': settings.takeBack = true; break;
         default:
             if (!equalsIgnoringAsciiCase(argument.substr(1), "mixed")) {
                 return OptionUse::unknown;

@@ -39,6 +39,9 @@ std::string summaryLine(const RunSettings& settings) {
     line += " in ";
     line += std::to_string(settings.directoryCount);
     line += plural(settings.directoryCount, " directory", " directories");
+    if (settings.takeBack) {
+        return line + (settings.preview ? " would be put back." : " put back.");
+    }
     line += settings.preview ? " would be converted to " : " converted to ";
     line += settings.toLower ? "lowercase." : "uppercase.";
     return line;

@@ -7,6 +7,7 @@
 #include "cli/report.h"
 #include "engine/convert_entry.h"
 #include "engine/printable_name.h"
+#include "engine/take_back.h"
 #include "engine/walk_file_spec.h"
 
 namespace tocase {
@@ -53,8 +54,18 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     std::vector<UnusedArgument> unused;
     parseCommandLine(settings, argumentCount, arguments, platform.facts(), unused);
     reportUnused(platform, unused);
-    if (settings.fileSpec.empty() || settings.showHelp) {
+    if (settings.showHelp || (settings.fileSpec.empty() && !settings.takeBack)) {
         printLines(platform, helpScreenLines());
+    } else if (settings.takeBack) {
+        if (!settings.fileSpec.empty()) {
+            std::string text = "ignored '";
+            appendPrintable(text, settings.fileSpec);
+            platform.writeErrorLine(text + "': /Z takes back a whole run, not a file specification");
+        }
+        if (!takeBackNewestRun(settings, platform)) {
+            return 1;
+        }
+        printReport(platform, settings);
     } else {
         walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
         printReport(platform, settings);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "engine/case_mapping.h"
 #include "engine/printable_name.h"
 
 namespace tocase {
@@ -50,32 +49,32 @@ void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
 }  // namespace
 
 void convertEntry(const EntryRef& entry) {
+    Platform& platform = entry.platform;
+    printHeaderOnce(entry);
+    const RenameResult result =
+        entry.settings.preview ? platform.previewRename(entry.found, entry.newName)
+                               : platform.renameEntry(entry.found, entry.newName, [&entry](std::string_view temporaryName) {
+                                     noteTemporaryName(entry, temporaryName);
+                                 });
+    listRename(entry, result);
+}
+
+void listRename(const EntryRef& entry, const RenameResult& result) {
     RunSettings& settings = entry.settings;
     Platform& platform = entry.platform;
-    const std::optional<std::string> newName = convertedName(entry.found.name, settings);
-    if (!newName) {
-        return;
-    }
     printHeaderOnce(entry);
-
-    const std::string& name = entry.found.name;
     std::string listing = "  ";
-    listing.reserve(2 * name.size() + 6);
-    appendPrintable(listing, name);
+    listing.reserve(entry.found.name.size() + entry.newName.size() + 6);
+    appendPrintable(listing, entry.found.name);
     listing += " -> ";
-    appendPrintable(listing, *newName);
-    platform.writeOutput(listing);
-    const RenameResult result =
-        settings.preview ? platform.previewRename(entry.found, *newName)
-                         : platform.renameEntry(entry.found, *newName, [&entry](std::string_view temporaryName) {
-                               noteTemporaryName(entry, temporaryName);
-                           });
+    appendPrintable(listing, entry.newName);
     if (result.renamed) {
         ++settings.convertedCount;
     } else {
-        platform.writeOutput(" *** FAILED");
+        listing += " *** FAILED";
         ++settings.failedCount;
     }
+    platform.writeOutput(listing);
     platform.endOutputLine();
     if (!result.renamed) {
         reportFailure(entry, result);

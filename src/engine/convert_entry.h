@@ -5,9 +5,13 @@
 
 namespace tocase {
 
-// The entry handler of a run: converts the name when it qualifies, lists the
+// The entry handler of a run: renames the entry to its new name, lists the
 // rename under its directory's header and counts it.
 void convertEntry(const EntryRef& entry);
+
+// Lists a rename that ended as `result`, with the header of its directory
+// first, and counts it; a failed one gets its reason on standard error.
+void listRename(const EntryRef& entry, const RenameResult& result);
 
 }  // namespace tocase
 

@@ -8,11 +8,13 @@
 
 namespace tocase {
 
-// What the walk hands to the handler for one entry; valid only during the
-// handler call. The entry is one of the current directory of `platform`.
+// What the walk hands to the handler for one entry that is to be renamed;
+// valid only during the handler call. The entry is one of the current
+// directory of `platform`.
 struct EntryRef {
     std::string_view directoryPrefix;  // as the headers print it, before escaping
-    const FoundEntry& found;           // its name, and the platform's own form of it
+    const FoundEntry& found;
+    const std::string& newName;  // what it is to become
     RunSettings& settings;
     Platform& platform;
     // Whether the header of this directory has been printed: each directory

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/case_mapping.h"
 #include "engine/file_spec.h"
 #include "engine/name_match.h"
 #include "engine/printable_name.h"
+#include "engine/run_journal.h"
 
 namespace tocase {
 namespace {
@@ -13,6 +15,7 @@ namespace {
 // A directory the walk is inside, with the subdirectories it still has to
 // walk before its own entries are matched.
 struct OpenLevel {
+    std::string name;  // in its parent; empty for the first
     std::size_t prefixLength = 0;
     std::vector<FoundEntry> subdirectories;
     std::size_t nextSubdirectory = 0;
@@ -26,6 +29,7 @@ struct Walk {
     std::vector<OpenLevel> levels;
     std::string prefix;
     Platform& platform;
+    RunJournal journal;
 
     // "cannot read directory 'sub\': reason", and the like.
     void report(std::string_view what, std::string_view reason) {
@@ -59,8 +63,10 @@ void findSubdirectories(Walk& walk) {
     }
 }
 
-void enterLevel(Walk& walk, bool recurse) {
-    walk.levels.emplace_back().prefixLength = walk.prefix.size();
+void enterLevel(Walk& walk, std::string_view name, bool recurse) {
+    OpenLevel& level = walk.levels.emplace_back();
+    level.name = name;
+    level.prefixLength = walk.prefix.size();
     if (recurse) {
         findSubdirectories(walk);
     }
@@ -75,7 +81,7 @@ void enterNextSubdirectory(Walk& walk) {
     std::string reason;
     switch (walk.platform.openSubdirectory(entry, reason)) {
         case EnterResult::entered:
-            enterLevel(walk, true);
+            enterLevel(walk, entry.name, true);
             return;
         case EnterResult::link:
             break;
@@ -94,7 +100,10 @@ struct NamePattern {
     MatchRules rules;
 };
 
-void matchEntries(Walk& walk, const NamePattern& pattern, RunSettings& settings, EntryHandler handler) {
+// The renames a directory is to have are decided, and journaled, before the
+// first of them is made.
+void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& pattern, RunSettings& settings,
+                  EntryHandler handler) {
     std::string reason;
     if (!walk.platform.currentIsStillInItsParent(reason)) {
         walk.report("not converting in", reason);
@@ -106,12 +115,25 @@ void matchEntries(Walk& walk, const NamePattern& pattern, RunSettings& settings,
         walk.report("cannot read directory", reason);
         return;
     }
-    bool headerPrinted = false;
+    std::vector<PlannedRename> renames;
     for (const FoundEntry& entry : *listing) {
         if (entry.isDirectory == settings.directoryMode && matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
-            handler(EntryRef{walk.prefix, entry, settings, walk.platform, headerPrinted});
-            walk.platform.stopIfAsked();
+            if (std::optional<std::string> newName = convertedName(entry.name, settings)) {
+                renames.push_back({&entry, std::move(*newName)});
+            }
         }
+    }
+    if (!settings.preview) {
+        std::vector<std::string> subdirectories;
+        for (std::size_t i = 1; i < walk.levels.size(); ++i) {
+            subdirectories.push_back(walk.levels[i].name);
+        }
+        journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, renames);
+    }
+    bool headerPrinted = false;
+    for (const PlannedRename& rename : renames) {
+        handler(EntryRef{walk.prefix, *rename.entry, rename.newName, settings, walk.platform, headerPrinted});
+        walk.platform.stopIfAsked();
     }
 }
 
@@ -136,20 +158,20 @@ void leaveLevel(Walk& walk) {
 void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
     const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16}};
-    Walk walk{{}, parts.directoryPrefix, platform};
+    Walk walk{{}, parts.directoryPrefix, platform, {}};
     std::string reason;
     if (!platform.openDirectory(parts.directoryPrefix, reason)) {
         walk.report("cannot read directory", reason);
         return;
     }
-    enterLevel(walk, settings.recurse);
+    enterLevel(walk, "", settings.recurse);
     while (!walk.levels.empty()) {
         const OpenLevel& level = walk.levels.back();
         if (level.nextSubdirectory < level.subdirectories.size()) {
             enterNextSubdirectory(walk);
         } else {
             if (level.readable) {
-                matchEntries(walk, pattern, settings, handler);
+                matchEntries(walk, parts.directoryPrefix, pattern, settings, handler);
             }
             leaveLevel(walk);
         }

@@ -40,7 +40,8 @@ bool DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) 
 
 // A reparse point is passed by. What is opened must be the very folder
 // listed: where a link took its place since, a system that follows it
-// anyway (Wine) opens another one.
+// anyway (Wine) opens another one. A folder not listed (0) is confirmed by
+// whoever opens it.
 EnterResult DirectoryHandles::openChild(const std::wstring& name, std::uint64_t listedId, std::string& reason) {
     if (holdsSeparator(name) || holdsReplacement(name)) {
         reason = holdsSeparator(name) ? separatorReason : unreadableNameReason;
@@ -61,7 +62,7 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::uint64_t 
         result = EnterResult::failed;
     } else if ((child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         result = EnterResult::link;
-    } else if (child.identity.index != listedId) {
+    } else if (listedId != 0 && child.identity.index != listedId) {
         reason = notAsListedReason;
         result = EnterResult::refused;
     }

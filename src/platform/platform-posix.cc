@@ -1,17 +1,24 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "platform/console.h"
 #include "platform/directory_stack-posix.h"
+#include "platform/journal_files-posix.h"
 #include "platform/platform.h"
 #include "platform/read_directory-posix.h"
 #include "platform/rename-posix.h"
 #include "platform/stop_signals-posix.h"
+#include "platform/system_calls-posix.h"
 
 namespace tocase {
 namespace {
@@ -38,6 +45,36 @@ std::size_t heldDirectoryLimit() {
     return std::clamp<std::size_t>(available > 0 ? available - 1 : 0, 2, mostHeld);
 }
 
+// FUSE file systems number files anew as they look them up (exfat-fuse even
+// numbers each spelling of a name apart): their numbers do not last from
+// one run to the next.
+bool numbersLast(int fd) {
+    constexpr long fuseMagic = 0x65735546;
+    struct statfs status {};
+    return systemCalls().fstatfs(fd, &status) != 0 || status.f_type != fuseMagic;
+}
+
+// Made after the time a journal recorded, where the file system tells:
+// then its number was given anew, to another file. File systems stamp with
+// a clock that may lag a tick behind, so one made just after can pass for
+// one made before, never the other way round.
+bool madeAfter(int directoryFd, const char* name, int flags, std::string_view since) {
+    struct statx status {};
+    if (systemCalls().statx(directoryFd, name, flags, STATX_BTIME, &status) != 0 ||
+        (status.stx_mask & STATX_BTIME) == 0) {
+        return false;
+    }
+    const std::size_t dot = since.find('.');
+    long long seconds = 0;
+    long long nanoseconds = 0;
+    std::from_chars(since.data(), since.data() + std::min(dot, since.size()), seconds);
+    if (dot != std::string_view::npos) {
+        std::from_chars(since.data() + dot + 1, since.data() + since.size(), nanoseconds);
+    }
+    return status.stx_btime.tv_sec > seconds ||
+           (status.stx_btime.tv_sec == seconds && status.stx_btime.tv_nsec > nanoseconds);
+}
+
 std::string posixDirectoryPath(std::string_view directoryPrefix) {
     if (directoryPrefix.empty()) {
         return ".";
@@ -57,6 +94,10 @@ struct Platform::State {
     std::shared_ptr<const DirectoryListing> listing;
     std::optional<RenameDirectory> renamer;
     bool spellingConfirmed = false;
+    // Whether the current directory's file system keeps its file numbers;
+    // looked at once a directory.
+    std::optional<bool> numbersLast;
+    JournalFiles journal;
     Console console;
 
     RenameDirectory& currentRenamer() {
@@ -69,6 +110,14 @@ struct Platform::State {
     void forgetCurrentDirectory() {
         listing.reset();
         renamer.reset();
+        numbersLast.reset();
+    }
+
+    bool currentNumbersLast() {
+        if (!numbersLast) {
+            numbersLast = tocase::numbersLast(directories.currentFd());
+        }
+        return *numbersLast;
     }
 };
 
@@ -126,6 +175,86 @@ RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& n
 
 RenameResult Platform::previewRename(const FoundEntry& entry, const std::string& newName) {
     return state_->currentRenamer().preview(entry, newName, *state_->listing);
+}
+
+std::string Platform::workingDirectoryPath() {
+    std::string path(256, '\0');
+    while (getcwd(path.data(), path.size()) == nullptr && errno == ERANGE) {
+        path.resize(2 * path.size());
+    }
+    path.resize(std::strlen(path.c_str()));
+    return path;
+}
+
+// Where numbers do not last, the path it is known by.
+std::string Platform::workingDirectoryIdentity() {
+    struct stat status {};
+    if (systemCalls().fstatat(AT_FDCWD, ".", &status, 0) != 0) {
+        return {};
+    }
+    const int fd = systemCalls().openat(AT_FDCWD, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool lasting = fd < 0 || numbersLast(fd);
+    if (fd >= 0) {
+        systemCalls().close(fd);
+    }
+    return std::to_string(status.st_dev) + ":" + (lasting ? std::to_string(status.st_ino) : workingDirectoryPath());
+}
+
+std::string Platform::currentDirectoryIdentity() {
+    struct stat status {};
+    if (systemCalls().fstatat(state_->directories.currentFd(), "", &status, AT_EMPTY_PATH) != 0) {
+        return {};
+    }
+    return std::to_string(status.st_dev) + ":" + (state_->currentNumbersLast() ? std::to_string(status.st_ino) : "");
+}
+
+std::string Platform::entryIdentity(const FoundEntry& entry) {
+    if (state_->currentNumbersLast()) {
+        return std::to_string(entry.fileId);
+    }
+    struct stat status {};
+    if (entry.isDirectory || systemCalls().fstatat(state_->directories.currentFd(), entry.name.c_str(), &status,
+                                                   AT_SYMLINK_NOFOLLOW) != 0) {
+        return "-";
+    }
+    return std::to_string(status.st_size) + "@" + std::to_string(status.st_mtim.tv_sec) + "." +
+           std::to_string(status.st_mtim.tv_nsec);
+}
+
+std::string Platform::clockReading() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return std::to_string(now.tv_sec) + "." + std::to_string(1000000000 + now.tv_nsec).substr(1);
+}
+
+bool Platform::isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since) {
+    return workingDirectoryIdentity() == identity && !madeAfter(AT_FDCWD, ".", 0, since);
+}
+
+bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view since) {
+    return currentDirectoryIdentity() == identity &&
+           !madeAfter(state_->directories.currentFd(), "", AT_EMPTY_PATH, since);
+}
+
+bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since) {
+    return entryIdentity(entry) == identity &&
+           !madeAfter(state_->directories.currentFd(), entry.name.c_str(), AT_SYMLINK_NOFOLLOW, since);
+}
+
+bool Platform::createJournal(std::string& reason) { return state_->journal.create(reason); }
+
+bool Platform::appendJournal(std::string_view text, std::string& reason) {
+    return state_->journal.append(text, reason);
+}
+
+std::vector<std::string> Platform::journals(std::string& reason) { return state_->journal.untakenBack(reason); }
+
+bool Platform::readJournal(const std::string& name, std::string& text, std::string& reason) {
+    return state_->journal.read(name, text, reason);
+}
+
+bool Platform::markTakenBack(const std::string& name, std::string& reason) {
+    return state_->journal.markTakenBack(name, reason);
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

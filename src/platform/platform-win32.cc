@@ -3,12 +3,14 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <charconv>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/console.h"
 #include "platform/directory_handles-win32.h"
+#include "platform/journal_files-win32.h"
 #include "platform/nt_files-win32.h"
 #include "platform/platform.h"
 #include "platform/read_directory-win32.h"
@@ -57,6 +59,7 @@ struct Platform::State {
     PlatformFacts facts;
     DirectoryHandles directories;
     std::optional<RenameDirectory> renamer;
+    JournalFiles journal;
     Console console;
 
     RenameDirectory& currentRenamer() {
@@ -129,6 +132,103 @@ RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& n
 
 RenameResult Platform::previewRename(const FoundEntry& entry, const std::string& newName) {
     return state_->currentRenamer().preview(entry, fromUtf8(newName));
+}
+
+namespace {
+
+std::string identityText(const FileIdentity& identity) {
+    return std::to_string(identity.volume) + ":" + std::to_string(identity.index);
+}
+
+}  // namespace
+
+std::string Platform::workingDirectoryPath() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring path(size, L'\0');
+    path.resize(GetCurrentDirectoryW(size, path.data()));
+    return toUtf8(path);
+}
+
+std::string Platform::workingDirectoryIdentity() {
+    const HANDLE here = CreateFileW(L".", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    FileIdentity identity;
+    const bool known = here != INVALID_HANDLE_VALUE && identify(here, identity);
+    if (here != INVALID_HANDLE_VALUE) {
+        CloseHandle(here);
+    }
+    return known ? identityText(identity) : std::string();
+}
+
+std::string Platform::currentDirectoryIdentity() {
+    FileIdentity identity;
+    return identify(state_->directories.current(), identity) ? identityText(identity) : std::string();
+}
+
+std::string Platform::entryIdentity(const FoundEntry& entry) { return std::to_string(entry.fileId); }
+
+std::string Platform::clockReading() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return std::to_string(ULONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+}
+
+namespace {
+
+// A file made after the time a journal recorded: then its number was given
+// anew, to another file (as Wine's file IDs, the Unix inode numbers, may
+// be). Not a folder: Wine moves a folder's time of making on as its
+// entries change.
+bool madeAfter(HANDLE file, std::string_view since) {
+    BY_HANDLE_FILE_INFORMATION information;
+    ULONGLONG recorded = 0;
+    std::from_chars(since.data(), since.data() + since.size(), recorded);
+    return GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (ULONGLONG{information.ftCreationTime.dwHighDateTime} << 32 | information.ftCreationTime.dwLowDateTime) >
+               recorded;
+}
+
+bool openedAndMadeAfter(HANDLE directory, const std::wstring& name, std::string_view since) {
+    NTSTATUS status = 0;
+    const HANDLE file = openRelative(directory, name, FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    const bool after = file != nullptr && madeAfter(file, since);
+    if (file != nullptr) {
+        CloseHandle(file);
+    }
+    return after;
+}
+
+}  // namespace
+
+bool Platform::isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view) {
+    return workingDirectoryIdentity() == identity;
+}
+
+bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view) {
+    return currentDirectoryIdentity() == identity;
+}
+
+bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since) {
+    return entryIdentity(entry) == identity &&
+           !openedAndMadeAfter(state_->directories.current(), fromUtf8(entry.name), since);
+}
+
+bool Platform::createJournal(std::string& reason) { return state_->journal.create(reason); }
+
+bool Platform::appendJournal(std::string_view text, std::string& reason) {
+    return state_->journal.append(text, reason);
+}
+
+std::vector<std::string> Platform::journals(std::string& reason) { return state_->journal.untakenBack(reason); }
+
+bool Platform::readJournal(const std::string& name, std::string& text, std::string& reason) {
+    return state_->journal.read(name, text, reason);
+}
+
+bool Platform::markTakenBack(const std::string& name, std::string& reason) {
+    return state_->journal.markTakenBack(name, reason);
 }
 
 void Platform::writeOutput(std::string_view bytes) { state_->console.write(bytes); }

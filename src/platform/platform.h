@@ -101,12 +101,12 @@ public:
     std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
 
     // Gives a listed entry of the current directory the name `newName`,
-    // provided it is still the entry listed. Never replaces
-    // or removes another entry. Renamed only where
-    // the new name is seen to hold exactly: on Windows each one is looked
-    // at again; on POSIX the directory is read back after renames until
-    // one shows that the file system keeps the spelling asked for, which
-    // holds for the rest of the run: the walk stays on one file system.
+    // provided it is still the entry listed. Never replaces or removes
+    // another entry. Renamed only where the new name is seen to hold
+    // exactly: on Windows each one is looked at again; on POSIX the
+    // directory is read back after renames until one shows that the file
+    // system keeps the spelling asked for, which holds for the rest of the
+    // run: the walk stays on one file system.
     RenameResult renameEntry(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
     // What renameEntry would answer, as far as can be known without
     // renaming: refused where another entry holds the new name, counting
@@ -115,6 +115,34 @@ public:
     // reason the rename would give.
     RenameResult previewRename(const FoundEntry& entry, const std::string& newName);
 
+    // Identities as a journal records them: of the directory the tool runs
+    // in, of the current directory, and of an entry the current directory
+    // listed. Where the file system gives no lasting file numbers (FUSE),
+    // an entry is known by its size and time of change, a directory by its
+    // device, the directory run in by its path.
+    std::string workingDirectoryIdentity();
+    std::string workingDirectoryPath();
+    std::string currentDirectoryIdentity();
+    std::string entryIdentity(const FoundEntry& entry);
+    // The time now, as a journal records it.
+    std::string clockReading();
+    // Whether an identity recorded at `since` is still that of the same
+    // file: the same identity, and where the system tells when a file was
+    // made, not one made after (a number freed and given anew).
+    bool isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since);
+    bool isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view since);
+    bool isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since);
+
+    // The journals that let a run be taken back: one file per run in the
+    // user's own state directory, readable by the user alone, the oldest
+    // removed beyond the last twenty. Failures come with a reason.
+    bool createJournal(std::string& reason);
+    bool appendJournal(std::string_view text, std::string& reason);
+    // The names of the journals not yet taken back, newest first: only the
+    // user's own, which no one else can write.
+    std::vector<std::string> journals(std::string& reason);
+    bool readJournal(const std::string& name, std::string& text, std::string& reason);
+    bool markTakenBack(const std::string& name, std::string& reason);
 
     // Console output stream, in UTF-8, which the platform writes as its
     // output wants it. A write that would block waits; one that fails for

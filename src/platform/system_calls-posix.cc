@@ -9,6 +9,7 @@ namespace tocase {
 SystemCalls realSystemCalls() {
     return {
         [](int directoryFd, const char* name, int flags) { return ::openat(directoryFd, name, flags); },
+        [](int directoryFd, const char* name, int flags, mode_t mode) { return ::openat(directoryFd, name, flags, mode); },
         ::fstatat,
         ::statx,
         ::faccessat,
@@ -19,6 +20,10 @@ SystemCalls realSystemCalls() {
         ::poll,
         ::renameat2,
         ::renameat,
+        ::read,
+        ::mkdirat,
+        ::unlinkat,
+        ::fstatfs,
     };
 }
 

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/types.h>
 
 namespace tocase {
@@ -13,6 +14,7 @@ namespace tocase {
 // them fail at the moment it chooses.
 struct SystemCalls {
     int (*openat)(int directoryFd, const char* name, int flags);
+    int (*createat)(int directoryFd, const char* name, int flags, mode_t mode);
     int (*fstatat)(int directoryFd, const char* name, struct stat* status, int flags);
     int (*statx)(int directoryFd, const char* name, int flags, unsigned int mask, struct statx* status);
     int (*faccessat)(int directoryFd, const char* name, int mode, int flags);
@@ -24,6 +26,10 @@ struct SystemCalls {
     int (*renameat2)(int oldDirectoryFd, const char* oldName, int newDirectoryFd, const char* newName,
                      unsigned int flags);
     int (*renameat)(int oldDirectoryFd, const char* oldName, int newDirectoryFd, const char* newName);
+    ssize_t (*read)(int fd, void* bytes, size_t size);
+    int (*mkdirat)(int directoryFd, const char* name, mode_t mode);
+    int (*unlinkat)(int directoryFd, const char* name, int flags);
+    int (*fstatfs)(int fd, struct statfs* status);
 };
 
 SystemCalls& systemCalls();
