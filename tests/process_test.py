@@ -91,6 +91,18 @@ class Scratch(unittest.TestCase):
             time.sleep(0.02)
         self.fail("the output never filled")
 
+    def chain(self, names):
+        """Folders one in the other, each holding F.TXT, deeper than any
+        path reaches."""
+        fd = os.open(self.root, os.O_RDONLY)
+        for name in names:
+            os.mkdir(name, dir_fd=fd)
+            child = os.open(name, os.O_RDONLY, dir_fd=fd)
+            os.close(fd)
+            fd = child
+            os.close(os.open("F.TXT", os.O_WRONLY | os.O_CREAT, dir_fd=fd))
+        os.close(fd)
+
     def renamed_and_listed(self, output):
         listed = set(re.findall(rb"-> (f\d{4}\.txt)", output))
         renamed = {name for name in os.listdir(os.fsencode(self.root)) if name.startswith(b"f")}
@@ -215,21 +227,12 @@ class Streams(Scratch):
 
 @unittest.skipIf(UNDER_WINE, "what a POSIX process does")
 class Trees(Scratch):
-    def chain(self, name, depth):
-        fd = os.open(self.root, os.O_RDONLY)
-        for _ in range(depth):
-            os.mkdir(name, dir_fd=fd)
-            child = os.open(name, os.O_RDONLY, dir_fd=fd)
-            os.close(fd)
-            fd = child
-            os.close(os.open("F.TXT", os.O_WRONLY | os.O_CREAT, dir_fd=fd))
-        os.close(fd)
 
     def test_chains_deeper_than_any_path_are_converted_with_few_descriptors_free(self):
         # Two chains, the second walked after climbing back out of the
         # first, with three descriptors free: four inherited ones count.
-        self.chain("D", 3000)
-        self.chain("E", 1500)
+        self.chain(["D"] * 3000)
+        self.chain(["E"] * 1500)
         inherited = [os.open(self.root, os.O_RDONLY) for _ in range(4)]
         limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (10, 10))
         output, errors, _ = run_tool(TOOL, self.root, ["-R", "*.TXT"], preexec_fn=limit, pass_fds=inherited)
@@ -356,6 +359,7 @@ class Obstacles(Scratch):
                     cannot(self, f"chattr {sub[1]} is refused here")
                 self.addCleanup(subprocess.run, ["chattr", "-i", self.path("SUB")], stderr=subprocess.DEVNULL)
                 arguments = ["-D", "SUB/*"] if title == "a mount point" else ["SUB/*.TXT"]
+                os.chown(self.state, 65534, 65534)
                 tool = [self.root if word == "ROOT" else word for word in launcher] + TOOL
                 preview = run_tool(tool, self.root, ["-N", *arguments])
                 run = run_tool(tool, self.root, arguments)
@@ -508,6 +512,18 @@ class Windows(Scratch):
         self.assertTrue(output.endswith(b"\r\n2 files in 1 directory converted to lowercase.\r\n\r\n"))
         self.assertEqual(describe_tree(self.root), sorted(["a\u00A5c.txt<A\u00A5C.TXT".encode(),
                                                            "\u30A2b.txt<\u30A2B.TXT".encode()]))
+
+    def test_every_folder_of_a_tree_deeper_than_the_system_reaches_is_walked_or_named(self):
+        folders = [f"D{level:099d}" for level in range(60)]
+        self.chain(folders)
+        _, errors, _ = self.run_in(["-R", "*.TXT"])
+        # The folder each line of standard error names, with all below it.
+        quoted = [line.split("'")[1] for line in errors.splitlines() if line.count("'") >= 2]
+        named = [text if text.endswith("\\") else text.rpartition("\\")[0] + "\\" for text in quoted]
+        for level in range(len(folders)):
+            if os.path.exists(self.path(*folders[:level + 1], "F.TXT")):
+                header = "\\".join(folders[:level + 1]) + "\\"
+                self.assertTrue(any(header.startswith(folder) for folder in named), f"level {level}: {errors[:300]}")
 
     def test_paths_longer_than_the_old_limit_are_converted_at_every_level(self):
         path, expected = b"", [b"f.txt<F.TXT"]

@@ -265,9 +265,18 @@ std::optional<std::wstring> RenameDirectory::nameAmong(const FileIdentity& ident
     if (!directoryIdentity_ && !whyDirectoryMoved().empty()) {
         return std::nullopt;
     }
-    const auto leadsHere = [this] { return whyPathMisleads(path_, *directoryIdentity_).empty(); };
+    // Nothing where the path cannot be looked up at all, as one too long.
+    const auto leadsHere = [this] {
+        const std::string problem = whyPathMisleads(path_, *directoryIdentity_);
+        return problem.empty() ? std::optional<bool>(true)
+                               : problem == movedElsewhereReason ? std::optional<bool>(false) : std::nullopt;
+    };
     for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
-        if (!leadsHere()) {
+        const std::optional<bool> here = leadsHere();
+        if (!here) {
+            return std::nullopt;
+        }
+        if (!*here) {
             continue;
         }
         std::wstring found;
@@ -276,7 +285,7 @@ std::optional<std::wstring> RenameDirectory::nameAmong(const FileIdentity& ident
                 found = name;
             }
         }
-        if (leadsHere()) {
+        if (leadsHere() == true) {
             return found;
         }
     }
