@@ -1,4 +1,4 @@
-#include "platform/journal_files-posix.h"
+#include "platform/journal_files.h"
 
 #include <sys/stat.h>
 #include <time.h>

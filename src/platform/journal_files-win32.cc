@@ -1,8 +1,9 @@
-#include "platform/journal_files-win32.h"
+#include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
 
+#include "platform/journal_files.h"
 #include "platform/nt_files-win32.h"
 #include "platform/text-win32.h"
 
@@ -10,33 +11,31 @@ namespace tocase {
 namespace {
 
 constexpr std::size_t kept = 20;
-constexpr std::wstring_view takenBackSuffix = L".taken-back";
+constexpr std::string_view takenBackSuffix = ".taken-back";
 
 // Names sort as the runs began: the time of day in UTC, to the 100 ns.
-std::wstring newJournalName() {
+std::string newJournalName() {
     FILETIME now;
     GetSystemTimePreciseAsFileTime(&now);
     SYSTEMTIME parts;
     FileTimeToSystemTime(&now, &parts);
     const ULONGLONG ticks = (ULONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime) % 10000000;
-    wchar_t name[96];
-    std::swprintf(name, 96, L"run-%04u%02u%02u-%02u%02u%02u.%07llu-%lu.journal", parts.wYear, parts.wMonth,
+    char name[96];
+    std::snprintf(name, sizeof name, "run-%04u%02u%02u-%02u%02u%02u.%07llu-%lu.journal", parts.wYear, parts.wMonth,
                   parts.wDay, parts.wHour, parts.wMinute, parts.wSecond, ticks, GetCurrentProcessId());
     return name;
 }
 
-}  // namespace
-
-JournalFiles::~JournalFiles() {
-    if (journal_ != INVALID_HANDLE_VALUE) {
-        CloseHandle(journal_);
-    }
+// The folder is the user's own by where it is; each journal is opened, a
+// directory's lines at a time, and closed again.
+HANDLE openJournal(const std::string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(fromUtf8(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
+}  // namespace
+
 bool JournalFiles::findDirectory(bool create, std::string& reason) {
-    if (!directory_.empty()) {
-        return true;
-    }
     const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
     std::wstring base(size, L'\0');
     if (size == 0 || GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), size) != size - 1) {
@@ -44,25 +43,28 @@ bool JournalFiles::findDirectory(bool create, std::string& reason) {
         return false;
     }
     base.resize(size - 1);
-    const std::wstring directory = pathWithin(base, L"tocase");
-    if (create && !CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    directory_ = toUtf8(pathWithin(base, L"tocase"));
+    if (create && !CreateDirectoryW(fromUtf8(directory_).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         reason = reasonText(GetLastError());
         return false;
     }
-    directory_ = directory;
     return true;
 }
 
-std::vector<std::wstring> JournalFiles::names(const wchar_t* pattern) {
-    std::vector<std::wstring> found;
+std::string JournalFiles::pathOf(std::string_view name) const { return directory_ + "\\" + std::string(name); }
+
+std::vector<std::string> JournalFiles::names(bool takenBackToo) {
+    std::vector<std::string> found;
     WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW(pathWithin(directory_, pattern).c_str(), &data);
+    const HANDLE search = FindFirstFileW(fromUtf8(pathOf("run-*")).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
         return found;
     }
     do {
-        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-            found.push_back(data.cFileName);
+        const std::string name = toUtf8(data.cFileName);
+        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+            (name.ends_with(".journal") || (takenBackToo && name.ends_with(takenBackSuffix)))) {
+            found.push_back(name);
         }
     } while (FindNextFileW(search, &data));
     FindClose(search);
@@ -74,44 +76,43 @@ bool JournalFiles::create(std::string& reason) {
     if (!findDirectory(true, reason)) {
         return false;
     }
-    journal_ = CreateFileW(pathWithin(directory_, newJournalName()).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (journal_ == INVALID_HANDLE_VALUE) {
+    journal_ = pathOf(newJournalName());
+    const HANDLE file = openJournal(journal_, GENERIC_WRITE, CREATE_NEW);
+    if (file == INVALID_HANDLE_VALUE) {
         reason = reasonText(GetLastError());
         return false;
     }
-    const std::vector<std::wstring> all = names(L"run-*");
+    CloseHandle(file);
+    const std::vector<std::string> all = names(true);
     for (std::size_t i = kept; i < all.size(); ++i) {
-        DeleteFileW(pathWithin(directory_, all[i]).c_str());
+        DeleteFileW(fromUtf8(pathOf(all[i])).c_str());
     }
     return true;
 }
 
 bool JournalFiles::append(std::string_view text, std::string& reason) {
-    while (!text.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(journal_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0) {
-            reason = reasonText(GetLastError());
-            return false;
-        }
-        text.remove_prefix(written);
+    const HANDLE file = openJournal(journal_, FILE_APPEND_DATA, OPEN_EXISTING);
+    bool written = file != INVALID_HANDLE_VALUE;
+    while (written && !text.empty()) {
+        DWORD count = 0;
+        written = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &count, nullptr) && count > 0;
+        text.remove_prefix(count);
     }
-    return true;
+    if (!written) {
+        reason = reasonText(GetLastError());
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return written;
 }
 
 std::vector<std::string> JournalFiles::untakenBack(std::string& reason) {
-    std::vector<std::string> found;
-    if (findDirectory(false, reason)) {
-        for (const std::wstring& name : names(L"run-*.journal")) {
-            found.push_back(toUtf8(name));
-        }
-    }
-    return found;
+    return findDirectory(false, reason) ? names(false) : std::vector<std::string>();
 }
 
 bool JournalFiles::read(const std::string& name, std::string& text, std::string& reason) {
-    const HANDLE file = CreateFileW(pathWithin(directory_, fromUtf8(name)).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE file = openJournal(pathOf(name), GENERIC_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         reason = reasonText(GetLastError());
         return false;
@@ -131,8 +132,8 @@ bool JournalFiles::read(const std::string& name, std::string& text, std::string&
 }
 
 bool JournalFiles::markTakenBack(const std::string& name, std::string& reason) {
-    const std::wstring path = pathWithin(directory_, fromUtf8(name));
-    if (!MoveFileW(path.c_str(), (path + std::wstring(takenBackSuffix)).c_str())) {
+    const std::wstring path = fromUtf8(pathOf(name));
+    if (!MoveFileW(path.c_str(), (path + L".taken-back").c_str())) {
         reason = reasonText(GetLastError());
         return false;
     }

@@ -13,7 +13,7 @@
 
 #include "platform/console.h"
 #include "platform/directory_stack-posix.h"
-#include "platform/journal_files-posix.h"
+#include "platform/journal_files.h"
 #include "platform/platform.h"
 #include "platform/read_directory-posix.h"
 #include "platform/rename-posix.h"

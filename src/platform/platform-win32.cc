@@ -10,7 +10,7 @@
 
 #include "platform/console.h"
 #include "platform/directory_handles-win32.h"
-#include "platform/journal_files-win32.h"
+#include "platform/journal_files.h"
 #include "platform/nt_files-win32.h"
 #include "platform/platform.h"
 #include "platform/read_directory-win32.h"

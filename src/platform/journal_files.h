@@ -1,5 +1,5 @@
-#ifndef TOCASE_PLATFORM_JOURNAL_FILES_POSIX_H
-#define TOCASE_PLATFORM_JOURNAL_FILES_POSIX_H
+#ifndef TOCASE_PLATFORM_JOURNAL_FILES_H
+#define TOCASE_PLATFORM_JOURNAL_FILES_H
 
 #include <string>
 #include <string_view>
@@ -7,9 +7,11 @@
 
 namespace tocase {
 
-// The journals in $XDG_STATE_HOME/tocase (by default ~/.local/state/tocase):
-// a directory of the user's own that no one else can write, one file per
-// run that no one else can read, the last twenty kept.
+// The journals, one file per run that no one else can read, the last
+// twenty kept, in a directory of the user's own: $XDG_STATE_HOME/tocase (by
+// default ~/.local/state/tocase) on POSIX, %LOCALAPPDATA%\tocase on
+// Windows. Each system's file (journal_files-posix.cc, -win32.cc) keeps
+// them its own way.
 class JournalFiles {
 public:
     bool create(std::string& reason);
@@ -23,9 +25,9 @@ private:
     std::string pathOf(std::string_view name) const;
     std::vector<std::string> names(bool takenBackToo);
 
-    std::string directory_;
-    std::string journal_;   // this run's
-    bool missing_ = false;  // no journal has been kept yet
+    std::string directory_;  // in UTF-8
+    std::string journal_;    // this run's
+    bool missing_ = false;   // no journal has been kept yet
 };
 
 }  // namespace tocase
