@@ -250,11 +250,12 @@ TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
 // Directories come back the last written first, each with its renames the
 // last written first; one that does not read is said, the rest go on.
 TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
-    const std::string text =
-        journalStartLines({"1:2", "/home/me", "1733.5", true}) +
-        journalDirectoryLine({"1:3", "", {"a b", "c"}, {}}) + journalRenameLine({'d', "7", "X", "x"}) +
-        journalRenameLine({'l', "8", "Y", "y"}) + journalDirectoryLine({"1:4", "data/", {}, {}}) +
-        "rename f 9 Z\n" + journalDirectoryLine({"1:2", "", {}, {}}) + journalRenameLine({'f', "6", "A", "a"});
+    std::string text = journalStartLines({"1:2", "/home/me", "1733.5", true}) +
+                       journalDirectoryLine({"1:3", "", {"a b", "c"}, {}});
+    appendJournalRename(text, 'd', "7", "X", "x");
+    appendJournalRename(text, 'l', "8", "Y", "y");
+    text += journalDirectoryLine({"1:4", "data/", {}, {}}) + "rename f 9 Z\n" + journalDirectoryLine({"1:2", "", {}, {}});
+    appendJournalRename(text, 'f', "6", "A", "a");
     const std::optional<JournalStart> start = readJournalStart(text);
     ASSERT_TRUE(start);
     EXPECT_EQ(start->path, "/home/me");

@@ -80,6 +80,13 @@ std::string journalField(std::string_view bytes) {
     std::string field;
     field.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
+        // Most names are plain ASCII, taken a byte at a time.
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte > 0x20 && byte < 0x7F && byte != '\\') {
+            field += static_cast<char>(byte);
+            ++at;
+            continue;
+        }
         const NameUnit unit = decodeNameUnit(bytes, at, false);
         if (isPlain(unit)) {
             field.append(bytes.substr(at, unit.length));
@@ -118,34 +125,38 @@ std::optional<std::string> fromJournalField(std::string_view field) {
     return bytes.empty() ? std::nullopt : std::optional<std::string>(std::move(bytes));
 }
 
-// Appended field by field: no text is copied twice.
-std::string journalLine(std::string_view kind, std::initializer_list<std::string_view> fields,
-                        const std::vector<std::string>& more = {}) {
-    std::string line(kind);
+namespace {
+
+void appendFields(std::string& line, std::initializer_list<std::string_view> fields) {
     for (const std::string_view field : fields) {
         line.append(" ").append(journalField(field));
     }
-    for (const std::string& field : more) {
-        line.append(" ").append(journalField(field));
+}
+
+}  // namespace
+
+std::string journalStartLines(const JournalStart& start) {
+    std::string text(journalFirstLine);
+    text.append("\nstart");
+    appendFields(text, {start.identity, start.path, start.time});
+    return text.append(start.directoryMode ? "\nmode directories\n" : "\nmode files\n");
+}
+
+std::string journalDirectoryLine(const JournalDirectory& directory) {
+    std::string line = "directory";
+    appendFields(line, {directory.identity, directory.prefix});
+    for (const std::string& name : directory.names) {
+        appendFields(line, {name});
     }
     return line.append("\n");
 }
 
-std::string journalStartLines(const JournalStart& start) {
-    std::string text(journalFirstLine);
-    text.append("\n").append(journalLine("start", {start.identity, start.path, start.time}));
-    return text.append(start.directoryMode ? "mode directories\n" : "mode files\n");
-}
-
-std::string journalDirectoryLine(const JournalDirectory& directory) {
-    return journalLine("directory", {directory.identity, directory.prefix}, directory.names);
-}
-
-std::string journalRenameLine(const JournalRename& rename) {
-    const char kind[] = {rename.kind, '\0'};
-    std::string line = "rename ";
-    line.append(kind);
-    return line.append(journalLine("", {rename.identity, rename.oldName, rename.newName}));
+void appendJournalRename(std::string& text, char kind, std::string_view identity, std::string_view oldName,
+                         std::string_view newName) {
+    const char kindText[] = {' ', kind, '\0'};
+    text.append("rename").append(kindText);
+    appendFields(text, {identity, oldName, newName});
+    text.append("\n");
 }
 
 std::optional<JournalStart> readJournalStart(std::string_view text) {

@@ -52,7 +52,8 @@ struct JournalStart {
 
 std::string journalStartLines(const JournalStart& start);
 std::string journalDirectoryLine(const JournalDirectory& directory);
-std::string journalRenameLine(const JournalRename& rename);
+void appendJournalRename(std::string& text, char kind, std::string_view identity, std::string_view oldName,
+                         std::string_view newName);
 
 // The start of a journal; nothing when it is not one.
 std::optional<JournalStart> readJournalStart(std::string_view text);

@@ -31,8 +31,8 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
         std::string text = journalDirectoryLine(
             {platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
         for (const PlannedRename& rename : renames) {
-            text += journalRenameLine(
-                {kindOf(*rename.entry), platform.entryIdentity(*rename.entry), rename.entry->name, rename.newName});
+            appendJournalRename(text, kindOf(*rename.entry), platform.entryIdentity(*rename.entry), rename.entry->name,
+                                rename.newName);
         }
         journal.failed = !platform.appendJournal(text, reason);
     }
