@@ -34,6 +34,10 @@ public:
     bool currentIsStillInItsParent(std::string& reason);
     // -1 when there is none, or the current one could not be reached again.
     int currentFd() const { return levels_.empty() ? -1 : levels_.back().fd; }
+    // As found when the current directory was opened; it is the same
+    // directory for as long as it is held.
+    dev_t currentDevice() const { return levels_.empty() ? 0 : levels_.back().identity.device; }
+    ino_t currentInode() const { return levels_.empty() ? 0 : levels_.back().identity.inode; }
 
 private:
     struct Identity {

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 
 #include "platform/console.h"
@@ -94,9 +95,9 @@ struct Platform::State {
     std::shared_ptr<const DirectoryListing> listing;
     std::optional<RenameDirectory> renamer;
     bool spellingConfirmed = false;
-    // Whether the current directory's file system keeps its file numbers;
-    // looked at once a directory.
-    std::optional<bool> numbersLast;
+    // Whether a file system keeps its file numbers, by device; looked at
+    // once a file system, not once a directory.
+    std::map<dev_t, bool> numbersLastOn;
     JournalFiles journal;
     Console console;
 
@@ -110,14 +111,14 @@ struct Platform::State {
     void forgetCurrentDirectory() {
         listing.reset();
         renamer.reset();
-        numbersLast.reset();
     }
 
     bool currentNumbersLast() {
-        if (!numbersLast) {
-            numbersLast = tocase::numbersLast(directories.currentFd());
+        const auto [known, added] = numbersLastOn.try_emplace(directories.currentDevice(), true);
+        if (added) {
+            known->second = tocase::numbersLast(directories.currentFd());
         }
-        return *numbersLast;
+        return known->second;
     }
 };
 
@@ -201,11 +202,12 @@ std::string Platform::workingDirectoryIdentity() {
 }
 
 std::string Platform::currentDirectoryIdentity() {
-    struct stat status {};
-    if (systemCalls().fstatat(state_->directories.currentFd(), "", &status, AT_EMPTY_PATH) != 0) {
+    if (state_->directories.currentFd() < 0) {
         return {};
     }
-    return std::to_string(status.st_dev) + ":" + (state_->currentNumbersLast() ? std::to_string(status.st_ino) : "");
+    const DirectoryStack& directories = state_->directories;
+    return std::to_string(directories.currentDevice()) + ":" +
+           (state_->currentNumbersLast() ? std::to_string(directories.currentInode()) : "");
 }
 
 std::string Platform::entryIdentity(const FoundEntry& entry) {
