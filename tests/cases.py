@@ -259,8 +259,9 @@ def main():
         if options.only not in case.title or not wanted <= features or {"!" + f for f in features} & case.needs:
             continue
         root = tempfile.mkdtemp(prefix="tocase-case-")
-        # Wine keeps journals in its prefix, whatever the environment says.
-        for journals in glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/nonexistent"), "drive_c/users/*/AppData/Local/tocase")):
+        # Wine keeps journals in its prefix, whatever the environment says;
+        # only a run under Wine clears them, never a native one beside it.
+        for journals in [] if not options.launcher else glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/nonexistent"), "drive_c/users/*/AppData/Local/tocase")):
             shutil.rmtree(journals)
         try:
             faults = play(in_code_page(case), tool, root, "cp1252") if "ansi" in features else play(case, tool, root)
