@@ -343,5 +343,46 @@ TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
     EXPECT_EQ(dir.tree(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 
+// What keeps a run from its journal, or a journal from its run, is said
+// with the system's reason; the run itself goes on, and taking it back
+// renames nothing it cannot reach.
+TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
+    // Nothing names a home: no directory or file is made anywhere.
+    dir.make({"C.TXT"});
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    unsetenv("HOME");
+    unsetenv("XDG_STATE_HOME");
+    systemCalls().mkdirat = [](int, const char*, mode_t) { return errno = EROFS, -1; };
+    systemCalls().createat = [](int, const char*, int, mode_t) { return errno = EROFS, -1; };
+    run({"*.TXT"});
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: there is no home "
+                      "directory to keep it in\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"c.txt"});
+
+    restart({"A.TXT"});
+    systemCalls().mkdirat = [](int fd, const char* name, mode_t mode) {
+        return std::string_view(name).ends_with("/tocase") ? (errno = EACCES, -1) : ::mkdirat(fd, name, mode);
+    };
+    run({"*.TXT"});
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: '" + state.path() +
+                          "/tocase': Permission denied\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
+
+    systemCalls().mkdirat = realSystemCalls().mkdirat;
+    restart({"B.TXT"});
+    run({"*.TXT"});
+    ASSERT_EQ(errors, "");
+    output.clear();
+    refusedName = ".";
+    run({"-Z"});
+    EXPECT_EQ(output, ".\\\r\n  b.txt -> B.TXT *** FAILED\r\n\r\n0 files in 1 directory put back.\r\n\r\n"
+                      "Process failed at 1 file. Perhaps this file is in process by another\r\n"
+                      "application. Close these applications and try again...\r\n\r\n");
+    EXPECT_EQ(errors, "tocase: cannot rename 'b.txt': Permission denied\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
+}
+
 }  // namespace
 }  // namespace tocase
