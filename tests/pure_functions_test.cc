@@ -270,6 +270,14 @@ TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"1:2 [] fa", "unreadable", "1:3 [] a b c ly dx"}));
     EXPECT_EQ(readJournalStart("tocase journal 2\n"), std::nullopt);
+    // Each way a rename line can be damaged makes its directory unreadable.
+    for (const char* damaged : {"rename f 9 Z z extra", "rename fd 9 Z z", "rename x 9 Z z",
+                                "rename f 9 \\q z"}) {
+        bool unreadableSeen = false;
+        forEachDirectoryNewestFirst(journalDirectoryLine({"1:2", "", {}, {}}) + damaged + "\n",
+                                    [&unreadableSeen](const JournalDirectory&, bool unreadable) { unreadableSeen = unreadable; });
+        EXPECT_TRUE(unreadableSeen) << damaged;
+    }
 }
 
 }  // namespace
