@@ -269,7 +269,13 @@ TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
         seen.push_back(line);
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"1:2 [] fa", "unreadable", "1:3 [] a b c ly dx"}));
-    EXPECT_EQ(readJournalStart("tocase journal 2\n"), std::nullopt);
+    for (const char* damaged : {"tocase journal 2\nstart 1:2 /home/me 1733.5\nmode files\n",
+                                "tocase journal 1\nstart 1:2 /home/me\nmode files\n",
+                                "tocase journal 1\nbegin 1:2 /home/me 1733.5\nmode files\n",
+                                "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode sideways\n",
+                                "tocase journal 1\nstart 1:2 /home/\\q 1733.5\nmode files\n"}) {
+        EXPECT_EQ(readJournalStart(damaged), std::nullopt) << damaged;
+    }
     // Each way a rename line can be damaged makes its directory unreadable.
     for (const char* damaged : {"rename f 9 Z z extra", "rename fd 9 Z z", "rename x 9 Z z",
                                 "rename f 9 \\q z"}) {
