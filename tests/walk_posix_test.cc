@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -349,13 +350,14 @@ TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
 TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     // Nothing names a home: no directory or file is made anywhere.
     dir.make({"C.TXT"});
-    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    const char* const homeSet = std::getenv("HOME");
+    const std::optional<std::string> home = homeSet != nullptr ? std::optional<std::string>(homeSet) : std::nullopt;
     unsetenv("HOME");
     unsetenv("XDG_STATE_HOME");
     systemCalls().mkdirat = [](int, const char*, mode_t) { return errno = EROFS, -1; };
     systemCalls().createat = [](int, const char*, int, mode_t) { return errno = EROFS, -1; };
     run({"*.TXT"});
-    setenv("HOME", home.c_str(), 1);
+    home ? setenv("HOME", home->c_str(), 1) : unsetenv("HOME");
     setenv("XDG_STATE_HOME", state.path().c_str(), 1);
     EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: there is no home "
                       "directory to keep it in\n");
