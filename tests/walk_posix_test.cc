@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -384,6 +385,19 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
                       "application. Close these applications and try again...\r\n\r\n");
     EXPECT_EQ(errors, "tocase: cannot rename 'b.txt': Permission denied\n");
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
+}
+
+// A record that does not read is said and counted; the rest is taken back.
+TEST_F(InProcess, JournalRecordThatDoesNotReadIsSaidAndPassedOver) {
+    dir.make({"A.TXT", "B.TXT"});
+    run({"*.TXT"});
+    const std::filesystem::path journal = std::filesystem::directory_iterator(state / "tocase")->path();
+    std::ofstream(journal, std::ios::app) << "directory 1:1 \\q\n";
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, "tocase: a record of the journal '" + journal.filename().string() +
+                          "' cannot be read, and is passed over\n");
+    EXPECT_EQ(dir.tree(), (std::vector<std::string>{"A.TXT", "B.TXT"}));
 }
 
 }  // namespace
