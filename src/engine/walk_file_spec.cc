@@ -123,7 +123,8 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
             }
         }
     }
-    if (!settings.preview) {
+    // Most directories of a tree have nothing to rename: nothing to journal.
+    if (!settings.preview && !renames.empty()) {
         std::vector<std::string> subdirectories;
         for (std::size_t i = 1; i < walk.levels.size(); ++i) {
             subdirectories.push_back(walk.levels[i].name);
