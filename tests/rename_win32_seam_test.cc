@@ -2,6 +2,7 @@
 // run under Wine: a case-only rename there always takes two steps.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ constexpr NTSTATUS accessDenied = static_cast<NTSTATUS>(0xC0000022L);
 // the new name is the one step that a case-only rename tries first.
 std::vector<std::pair<std::wstring, int>> refused;
 int failures = 0;
+std::wstring root;
 
 NTSTATUS refusingRename(HANDLE entry, HANDLE directory, const std::wstring& name) {
     for (auto& [to, triesLeft] : refused) {
@@ -28,19 +30,51 @@ NTSTATUS refusingRename(HANDLE entry, HANDLE directory, const std::wstring& name
     return realSystemCalls().renameEntry(entry, directory, name);
 }
 
+bool isTemporary(const std::wstring& name) { return name.find(L".~tocase-") != std::wstring::npos; }
+
+// Wine's step by path, where the directory's path led to another folder at
+// that instant: that folder's entry of the same name is renamed.
+NTSTATUS renameElsewhere(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    if (!isTemporary(name)) return realSystemCalls().renameEntry(entry, directory, name);
+    MoveFileW((root + L"\\swapped").c_str(), (root + L"\\swapped.real").c_str());
+    MoveFileW((root + L"\\other").c_str(), (root + L"\\swapped").c_str());
+    MoveFileW((root + L"\\swapped\\README.TXT").c_str(), (root + L"\\swapped\\" + name).c_str());
+    return 0;
+}
+
+// The same where the path led elsewhere for the new name only: the entry leaves.
+NTSTATUS renameOutOfTheDirectory(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    if (!isTemporary(name)) return realSystemCalls().renameEntry(entry, directory, name);
+    return realSystemCalls().renameEntry(entry, nullptr, L"\\??\\" + root + L"\\" + name);
+}
+
 void expect(bool holds, const char* what) {
     std::printf("%s: %s\n", holds ? "ok" : "FAILED", what);
     failures += !holds;
 }
 
-// One file, renamed with the renames to `refusedNames` failing; what
-// is left in the directory afterwards, and the result.
-RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair<std::wstring, int>> refusedNames,
-                            std::vector<std::wstring>& left) {
+void makeReadme(const std::wstring& directory) {
     CreateDirectoryW(directory.c_str(), nullptr);
     CloseHandle(CreateFileW((directory + L"\\README.TXT").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+}
+
+std::vector<std::wstring> namesIn(const std::wstring& directory) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    do {
+        if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// One file, renamed with the renames to `refusedNames` failing.
+RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair<std::wstring, int>> refusedNames) {
+    makeReadme(directory);
+    // Others may move it, as a Unix process can under Wine.
     const HANDLE handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     std::vector<FoundEntry> entries;
     std::string reason;
@@ -53,12 +87,6 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair
     }
     refused.clear();
     CloseHandle(handle);
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-    do {
-        if (found.cFileName[0] != L'.') left.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
     return result;
 }
 
@@ -67,20 +95,34 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
     systemCalls().renameEntry = refusingRename;
-    const std::wstring root = argv[1];
+    root = argv[1];
+    std::replace(root.begin(), root.end(), L'/', L'\\');
 
-    std::vector<std::wstring> left;
-    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt", 1}}, left);
+    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt", 1}});
     expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
            "a refused second step is followed by the entry put back under its old name");
-    expect(left == std::vector<std::wstring>{L"README.TXT"}, "nothing else is left in its directory");
+    expect(namesIn(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
+           "nothing else is left in its directory");
 
-    left.clear();
-    result = renameRefusing(root + L"\\stranded", {{L"readme.txt", 1}, {L"README.TXT", 0}}, left);
+    result = renameRefusing(root + L"\\stranded", {{L"readme.txt", 1}, {L"README.TXT", 0}});
     const std::string temporary = "README.TXT.~tocase-" + std::to_string(GetCurrentProcessId()) + "-0";
     expect(!result.renamed && result.strandedName == temporary,
            "an entry that cannot be put back is named under the temporary name it is left with");
-    expect(left == std::vector<std::wstring>{std::wstring(temporary.begin(), temporary.end())},
+    expect(namesIn(root + L"\\stranded") == std::vector<std::wstring>{std::wstring(temporary.begin(), temporary.end())},
            "and is found there");
+
+    makeReadme(root + L"\\other");
+    systemCalls().renameEntry = renameElsewhere;
+    result = renameRefusing(root + L"\\swapped", {});
+    expect(!result.renamed && result.reason == "it was moved elsewhere during the run" && result.strandedName.empty(),
+           "a step that went to another folder is said");
+    expect(namesIn(root + L"\\swapped") == std::vector<std::wstring>{L"README.TXT"} &&
+               namesIn(root + L"\\swapped.real") == std::vector<std::wstring>{L"README.TXT"},
+           "and the other folder's entry is named back, the entry itself left as it was");
+
+    systemCalls().renameEntry = renameOutOfTheDirectory;
+    result = renameRefusing(root + L"\\out", {});
+    expect(!result.renamed && result.strandedName == temporary && namesIn(root + L"\\out").empty(),
+           "an entry that a step took out of its directory is named under the name it was given");
     return failures == 0 ? 0 : 1;
 }

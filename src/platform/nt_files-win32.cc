@@ -5,7 +5,62 @@
 #include "platform/reasons.h"
 #include "platform/text-win32.h"
 
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE routine,
+                                               PVOID context, PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
+                                               FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry,
+                                               PUNICODE_STRING mask, BOOLEAN restart);
+
 namespace tocase {
+namespace {
+
+// A handle of its own for each question, as a directory handle keeps the
+// first pattern it was asked with.
+bool listsUnder(HANDLE directory, const std::wstring& name, ULONGLONG index) {
+    NTSTATUS status = 0;
+    const HANDLE listing = openRelative(directory, L"", FILE_LIST_DIRECTORY,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        FILE_DIRECTORY_FILE, status);
+    if (listing == nullptr) {
+        return false;
+    }
+    UNICODE_STRING mask;
+    mask.Buffer = const_cast<wchar_t*>(name.c_str());
+    mask.Length = mask.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    std::vector<LONGLONG> buffer(4096);
+    bool listed = false;
+    // The pattern ignores case: twins of the name may come first.
+    for (BOOLEAN restart = TRUE; !listed; restart = FALSE) {
+        IO_STATUS_BLOCK io;
+        status = NtQueryDirectoryFile(listing, nullptr, nullptr, nullptr, &io, buffer.data(),
+                                      static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
+                                      FileIdBothDirectoryInformation, FALSE, &mask, restart);
+        if (!NT_SUCCESS(status)) {
+            break;
+        }
+        for (const char* at = reinterpret_cast<const char*>(buffer.data());;) {
+            const auto& record = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            const std::wstring_view found(record.FileName, record.FileNameLength / sizeof(wchar_t));
+            listed = listed || (found == name && static_cast<ULONGLONG>(record.FileId.QuadPart) == index);
+            if (record.NextEntryOffset == 0) {
+                break;
+            }
+            at += record.NextEntryOffset;
+        }
+    }
+    CloseHandle(listing);
+    return listed;
+}
+
+}  // namespace
+
+std::wstring nameListedAmong(HANDLE directory, ULONGLONG index, std::initializer_list<std::wstring> names) {
+    for (const std::wstring& name : names) {
+        if (listsUnder(directory, name, index)) {
+            return name;
+        }
+    }
+    return {};
+}
 
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
                     ULONG options, NTSTATUS& status) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace tocase {
@@ -22,6 +23,12 @@ bool identify(HANDLE handle, FileIdentity& identity);
 // Null, with the status, when it cannot be opened.
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
                     ULONG options, NTSTATUS& status);
+
+// Which of `names` the open directory lists the file `index` under, asked
+// of the directory's own handle: Wine looks that up in the directory
+// itself, where it resolves any path by name at that instant. Empty where
+// it is listed under none of them.
+std::wstring nameListedAmong(HANDLE directory, ULONGLONG index, std::initializer_list<std::wstring> names);
 
 // The full path of an open file as the system resolves it.
 std::wstring finalPathOf(HANDLE handle);

@@ -228,8 +228,8 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
                         toUtf8(outcome.strandedName)};
     // However the steps ended: Wine may report a step failed that it took.
     if (result.strandedName.empty() && !outcome.temporaryName.empty()) {
-        const std::optional<std::wstring> now = nameAmong(identity, {outcome.temporaryName, oldName});
-        if (!now || *now == outcome.temporaryName) {
+        const std::wstring now = nameListedAmong(directory_, identity.index, {outcome.temporaryName, oldName});
+        if (now != oldName) {
             result.strandedName = toUtf8(outcome.temporaryName);
         }
     }
@@ -238,74 +238,28 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
 
 // Wine carries a step out by path: where the directory's path led
 // elsewhere at that instant, the step moved another folder's entry, and
-// that one is moved back, by the same path, which only then leads there.
+// that one is moved back.
 StepResult RenameDirectory::landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
                                    const StepResult& reported) {
-    const std::optional<std::wstring> now = nameAmong(identity, {to, from});
-    if (now && *now == to) {
+    const std::wstring now = nameListedAmong(directory_, identity.index, {to, from});
+    if (now == to) {
         return {StepEnd::done, {}};
-    }
-    if (now && now->empty()) {
-        return reported;
     }
     directoryProblem_ = movedElsewhereReason;
     std::string reason(movedElsewhereReason);
-    if (!now || !moveBack(to, from, identity)) {
+    if (now.empty()) {
+        // Gone from the directory: the step took it where the path led.
+        return {StepEnd::failed, reported.end == StepEnd::done ? reason : reported.reason};
+    }
+    if (!moveBack(to, from, identity)) {
         reason += "; an entry of what took its place may be left there as '" + toUtf8(to) + "'";
     }
     return {StepEnd::failed, reason};
 }
 
-// Which of `names` the directory holds the entry under, or empty: asked
-// only while its path is seen to lead to it before and after, for Wine
-// looks each name up by that path. Nothing where the path led elsewhere
-// for a second.
-std::optional<std::wstring> RenameDirectory::nameAmong(const FileIdentity& identity,
-                                                      std::initializer_list<std::wstring> names) {
-    if (!directoryIdentity_ && !whyDirectoryMoved().empty()) {
-        return std::nullopt;
-    }
-    // Nothing where the path cannot be looked up at all, as one too long.
-    const auto leadsHere = [this] {
-        const std::string problem = whyPathMisleads(path_, *directoryIdentity_);
-        return problem.empty() ? std::optional<bool>(true)
-                               : problem == movedElsewhereReason ? std::optional<bool>(false) : std::nullopt;
-    };
-    for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
-        const std::optional<bool> here = leadsHere();
-        if (!here) {
-            return std::nullopt;
-        }
-        if (!*here) {
-            continue;
-        }
-        std::wstring found;
-        for (const std::wstring& name : names) {
-            if (found.empty() && holds(name, identity)) {
-                found = name;
-            }
-        }
-        if (leadsHere() == true) {
-            return found;
-        }
-    }
-    return std::nullopt;
-}
-
-// Whether the directory holds the entry under `name`.
-bool RenameDirectory::holds(const std::wstring& name, const FileIdentity& identity) const {
-    NTSTATUS status = 0;
-    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
-    FileIdentity foundIdentity;
-    const bool same = found != nullptr && identify(found, foundIdentity) && foundIdentity == identity;
-    if (found != nullptr) {
-        CloseHandle(found);
-    }
-    return same;
-}
-
-// Tried for a second at most, as long as the path leads elsewhere.
+// Found by the directory's path while that leads elsewhere, for a second at
+// most, and named back where the system says it is: a path that no longer
+// passes through the name that was swapped.
 bool RenameDirectory::moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours) {
     for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
         NTSTATUS status = 0;
@@ -316,12 +270,13 @@ bool RenameDirectory::moveBack(const std::wstring& movedTo, const std::wstring& 
         }
         FileIdentity found;
         const bool isOther = identify(other, found) && !(found == ours);
+        const std::wstring where = isOther ? finalPathOf(other) : std::wstring();
+        const std::size_t separator = where.find_last_of(L'\\');
+        const std::wstring back = where.substr(0, separator + 1) + movedFrom;
         const bool movedBack =
-            isOther && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, pathWithin(path_, movedFrom)));
+            separator != std::wstring::npos && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, back));
         CloseHandle(other);
-        if (movedBack || !isOther) {
-            return movedBack;
-        }
+        return movedBack;
     }
     return false;
 }

@@ -32,11 +32,9 @@ private:
     RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
     std::string whyDirectoryMoved();
-    bool holds(const std::wstring& name, const FileIdentity& identity) const;
     StepResult landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
                       const StepResult& reported);
     bool moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours);
-    std::optional<std::wstring> nameAmong(const FileIdentity& identity, std::initializer_list<std::wstring> names);
     bool opensItself(HANDLE entry, const std::wstring& name);
 
     HANDLE directory_;  // not owned
