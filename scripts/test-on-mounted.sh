@@ -10,7 +10,7 @@ kind=$1
 python=$2
 cases=$3
 tool=$4
-work=$(mktemp -d /tmp/tocase-mounted-XXXXXX)
+work=$(mktemp -d -t tocase-mounted-XXXXXX)
 loop=""
 mounted=""
 cleanup() {
@@ -59,6 +59,9 @@ fat) image 64M mkfs.vfat
     exit 2 ;;
 esac
 mounted=yes
+# The trees go on the file system under test; the journals stay where the
+# caller keeps temporary files, on one that tells owners apart.
+export TOCASE_STATE_BASE="${TMPDIR:-/tmp}"
 export TMPDIR="$work/mnt" TOCASE_FEATURES="$features" TOCASE_TOOL="$tool"
 "$python" "$cases" --tool "$tool" --features "$features"
 "$python" "$(dirname "$cases")/process_test.py" Folding TakeBack

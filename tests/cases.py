@@ -137,6 +137,12 @@ def describe_tree(root):
     return sorted(found)
 
 
+def state_base():
+    """Where journals are kept: apart from a file system under test, which
+    may not tell owners apart."""
+    return os.environ.get("TOCASE_STATE_BASE") or tempfile.gettempdir()
+
+
 def run_tool(tool, directory, arguments, timeout=20, encoding="utf-8", **options):
     """Standard output as bytes, standard error as text, and the status
     (minus the signal that ended it)."""
@@ -224,7 +230,7 @@ def play(case, tool, root, encoding="utf-8"):
     make_tree(root, case.tree)
     faults = []
     # Apart from the file system under test, which may not tell owners.
-    with tempfile.TemporaryDirectory(prefix="tocase-state-", dir="/tmp" if os.path.isdir("/tmp") else None) as state:
+    with tempfile.TemporaryDirectory(prefix="tocase-state-", dir=state_base()) as state:
         for step in case.steps:
             change_tree(root, step.before)
             output, errors, status = run_tool(tool, root, step.arguments, encoding=encoding,

@@ -24,7 +24,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # noqa: E402
-from cases import assert_inside, describe_tree, grouped, make_tree, preview_of, run_tool  # noqa: E402
+from cases import assert_inside, describe_tree, grouped, make_tree, preview_of, run_tool, state_base  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = [os.path.abspath(os.environ.get("TOCASE_TOOL", "tocase"))]
@@ -49,7 +49,7 @@ class Scratch(unittest.TestCase):
         # Journals of its own, on the machine's own file system; Wine keeps
         # them in its prefix whatever the environment says, so only a Wine
         # test, never one running beside it, clears those.
-        self.state = tempfile.mkdtemp(prefix="tocase-state-", dir="/tmp")
+        self.state = tempfile.mkdtemp(prefix="tocase-state-", dir=state_base())
         self.addCleanup(shutil.rmtree, self.state)
         os.environ["XDG_STATE_HOME"] = self.state
         for journals in [] if not UNDER_WINE else glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/none"), "drive_c/users/*/AppData/Local/tocase")):

@@ -1,6 +1,7 @@
 // The tables of the pure functions: the same on every system.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -170,7 +171,7 @@ std::string optionLetters(const RunSettings& s, const std::vector<UnusedArgument
     std::string letters = s.toLower ? "L" : "U";
     for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
                                       {s.preview, 'N'}, {s.allScripts, 'A'},
-                                      {s.extensionOnly, 'E'}, {s.showHelp, 'H'}}) {
+                                      {s.extensionOnly, 'E'}, {s.takeBack, 'Z'}, {s.showHelp, 'H'}}) {
         if (set) letters += letter;
     }
     for (const UnusedArgument& argument : unused) letters += " " + argument.argument + (argument.looksLikeOption ? "?" : "+");
@@ -199,6 +200,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
         {{"/All", "-e", "f"}, "f", "LAE"},           {{"-a", "/Ext"}, "", "LAE"},
+        {{"/Z", "-zap"}, "", "LZ"},
         // An absolute path holds a second separator; no option does.
         {{"/home/me/*.TXT"}, "/home/me/*.TXT", "L"}, {{"/R", "/mnt\\x", "/D"}, "/mnt\\x", "LDR"},
         {{"/DATA", "/*.TXT"}, "", "LD /*.TXT?"},             {{"/home/me/*.TXT"}, "", "LH", false},
@@ -212,7 +214,12 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         PlatformFacts facts;
         facts.slashMayBeginPath = row.posix;
         // Leftovers from an earlier run must not survive the parse.
-        RunSettings settings{7, 7, 7, "stale", false, true, true, true, true, true, true, true};
+        RunSettings settings;
+        settings.convertedCount = settings.directoryCount = settings.failedCount = 7;
+        settings.fileSpec = "stale";
+        settings.toLower = false;
+        settings.mixed = settings.directoryMode = settings.recurse = settings.preview = settings.allScripts =
+            settings.extensionOnly = settings.takeBack = settings.showHelp = true;
         std::vector<UnusedArgument> unused = {{"stale"}};
         parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts, unused);
         const std::string label = testing::PrintToString(row.arguments).substr(0, 60);
@@ -231,11 +238,18 @@ namespace {
 // Every byte but NUL and "/" in a name, read back exactly from a field
 // that holds no space, no line end, and shows UTF-8 as it is.
 TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
-    std::string everyByte;
-    for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
+    // In a row of every byte no sequence is UTF-8: all but the plain
+    // printable ASCII ones are escaped.
+    std::string everyByte, everyByteField;
+    for (int b = 1; b < 256; ++b) {
+        everyByte += static_cast<char>(b);
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+        everyByteField += b > 0x20 && b < 0x7F && b != '\\' ? std::string(1, static_cast<char>(b)) : escaped;
+    }
     const std::pair<std::string, std::string> rows[] = {
         {"README.TXT", "README.TXT"}, {"über ßig", "über\\x20ßig"}, {"a\\b\n", "a\\x5Cb\\x0A"},
-        {"\xFF\xC3", "\\xFF\\xC3"},  {"", "\\e"},                  {everyByte, journalField(everyByte)},
+        {"\xFF\xC3", "\\xFF\\xC3"},  {"", "\\e"},                  {everyByte, everyByteField},
     };
     for (const auto& [name, field] : rows) {
         EXPECT_EQ(journalField(name), field) << name;

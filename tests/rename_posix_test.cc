@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/rename-posix.h"
-#include "platform/system_calls-posix.h"
+#include "platform/posix/rename-posix.h"
+#include "platform/posix/system_calls-posix.h"
 #include "scratch_directory.h"
 
 namespace tocase {

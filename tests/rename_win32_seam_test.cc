@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/nt_files-win32.h"
-#include "platform/read_directory-win32.h"
-#include "platform/rename-win32.h"
-#include "platform/system_calls-win32.h"
+#include "platform/win32/nt_files-win32.h"
+#include "platform/win32/read_directory-win32.h"
+#include "platform/win32/rename-win32.h"
+#include "platform/win32/system_calls-win32.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/unicode_case.h"
+#include "text/unicode_case.h"
 
 namespace tocase {
 namespace {

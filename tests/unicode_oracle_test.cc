@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/unicode_case.h"
+#include "text/unicode_case.h"
 
 namespace tocase {
 namespace {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "cli/tocase_main.h"
-#include "platform/system_calls-posix.h"
+#include "platform/posix/system_calls-posix.h"
 #include "scratch_directory.h"
 
 namespace tocase {

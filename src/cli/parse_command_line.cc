@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/ascii_case.h"
+#include "text/ascii_case.h"
 
 namespace tocase {
 namespace {

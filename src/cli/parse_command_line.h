@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/run_settings.h"
-#include "platform/platform.h"
+#include "platform/platform_facts.h"
 
 namespace tocase {
 

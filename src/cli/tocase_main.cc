@@ -6,9 +6,9 @@
 #include "cli/parse_command_line.h"
 #include "cli/report.h"
 #include "engine/convert_entry.h"
-#include "engine/printable_name.h"
 #include "engine/take_back.h"
 #include "engine/walk_file_spec.h"
+#include "text/printable_name.h"
 
 namespace tocase {
 namespace {

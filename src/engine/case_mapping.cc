@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/unicode_case.h"
-#include "platform/ascii_case.h"
+#include "text/ascii_case.h"
+#include "text/unicode_case.h"
 
 namespace tocase {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/printable_name.h"
+#include "text/printable_name.h"
 
 namespace tocase {
 namespace {

@@ -15,4 +15,6 @@ FileSpecParts splitFileSpec(std::string_view fileSpec, const PlatformFacts& fact
             std::string(fileSpec.substr(prefixLength))};
 }
 
+void appendSubdirectory(std::string& prefix, std::string_view name) { prefix.append(name).push_back('\\'); }
+
 }  // namespace tocase

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/platform_facts.h"
 
 namespace tocase {
 
@@ -17,6 +17,10 @@ struct FileSpecParts {
 };
 
 FileSpecParts splitFileSpec(std::string_view fileSpec, const PlatformFacts& facts);
+
+// The prefix of a subdirectory below `prefix`: the descent always joins
+// with "\", whatever separator the user typed.
+void appendSubdirectory(std::string& prefix, std::string_view name);
 
 }  // namespace tocase
 

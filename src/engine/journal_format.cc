@@ -1,6 +1,6 @@
 #include "engine/journal_format.h"
 
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace tocase {
 namespace {

@@ -13,7 +13,8 @@ namespace tocase {
 // fields apart by single spaces. Names are written as they are, but a byte
 // that could split or hide a field (a control byte, space, backslash, DEL)
 // or that is not part of UTF-8 is written \xNN, so that every name, every
-// byte but "/" and NUL, comes back exactly:
+// byte but "/" and NUL, comes back exactly; an empty text (the prefix of
+// the current directory) is written \e:
 //
 //   tocase journal 1
 //   start <identity> <absolute path of the directory it ran in> <time>
@@ -38,7 +39,7 @@ struct JournalRename {
 
 struct JournalDirectory {
     std::string identity;
-    std::string prefix;              // as typed, the header's text for an empty one
+    std::string prefix;              // as typed; empty for the current directory
     std::vector<std::string> names;  // the subdirectories down to it
     std::vector<JournalRename> renames;
 };

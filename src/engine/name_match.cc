@@ -1,7 +1,7 @@
 #include "engine/name_match.h"
 
-#include "engine/unicode_case.h"
-#include "platform/ascii_case.h"
+#include "text/ascii_case.h"
+#include "text/unicode_case.h"
 
 namespace tocase {
 namespace {

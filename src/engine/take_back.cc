@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "engine/convert_entry.h"
+#include "engine/file_spec.h"
 #include "engine/journal_format.h"
 
 namespace tocase {
@@ -11,8 +12,7 @@ namespace {
 
 // A name the journal may hold: never a path, nor a way up.
 bool isPlainName(std::string_view name, const PlatformFacts& facts) {
-    const std::string_view separators = facts.hasDriveLetters ? "/\\" : "/";
-    return !name.empty() && name != "." && name != ".." && name.find_first_of(separators) == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." && name.find_first_of(facts.nameSeparators) == std::string_view::npos;
 }
 
 FoundEntry entryAsRecorded(const JournalRename& rename, std::string name) {
@@ -36,7 +36,7 @@ public:
         : directory_(directory), since_(since), settings_(settings), platform_(platform) {
         header_ = directory.prefix;
         for (const std::string& name : directory.names) {
-            header_.append(name).push_back('\\');
+            appendSubdirectory(header_, name);
         }
     }
 
@@ -62,11 +62,8 @@ private:
             return false;
         }
         for (const std::string& name : directory_.names) {
-            FoundEntry subdirectory;
-            subdirectory.name = name;
-            subdirectory.isDirectory = true;
             const EnterResult entered =
-                isPlainName(name, platform_.facts()) ? platform_.openSubdirectory(subdirectory, reason) : EnterResult::failed;
+                isPlainName(name, platform_.facts()) ? platform_.openSubdirectoryByName(name, reason) : EnterResult::failed;
             if (entered != EnterResult::entered) {
                 reason = "its directory is not where the run left it";
                 return false;

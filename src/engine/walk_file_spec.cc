@@ -6,8 +6,8 @@
 #include "engine/case_mapping.h"
 #include "engine/file_spec.h"
 #include "engine/name_match.h"
-#include "engine/printable_name.h"
 #include "engine/run_journal.h"
+#include "text/printable_name.h"
 
 namespace tocase {
 namespace {
@@ -75,8 +75,7 @@ void enterLevel(Walk& walk, std::string_view name, bool recurse) {
 void enterNextSubdirectory(Walk& walk) {
     OpenLevel& parent = walk.levels.back();
     const FoundEntry& entry = parent.subdirectories[parent.nextSubdirectory++];
-    // The separator added is always "\", whatever the user typed.
-    walk.prefix.append(entry.name).push_back('\\');
+    appendSubdirectory(walk.prefix, entry.name);
     walk.platform.stopIfAsked();
     std::string reason;
     switch (walk.platform.openSubdirectory(entry, reason)) {

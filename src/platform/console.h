@@ -6,10 +6,9 @@
 
 namespace tocase {
 
-// Standard output a line at a time, and standard error. Standard output
-// that fails for good takes nothing more, so that a run never looks
-// complete while lines are missing; the run itself goes on. Each system
-// writes in its own file (console-posix.cc, console-win32.cc).
+// Standard output a line at a time, each ended by CR LF, and standard error.
+// Standard output that fails for good takes nothing more, so that a run
+// never looks complete while lines are missing; the run itself goes on.
 class Console {
 public:
     void write(std::string_view bytes) { pendingLine_ += bytes; }
@@ -20,6 +19,13 @@ private:
     std::string pendingLine_;
     bool outputFailed_ = false;
 };
+
+// What each system's console file gives the policy above: the whole of a
+// text of UTF-8 written as the stream wants it, false once it failed for
+// good; and the line end of standard error, which a person reads.
+bool writeStandardOutput(std::string_view bytes);
+void writeStandardError(std::string_view bytes);
+extern const std::string_view errorLineEnd;
 
 }  // namespace tocase
 

@@ -8,23 +8,11 @@
 #include <string_view>
 #include <vector>
 
-namespace tocase {
+#include "platform/console.h"
+#include "platform/journal_files.h"
+#include "platform/platform_facts.h"
 
-// The few facts about the operating system that the command line and the
-// split of a file specification need. Names and typed texts are UTF-8 on
-// every system, exactly as the system holds them: bytes on POSIX, UTF-16
-// on Windows with a surrogate without its pair encoded as UTF-8 encodes
-// any other code point.
-struct PlatformFacts {
-    bool hasDriveLetters = false;
-    // An argument such as /home/me/*.TXT is a path, not an option.
-    bool slashMayBeginPath = false;
-    // The shell expands an unquoted wildcard before the tool sees it.
-    bool shellExpandsWildcards = false;
-    // Names are UTF-16 underneath: `?` takes a whole character, a surrogate
-    // without its pair among them.
-    bool namesAreUtf16 = false;
-};
+namespace tocase {
 
 struct FoundEntry {
     std::string name;
@@ -87,6 +75,10 @@ public:
     // never through a link nor into another file system, and makes it
     // current.
     EnterResult openSubdirectory(const FoundEntry& entry, std::string& reason);
+    // The same for a subdirectory no listing found, known by its name
+    // alone (a run taken back goes down the path the run took): whoever
+    // asks confirms it is the directory wanted.
+    EnterResult openSubdirectoryByName(const std::string& name, std::string& reason);
     // Closes the current directory, so the one it was opened from is
     // current again. False when that one cannot be reached again as the
     // same directory; it is then current but unusable, and closed in turn.
@@ -97,7 +89,8 @@ public:
 
     // Every entry of the current directory, read to its end before any is
     // renamed, so that renames neither skip nor repeat one. Null when it
-    // cannot be read to its end.
+    // cannot be read to its end. A system may hand back the same reading
+    // again while nothing has been renamed in the directory since.
     std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
 
     // Gives a listed entry of the current directory the name `newName`,
@@ -158,8 +151,12 @@ public:
     void stopIfAsked();
 
 private:
+    // What each system keeps, in its own file.
     struct State;
     std::unique_ptr<State> state_;
+    // What both keep alike.
+    JournalFiles journal_;
+    Console console_;
 };
 
 }  // namespace tocase

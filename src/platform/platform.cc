@@ -1,0 +1,27 @@
+#include "platform/platform.h"
+
+// What both systems do alike: the journals and the console, each kept by
+// its own class over the system's calls.
+namespace tocase {
+
+bool Platform::createJournal(std::string& reason) { return journal_.create(reason); }
+
+bool Platform::appendJournal(std::string_view text, std::string& reason) { return journal_.append(text, reason); }
+
+std::vector<std::string> Platform::journals(std::string& reason) { return journal_.untakenBack(reason); }
+
+bool Platform::readJournal(const std::string& name, std::string& text, std::string& reason) {
+    return journal_.read(name, text, reason);
+}
+
+bool Platform::markTakenBack(const std::string& name, std::string& reason) {
+    return journal_.markTakenBack(name, reason);
+}
+
+void Platform::writeOutput(std::string_view bytes) { console_.write(bytes); }
+
+void Platform::endOutputLine() { console_.endLine(); }
+
+void Platform::writeErrorLine(std::string_view text) { console_.errorLine(text); }
+
+}  // namespace tocase

@@ -1,0 +1,66 @@
+#include "platform/posix/read_directory-posix.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/posix/system_calls-posix.h"
+
+namespace tocase {
+namespace {
+
+bool isDirectoryFollowingLinks(int directoryFd, const char* name) {
+    struct stat status {};
+    return systemCalls().fstatat(directoryFd, name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+}
+
+// A link is a link, whatever it points to; one to a directory matches as a
+// directory. Where the file system gives no type, ask for it.
+void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
+    unsigned char type = record.d_type;
+    if (type == DT_UNKNOWN) {
+        struct stat status {};
+        if (systemCalls().fstatat(directoryFd, record.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_REG;
+        }
+    }
+    entry.isLink = type == DT_LNK;
+    entry.isDirectory = type == DT_DIR || (entry.isLink && isDirectoryFollowingLinks(directoryFd, record.d_name));
+}
+
+}  // namespace
+
+std::string reasonText(int error) { return std::strerror(error); }
+
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason) {
+    // The directory may have been read before: from its start.
+    if (systemCalls().lseek(directoryFd, 0, SEEK_SET) != 0) {
+        reason = reasonText(errno);
+        return nullptr;
+    }
+    alignas(dirent64) static char buffer[32768];
+    auto entries = std::make_shared<DirectoryListing>();
+    for (;;) {
+        const ssize_t size = systemCalls().getdents64(directoryFd, buffer, sizeof buffer);
+        if (size < 0) {
+            reason = reasonText(errno);
+            return nullptr;
+        }
+        if (size == 0) {
+            return entries;
+        }
+        for (ssize_t at = 0; at < size;) {
+            const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
+            at += record->d_reclen;
+            FoundEntry& entry = entries->emplace_back();
+            entry.name = record->d_name;
+            entry.fileId = record->d_ino;
+            entry.isHidden = entry.name.front() == '.';
+            classifyEntry(directoryFd, *record, entry);
+        }
+    }
+}
+
+}  // namespace tocase

@@ -1,0 +1,208 @@
+#include "platform/posix/rename-posix.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/read_directory-posix.h"
+#include "platform/posix/system_calls-posix.h"
+#include "platform/reasons.h"
+
+namespace tocase {
+namespace {
+
+bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
+
+const char* kindOf(bool isLink, bool isDirectory) {
+    return isLink ? "link" : isDirectory ? "directory" : "file";
+}
+
+// A UTF-8 continuation byte belongs to the character before it.
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
+// Looked at without following: a link listed is renamed as the link it
+// still is, even when its target has just been renamed.
+bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
+    struct stat status {};
+    if (systemCalls().fstatat(directoryFd_, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        reason = reasonText(errno);
+        return false;
+    }
+    const bool isLink = S_ISLNK(status.st_mode);
+    const bool isDirectory = S_ISDIR(status.st_mode);
+    if (isLink != entry.isLink || (!isLink && isDirectory != entry.isDirectory)) {
+        reason = std::string("it is no longer the ") + kindOf(entry.isLink, entry.isDirectory) + " that was listed";
+        return false;
+    }
+    return true;
+}
+
+// 0 or the errno. The kernel's no-replace flag first; where the file system
+// refuses it (FUSE answers EINVAL), a look-up that `to` is free and then a
+// plain rename. Never a link and unlink: such file systems refuse links too.
+// The flag is tried every time, even after a refusal: FUSE answers EEXIST
+// before EINVAL, and its look-up of a rename target bypasses the kernel's
+// cached names, which a plain look-up would trust even when stale.
+int RenameDirectory::renameNoReplace(const std::string& from, const std::string& to) {
+    if (systemCalls().renameat2(directoryFd_, from.c_str(), directoryFd_, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    if (!flagIsRefused(error)) {
+        return error;
+    }
+    struct stat status {};
+    if (systemCalls().fstatat(directoryFd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        return EEXIST;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    return systemCalls().renameat(directoryFd_, from.c_str(), directoryFd_, to.c_str()) == 0 ? 0 : errno;
+}
+
+StepResult RenameDirectory::step(const std::string& from, const std::string& to) {
+    const int error = renameNoReplace(from, to);
+    switch (error) {
+        case 0:
+            noteRenamed(from, to);
+            return {StepEnd::done, {}};
+        case EEXIST:
+            return {StepEnd::taken, anotherEntryReason(to)};
+        case ENAMETOOLONG:
+            return {StepEnd::tooLong, reasonText(error)};
+        default:
+            return {StepEnd::failed, reasonText(error)};
+    }
+}
+
+bool RenameDirectory::readExactNames(std::string& reason) {
+    const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, reason);
+    if (!listing) {
+        return false;
+    }
+    exactNames_.emplace();
+    for (const FoundEntry& entry : *listing) {
+        exactNames_->insert(entry.name);
+    }
+    return true;
+}
+
+// A look-up cannot tell: a case-folding file system resolves every
+// spelling. Nothing when the directory cannot be read, so that nothing is
+// ever attempted that could replace the name.
+std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, std::string& reason) {
+    if (!exactNames_ && !readExactNames(reason)) {
+        return std::nullopt;
+    }
+    return exactNames_->contains(name);
+}
+
+void RenameDirectory::noteRenamed(const std::string& from, const std::string& to) {
+    if (exactNames_) {
+        exactNames_->erase(from);
+        exactNames_->insert(to);
+    }
+}
+
+// Some drivers store another spelling than the one asked for; reading the
+// directory back tells, once for the run.
+bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& reason) {
+    if (spellingConfirmed_) {
+        return true;
+    }
+    if (!readExactNames(reason)) {
+        reason = "the new name cannot be confirmed: " + reason;
+        return false;
+    }
+    spellingConfirmed_ = exactNames_->contains(newName);
+    if (!spellingConfirmed_) {
+        reason = otherSpellingReason;
+    }
+    return spellingConfirmed_;
+}
+
+RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+                                                         const TemporaryNameNotice& notice) {
+    const auto outcome = tocase::renameThroughTemporaryName(
+        oldName, newName, NAME_MAX, static_cast<unsigned long>(getpid()),
+        [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
+        [&notice](const std::string& temporary) { notice(temporary); });
+    RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
+    if (result.renamed) {
+        result.renamed = confirmSpelling(newName, result.reason);
+    }
+    return result;
+}
+
+RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string& newName,
+                                     const TemporaryNameNotice& notice) {
+    RenameResult result;
+    if (!isStillAsListed(entry, result.reason)) {
+        return result;
+    }
+    const StepResult direct = step(entry.name, newName);
+    if (direct.end == StepEnd::done) {
+        result.renamed = confirmSpelling(newName, result.reason);
+        // Taken, and the old spelling kept: round a temporary name, as
+        // where the file system folds case.
+        if (!result.renamed && exactNames_ && exactNames_->contains(entry.name)) {
+            return renameThroughTemporaryName(entry.name, newName, notice);
+        }
+        return result;
+    }
+    if (direct.end != StepEnd::taken) {
+        result.reason = direct.reason;
+        return result;
+    }
+    const std::optional<bool> taken = holdsExactName(newName, result.reason);
+    if (!taken) {
+        result.reason = "the directory cannot be read again: " + result.reason;
+        return result;
+    }
+    if (*taken) {
+        result.reason = direct.reason;
+        return result;
+    }
+    return renameThroughTemporaryName(entry.name, newName, notice);
+}
+
+RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
+                                      const DirectoryListing& listing) {
+    if (!obstacles_) {
+        obstacles_ = findDirectoryObstacles(directoryFd_);
+    }
+    if (obstacles_->readOnly != 0) {
+        return {false, reasonText(obstacles_->readOnly), {}};
+    }
+    // The file system's own look-up says whether it can hold the name: in
+    // bytes, in UTF-16 units or in anything else.
+    struct stat status {};
+    if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENAMETOOLONG) {
+        return {false, reasonText(ENAMETOOLONG), {}};
+    }
+    if (!exactNames_) {
+        exactNames_.emplace();
+        for (const FoundEntry& listed : listing) {
+            exactNames_->insert(listed.name);
+        }
+    }
+    if (exactNames_->contains(newName)) {
+        return {false, anotherEntryReason(newName), {}};
+    }
+    const int obstacle = obstacles_->permission != 0 ? obstacles_->permission
+                                                     : findEntryObstacle(directoryFd_, entry.name, *obstacles_);
+    if (obstacle != 0) {
+        return {false, reasonText(obstacle), {}};
+    }
+    noteRenamed(entry.name, newName);
+    return {true, {}, {}};
+}
+
+}  // namespace tocase

@@ -1,0 +1,57 @@
+#ifndef TOCASE_PLATFORM_RENAME_POSIX_H
+#define TOCASE_PLATFORM_RENAME_POSIX_H
+
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "platform/platform.h"
+#include "platform/posix/rename_obstacles-posix.h"
+#include "platform/temporary_name.h"
+
+namespace tocase {
+
+// Renames entries of one directory, with what the renames teach about its
+// file system. Never replaces or removes another entry.
+class RenameDirectory {
+public:
+    // `spellingConfirmed` is shared by the directories of a run: whether a
+    // rename reported done has been seen to leave the spelling asked for.
+    // How a file system stores names does not change from one entry to the
+    // next, and a run stays on one file system, so one reading back tells.
+    RenameDirectory(int directoryFd, bool& spellingConfirmed)
+        : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed) {}
+
+    // Renames the entry to `newName` if it is still of the kind listed (a
+    // link still a link, whatever it points to). Renamed only where the
+    // directory shows `newName` byte for byte, or the file system has been
+    // seen to keep the spelling asked for.
+    RenameResult rename(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
+    // What rename would answer, as far as can be known without renaming:
+    // the refusals the kernel would meet first, with its reasons, and
+    // another entry holding the new name, counting the names that the
+    // renames previewed before it here would have made.
+    RenameResult preview(const FoundEntry& entry, const std::string& newName, const DirectoryListing& listing);
+
+private:
+    bool isStillAsListed(const FoundEntry& entry, std::string& reason);
+    int renameNoReplace(const std::string& from, const std::string& to);
+    StepResult step(const std::string& from, const std::string& to);
+    std::optional<bool> holdsExactName(const std::string& name, std::string& reason);
+    bool readExactNames(std::string& reason);
+    void noteRenamed(const std::string& from, const std::string& to);
+    RenameResult renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+                                            const TemporaryNameNotice& notice);
+    bool confirmSpelling(const std::string& newName, std::string& reason);
+
+    int directoryFd_;  // not owned
+    bool& spellingConfirmed_;
+    // The names exactly as stored, read once when first needed and kept up
+    // to date with the renames made here.
+    std::optional<std::unordered_set<std::string>> exactNames_;
+    std::optional<DirectoryObstacles> obstacles_;  // looked for once, by a preview
+};
+
+}  // namespace tocase
+
+#endif

@@ -1,0 +1,66 @@
+#ifndef TOCASE_PLATFORM_NT_FILES_WIN32_H
+#define TOCASE_PLATFORM_NT_FILES_WIN32_H
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <initializer_list>
+#include <string>
+
+namespace tocase {
+
+// The statuses the tool tells apart, each named once.
+inline constexpr NTSTATUS statusNoMemory = static_cast<NTSTATUS>(0xC0000017L);
+inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
+inline constexpr NTSTATUS statusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+inline constexpr NTSTATUS statusObjectNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+inline constexpr NTSTATUS statusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+inline constexpr NTSTATUS statusNameTooLong = static_cast<NTSTATUS>(0xC0000106L);
+
+// Which file a handle is open on, and its attributes.
+struct FileIdentity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    DWORD attributes = 0;
+    bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+bool identify(HANDLE handle, FileIdentity& identity);
+
+// An entry opened relative to an open directory by its name exactly as
+// stored, the entry itself even where it is a link or other reparse point.
+// Null, with the status, when it cannot be opened.
+HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
+                    ULONG options, NTSTATUS& status);
+
+// Which of `names` the open directory lists the file `index` under, asked
+// of the directory's own handle: Wine looks that up in the directory
+// itself, where it resolves any path by name at that instant. Empty where
+// it is listed under none of them.
+std::wstring nameListedAmong(HANDLE directory, ULONGLONG index, std::initializer_list<std::wstring> names);
+
+// The full path of an open file as the system resolves it.
+std::wstring finalPathOf(HANDLE handle);
+
+// The path of the entry `name` of the directory at `directory`.
+std::wstring pathWithin(const std::wstring& directory, const std::wstring& name);
+
+// Why `path`, looked up now, does not lead to the file of `identity`
+// itself: empty where it does.
+std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identity);
+
+// A name the system would read as a path: Wine hands out Unix names that
+// hold a backslash as they are.
+inline bool holdsSeparator(const std::wstring& name) { return name.find_first_of(L"\\/") != std::wstring::npos; }
+
+// A name the system could not read whole: Wine hands out a Unix name that
+// is not UTF-8 with U+FFFD in its place, and that name leads nowhere, or to
+// another entry that reads the same.
+inline bool holdsReplacement(const std::wstring& name) { return name.find(L'\xFFFD') != std::wstring::npos; }
+
+// A reason for a person.
+std::string reasonText(DWORD error);
+std::string reasonOfStatus(NTSTATUS status);
+
+}  // namespace tocase
+
+#endif

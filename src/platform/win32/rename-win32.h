@@ -1,0 +1,56 @@
+#ifndef TOCASE_PLATFORM_RENAME_WIN32_H
+#define TOCASE_PLATFORM_RENAME_WIN32_H
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/platform.h"
+#include "platform/temporary_name.h"
+#include "platform/win32/nt_files-win32.h"
+
+namespace tocase {
+
+// Renames entries of one open directory, each through a handle of its own
+// opened relative to the directory: never the target of a link, never
+// replacing another entry, never moving a twin that differs only in case.
+class RenameDirectory {
+public:
+    RenameDirectory(HANDLE directory, std::wstring path) : directory_(directory), path_(std::move(path)) {}
+
+    RenameResult rename(const FoundEntry& entry, const std::wstring& newName, const TemporaryNameNotice& notice);
+    // What rename would answer, as far as can be known without renaming.
+    RenameResult preview(const FoundEntry& entry, const std::wstring& newName);
+
+private:
+    std::optional<std::wstring> twinOf(const std::wstring& self, const std::wstring& newName);
+    void noteRenamed(const std::wstring& oldName, const std::wstring& newName);
+    struct OpenedEntry {
+        HANDLE handle = nullptr;
+        FileIdentity identity;
+    };
+    RenameResult openAsListed(const FoundEntry& entry, const std::wstring& newName, ACCESS_MASK access,
+                              OpenedEntry& opened);
+    RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
+                                 const std::wstring& newName, const TemporaryNameNotice& notice);
+    std::string whyDirectoryMoved();
+    StepResult landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
+                      const StepResult& reported);
+    bool moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours);
+    bool opensItself(HANDLE entry, const std::wstring& name);
+
+    HANDLE directory_;  // not owned
+    std::wstring path_;       // built of the names it was entered by
+    std::wstring shownPath_;  // the system's own name for it
+    std::optional<FileIdentity> directoryIdentity_;
+    std::string directoryProblem_;  // once its path was seen to lead elsewhere
+    // The directory's names by their uppercase form, read once and kept up
+    // to date with the renames made, or previewed, here.
+    std::optional<std::unordered_multimap<std::wstring, std::wstring>> namesByFold_;
+};
+
+}  // namespace tocase
+
+#endif
