@@ -104,13 +104,19 @@ def make_tree(root, entries):
 
 def change_tree(root, changes):
     """Between two runs: 'replace NAME' puts a new file in an entry's place,
-    as an editor saves one, 'make NAME' makes a file; each holds a text of
-    its own."""
+    as an editor saves one; 'remake NAME' removes the entry and makes a new
+    file of that name, which may get the number the entry had; 'make NAME'
+    makes a file; 'remove NAME' removes one. A file made holds a text of its
+    own."""
     for verb, name in changes:
         path = os.path.join(os.fsencode(root), name)
+        if verb in (b"remove", b"remake"):
+            os.remove(path)
+        if verb == b"remove":
+            continue
         made = path + b".new" if verb == b"replace" else path
         with open(made, "xb") as f:
-            f.write(b"replaced" if verb == b"replace" else b"made")
+            f.write(b"made" if verb == b"make" else b"replaced")
         if verb == b"replace":
             os.rename(made, path)
 
@@ -210,7 +216,7 @@ def previewed(case):
 
 def preview_of(output):
     """What -N prints where a run printed `output`."""
-    output = output.replace(b" converted to ", b" would be converted to ")
+    output = output.replace(b" converted to ", b" would be converted to ").replace(b" put back.", b" would be put back.")
     return re.sub(rb"\r\nProcess failed at .*?again\.\.\.\r\n", b"", output, flags=re.S)
 
 
@@ -226,19 +232,25 @@ def in_code_page(case):
 
 def play(case, tool, root, encoding="utf-8"):
     """What went wrong, as lines; none when the case holds. The journals of
-    its runs are kept apart from every other case's."""
+    its runs are kept apart from every other case's. Each -Z is previewed
+    first, and must print what it then does."""
     make_tree(root, case.tree)
     faults = []
     # Apart from the file system under test, which may not tell owners.
     with tempfile.TemporaryDirectory(prefix="tocase-state-", dir=state_base()) as state:
+        run = lambda arguments: run_tool(tool, root, arguments, encoding=encoding,
+                                         env=dict(os.environ, XDG_STATE_HOME=state))
         for step in case.steps:
             change_tree(root, step.before)
-            output, errors, status = run_tool(tool, root, step.arguments, encoding=encoding,
-                                              env=dict(os.environ, XDG_STATE_HOME=state))
+            taking_back = b"-Z" in step.arguments and b"-N" not in step.arguments
+            preview = run([b"-N"] + step.arguments) if taking_back else None
+            output, errors, status = run(step.arguments)
             if status != 1:
                 faults.append(f"exit status {status}, not 1")
             if grouped(output) != grouped(step.output):
                 faults.append(f"standard output\n  expected {step.output!r}\n  got      {output!r}")
+            if preview and preview[0] != preview_of(output):
+                faults.append(f"-N -Z printed\n  {preview[0]!r}\n  before -Z printed\n  {output!r}")
             if b"-Z" not in step.arguments and headers_out_of_order(output):
                 faults.append(f"a directory's header before one below it: {headers_out_of_order(output)}")
             if errors_differ(step.errors, errors):

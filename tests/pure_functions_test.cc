@@ -283,6 +283,27 @@ TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
         seen.push_back(line);
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"1:2 [] fa", "unreadable", "1:3 [] a b c ly dx"}));
+    // What became of each rename: made (+), not made (-), unknown where the
+    // run stopped first (?), gone for good (!); a line cut short is left out.
+    const std::string ends = "directory 1:2 \\e\nrename f 1 A a\nrename f 2 B b\nunmade 1\n"
+                             "directory 1:2 \\e\nrename f 3 C c\nrename f 4 D d\nrename f 5 E";
+    const auto endsSeen = [](const std::string& journal) {
+        std::string line;
+        forEachDirectoryNewestFirst(journal, [&line](const JournalDirectory& directory, bool unreadable) {
+            line += unreadable ? "unreadable " : "";
+            for (const JournalRename& rename : directory.renames) {
+                line += rename.newName + (rename.gone ? "!" : rename.end == RenameEnd::made ? "+" : rename.end == RenameEnd::notMade ? "-" : "?");
+            }
+            line += " ";
+        });
+        return line;
+    };
+    EXPECT_EQ(endsSeen(ends), "d?c? b-a+ ");
+    EXPECT_EQ(endsSeen(ends + "\ncut\ngone " + std::to_string(ends.find("rename f 3")) + "\n"), "d?c! b-a+ ");
+    for (const char* damaged : {"unmade x\n", "unmade 2\n", "unmade 0\nrename f 3 C c\n"}) {
+        EXPECT_EQ(endsSeen("directory 1:2 \\e\nrename f 1 A a\nrename f 2 B b\n" + std::string(damaged)), "unreadable  ")
+            << damaged;
+    }
     for (const char* damaged : {"tocase journal 2\nstart 1:2 /home/me 1733.5\nmode files\n",
                                 "tocase journal 1\nstart 1:2 /home/me\nmode files\n",
                                 "tocase journal 1\nbegin 1:2 /home/me 1733.5\nmode files\n",

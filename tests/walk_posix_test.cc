@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -125,8 +127,9 @@ protected:
     }
 
     // The run with room for only two held directories, so that the others
-    // are let go of and reached again: three descriptors free below a
-    // limit above 1024, and every other one held, those above 1023 too.
+    // are let go of and reached again: four descriptors free (the turn's
+    // lock takes one) below a limit above 1024, and every other one held,
+    // those above 1023 too.
     void runWithFewDescriptors(const std::vector<std::string>& arguments) {
         constexpr int limit = 1300;
         rlimit saved{};
@@ -137,7 +140,7 @@ protected:
         std::vector<int> held;
         for (int fd = 0, leftFree = 0; fd < limit; ++fd) {
             if (fcntl(fd, F_GETFD) != -1) continue;
-            if (leftFree++ < 3) continue;
+            if (leftFree++ < 4) continue;
             held.push_back(dup2(source, fd));
         }
         run(arguments);
@@ -260,6 +263,7 @@ TEST_F(InProcess, EntryLeftUnderItsTemporaryNameIsNamedThere) {
     const std::string name = std::string(240, 'N') + ".TXT";
     dir.make({name});
     systemCalls().renameat2 = [](int fromFd, const char* from, int toFd, const char* to, unsigned int flags) {
+        if (strchr(to, '/') != nullptr) return ::renameat2(fromFd, from, toFd, to, flags);  // the journal's
         if (strcasecmp(from, to) == 0) return errno = EEXIST, -1;
         if (std::string_view(to).find("~tocase-") == std::string_view::npos) return errno = EIO, -1;
         return ::renameat2(fromFd, from, toFd, to, flags);
@@ -387,21 +391,89 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     EXPECT_EQ(output, ".\\\r\n  b.txt -> B.TXT *** FAILED\r\n\r\n0 files in 1 directory put back.\r\n\r\n"
                       "Process failed at 1 file. Perhaps this file is in process by another\r\n"
                       "application. Close these applications and try again...\r\n\r\n");
-    EXPECT_EQ(errors, "tocase: cannot rename 'b.txt': Permission denied\n");
+    EXPECT_TRUE(errors.starts_with("tocase: cannot rename 'b.txt': Permission denied\ntocase: 1 entry of this run "
+                                   "is not back")) << errors;
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
 }
 
-// A record that does not read is said and counted; the rest is taken back.
-TEST_F(InProcess, JournalRecordThatDoesNotReadIsSaidAndPassedOver) {
-    dir.make({"A.TXT", "B.TXT"});
+// The journals of the runs made so far, oldest first.
+std::vector<std::filesystem::path> journalsIn(const ScratchDirectory& state) {
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(state / "tocase")) {
+        if (entry.path().filename().string().starts_with("run-")) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// A record that does not read, or a newest journal without its start, is
+// said, and the run is not taken as done: nothing older is taken back
+// instead. A journal that cannot be begun leaves no file at all.
+TEST_F(InProcess, JournalThatDoesNotReadIsSaidAndNothingOlderTakenBackInstead) {
+    dir.make({"A.TXT"});
     run({"*.TXT"});
-    const std::filesystem::path journal = std::filesystem::directory_iterator(state / "tocase")->path();
-    std::ofstream(journal, std::ios::app) << "directory 1:1 \\q\n";
+    dir.make({"B.TXT"});
+    run({"*.TXT"});
+    std::ofstream(journalsIn(state).back(), std::ios::app) << "directory 1:1 \\q\n";
+    for (const int attempt : {1, 2}) {
+        errors.clear();
+        run({"-Z"});
+        EXPECT_TRUE(errors.starts_with("tocase: a record of the journal '" + journalsIn(state).back().filename().string() +
+                                       "' cannot be read: what it holds is not put back\ntocase: 1 entry of this run "
+                                       "is not back")) << attempt << errors;
+        EXPECT_EQ(dir.tree(), (std::vector<std::string>{"B.TXT", "a.txt"})) << attempt;
+    }
+    std::filesystem::resize_file(journalsIn(state).back(), 0);
     errors.clear();
+    output.clear();
     run({"-Z"});
-    EXPECT_EQ(errors, "tocase: a record of the journal '" + journal.filename().string() +
-                          "' cannot be read, and is passed over\n");
-    EXPECT_EQ(dir.tree(), (std::vector<std::string>{"A.TXT", "B.TXT"}));
+    EXPECT_EQ(errors, "tocase: the journal '" + journalsIn(state).back().filename().string() +
+                          "' cannot be read: its start is not whole; nothing is taken back, as it may hold the newest "
+                          "run made here (remove it to take back the runs before it)\n");
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(dir.tree(), (std::vector<std::string>{"B.TXT", "a.txt"}));
+
+    // A full disk at the journal's first write.
+    std::filesystem::remove_all(state / "tocase");
+    restart({"C.TXT"});
+    systemCalls().write = [](int fd, const void* bytes, size_t size) -> ssize_t {
+        if (fd > STDERR_FILENO) return errno = ENOSPC, -1;
+        (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size);
+        return static_cast<ssize_t>(size);
+    };
+    run({"*.TXT"});
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: No space left on device\n");
+    EXPECT_EQ(journalsIn(state), std::vector<std::filesystem::path>{});
+}
+
+// A disk that fills part-way through a directory's record: every whole
+// line written is taken back.
+TEST_F(InProcess, EveryWholeLineOfARecordCutShortIsTakenBack) {
+    dir.make({"A.TXT", "B.TXT", "C.TXT", "D.TXT"});
+    static std::size_t journalBytesLeft;
+    journalBytesLeft = std::string::npos;
+    const auto capturing = systemCalls().write;
+    systemCalls().write = [](int fd, const void* bytes, size_t size) -> ssize_t {
+        if (fd <= STDERR_FILENO) return (fd == STDOUT_FILENO ? output : errors).append(static_cast<const char*>(bytes), size), size;
+        const std::string_view text(static_cast<const char*>(bytes), size);
+        // The directory's record: cut in the middle of its third rename line.
+        if (text.starts_with("directory ")) journalBytesLeft = text.find("rename", text.find("rename", text.find("rename") + 1) + 1) + 9;
+        if (journalBytesLeft == 0) return errno = ENOSPC, -1;
+        const ssize_t written = ::write(fd, bytes, std::min(size, journalBytesLeft));
+        journalBytesLeft -= journalBytesLeft == std::string::npos ? 0 : written;
+        return written;
+    };
+    run({"*.TXT"});
+    systemCalls().write = capturing;
+    ASSERT_EQ(dir.tree(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}));
+    const std::vector<std::filesystem::path> journals = journalsIn(state);
+    ASSERT_EQ(journals.size(), 1u);
+    output.clear();
+    run({"-Z"});
+    std::vector<std::string> tree = dir.tree();
+    EXPECT_EQ(std::count_if(tree.begin(), tree.end(), [](const std::string& name) { return std::isupper(name[0]); }), 2)
+        << output;
+    EXPECT_TRUE(output.ends_with("2 files in 1 directory put back.\r\n\r\n")) << output;
 }
 
 }  // namespace

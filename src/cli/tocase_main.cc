@@ -6,6 +6,7 @@
 #include "cli/parse_command_line.h"
 #include "cli/report.h"
 #include "engine/convert_entry.h"
+#include "engine/run_journal.h"
 #include "engine/take_back.h"
 #include "engine/walk_file_spec.h"
 #include "text/printable_name.h"
@@ -47,6 +48,22 @@ void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused)
     }
 }
 
+// A run, or a take-back, in this user's turn: runs of one user never
+// rename at the same time. False when there was nothing to take back.
+bool renameInTurn(RunSettings& settings, Platform& platform) {
+    if (!settings.preview) {
+        waitForOtherRuns(platform);
+    }
+    bool ran = true;
+    if (settings.takeBack) {
+        ran = takeBackNewestRun(settings, platform);
+    } else {
+        walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
+    }
+    endTurn(platform);
+    return ran;
+}
+
 }  // namespace
 
 int tocaseMain(int argumentCount, const char* const* arguments, Platform& platform) {
@@ -56,18 +73,15 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     reportUnused(platform, unused);
     if (settings.showHelp || (settings.fileSpec.empty() && !settings.takeBack)) {
         printLines(platform, helpScreenLines());
-    } else if (settings.takeBack) {
-        if (!settings.fileSpec.empty()) {
+    } else {
+        if (settings.takeBack && !settings.fileSpec.empty()) {
             std::string text = "ignored '";
             appendPrintable(text, settings.fileSpec);
             platform.writeErrorLine(text + "': /Z takes back a whole run, not a file specification");
         }
-        if (!takeBackNewestRun(settings, platform)) {
+        if (!renameInTurn(settings, platform)) {
             return 1;
         }
-        printReport(platform, settings);
-    } else {
-        walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
         printReport(platform, settings);
     }
     platform.endOutputLine();

@@ -48,7 +48,7 @@ void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
 
 }  // namespace
 
-void convertEntry(const EntryRef& entry) {
+RenameResult convertEntry(const EntryRef& entry) {
     Platform& platform = entry.platform;
     printHeaderOnce(entry);
     const RenameResult result =
@@ -57,6 +57,7 @@ void convertEntry(const EntryRef& entry) {
                                      noteTemporaryName(entry, temporaryName);
                                  });
     listRename(entry, result);
+    return result;
 }
 
 void listRename(const EntryRef& entry, const RenameResult& result) {

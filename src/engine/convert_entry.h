@@ -7,7 +7,7 @@ namespace tocase {
 
 // The entry handler of a run: renames the entry to its new name, lists the
 // rename under its directory's header and counts it.
-void convertEntry(const EntryRef& entry);
+RenameResult convertEntry(const EntryRef& entry);
 
 // Lists a rename that ended as `result`, with the header of its directory
 // first, and counts it; a failed one gets its reason on standard error.

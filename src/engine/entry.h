@@ -22,7 +22,8 @@ struct EntryRef {
     bool& headerPrinted;
 };
 
-using EntryHandler = void (*)(const EntryRef& entry);
+// How the rename ended, so that the walk's journal can tell what was made.
+using EntryHandler = RenameResult (*)(const EntryRef& entry);
 
 }  // namespace tocase
 

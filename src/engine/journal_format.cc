@@ -1,5 +1,9 @@
 #include "engine/journal_format.h"
 
+#include <algorithm>
+#include <charconv>
+#include <unordered_set>
+
 #include "text/utf8.h"
 
 namespace tocase {
@@ -36,7 +40,7 @@ std::string_view lineAt(std::string_view text, std::size_t start) {
 std::optional<JournalRename> renameOf(std::string_view line) {
     const std::vector<std::string_view> fields = fieldsOf(line);
     if (fields.size() != 5 || fields[0] != "rename" || fields[1].size() != 1 ||
-        std::string_view("fdl").find(fields[1][0]) == std::string_view::npos) {
+        journalKinds.find(fields[1][0]) == std::string_view::npos) {
         return std::nullopt;
     }
     std::optional<std::string> identity = fromJournalField(fields[2]);
@@ -46,6 +50,21 @@ std::optional<JournalRename> renameOf(std::string_view line) {
         return std::nullopt;
     }
     return JournalRename{fields[1][0], std::move(*identity), std::move(*oldName), std::move(*newName)};
+}
+
+// "unmade 0 3" and "gone 1234": numbers after a word.
+std::optional<std::vector<std::size_t>> numbersOf(std::string_view line) {
+    std::vector<std::size_t> numbers;
+    const std::vector<std::string_view> fields = fieldsOf(line);
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        std::size_t number = 0;
+        const auto [end, error] = std::from_chars(fields[i].data(), fields[i].data() + fields[i].size(), number);
+        if (error != std::errc() || end != fields[i].data() + fields[i].size() || fields[i].empty()) {
+            return std::nullopt;
+        }
+        numbers.push_back(number);
+    }
+    return numbers;
 }
 
 std::optional<JournalDirectory> directoryOf(std::string_view line) {
@@ -159,6 +178,16 @@ void appendJournalRename(std::string& text, char kind, std::string_view identity
     text.append("\n");
 }
 
+std::string journalUnmadeLine(const std::vector<std::size_t>& places) {
+    std::string line = "unmade";
+    for (const std::size_t place : places) {
+        line.append(" ").append(std::to_string(place));
+    }
+    return line.append("\n");
+}
+
+std::string journalGoneLine(std::size_t offset) { return "gone " + std::to_string(offset) + "\n"; }
+
 std::optional<JournalStart> readJournalStart(std::string_view text) {
     const std::size_t second = text.find('\n') + 1;
     const std::size_t third = second == 0 ? 0 : text.find('\n', second) + 1;
@@ -179,37 +208,81 @@ std::optional<JournalStart> readJournalStart(std::string_view text) {
     return JournalStart{std::move(*identity), std::move(*path), std::move(*time), mode == "mode directories"};
 }
 
+namespace {
+
+// The renames of one directory as the lines after it tell, gathered from
+// the last line up.
+struct DirectoryGathering {
+    std::vector<JournalRename> renames;
+    std::optional<std::vector<std::size_t>> unmade;  // none: the run stopped first
+    bool unreadable = false;
+
+    bool fits() const {
+        return !unmade || std::all_of(unmade->begin(), unmade->end(),
+                                      [this](std::size_t place) { return place < renames.size(); });
+    }
+
+    // The renames in the order written, each with what became of it.
+    std::vector<JournalRename> taken(const std::unordered_set<std::size_t>& gone) {
+        std::reverse(renames.begin(), renames.end());
+        for (std::size_t place = 0; place < renames.size(); ++place) {
+            JournalRename& rename = renames[place];
+            rename.gone = gone.contains(rename.offset);
+            if (unmade) {
+                const bool notMade = std::find(unmade->begin(), unmade->end(), place) != unmade->end();
+                rename.end = notMade ? RenameEnd::notMade : RenameEnd::made;
+            }
+        }
+        std::reverse(renames.begin(), renames.end());
+        return std::move(renames);
+    }
+};
+
+}  // namespace
+
 void forEachDirectoryNewestFirst(std::string_view text,
                                  const std::function<void(const JournalDirectory&, bool unreadable)>& visit) {
-    std::vector<JournalRename> renames;
-    bool unreadable = false;
-    // From the end, line by line: renames gather until their directory.
-    std::size_t end = text.ends_with('\n') ? text.size() - 1 : text.size();
-    for (;;) {
-        const std::size_t newline = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
+    DirectoryGathering gathering;
+    std::unordered_set<std::size_t> gone;
+    // A last line without its line end was cut short, and so was one that
+    // a "cut" line follows: left out.
+    bool skipCutLine = false;
+    std::size_t end = text.rfind('\n');
+    end = end == std::string_view::npos ? 0 : end;
+    while (end > 0) {
+        const std::size_t newline = text.rfind('\n', end - 1);
         const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
         const std::string_view line = text.substr(start, end - start);
-        if (line.starts_with("rename ")) {
+        if (skipCutLine) {
+            skipCutLine = false;
+        } else if (line == "cut") {
+            skipCutLine = true;
+        } else if (line.starts_with("rename ")) {
             std::optional<JournalRename> rename = renameOf(line);
-            unreadable = unreadable || !rename;
+            gathering.unreadable = gathering.unreadable || !rename;
             if (rename) {
-                renames.push_back(std::move(*rename));
+                rename->offset = start;
+                gathering.renames.push_back(std::move(*rename));
+            }
+        } else if (line.starts_with("unmade")) {
+            gathering.unmade = numbersOf(line);
+            gathering.unreadable = gathering.unreadable || !gathering.unmade || !gathering.renames.empty();
+        } else if (line.starts_with("gone ")) {
+            const std::optional<std::vector<std::size_t>> offsets = numbersOf(line);
+            if (offsets && offsets->size() == 1) {
+                gone.insert(offsets->front());
             }
         } else if (line.starts_with("directory ")) {
             std::optional<JournalDirectory> directory = directoryOf(line);
-            if (directory && !unreadable) {
-                directory->renames = std::move(renames);
+            if (directory && !gathering.unreadable && gathering.fits()) {
+                directory->renames = gathering.taken(gone);
                 visit(*directory, false);
             } else {
                 visit(JournalDirectory{}, true);
             }
-            renames.clear();
-            unreadable = false;
+            gathering = {};
         }
-        if (newline == std::string_view::npos) {
-            return;
-        }
-        end = newline;
+        end = newline == std::string_view::npos ? 0 : newline;
     }
 }
 

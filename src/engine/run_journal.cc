@@ -1,22 +1,30 @@
 #include "engine/run_journal.h"
 
-#include "engine/journal_format.h"
-
 namespace tocase {
 namespace {
 
-char kindOf(const FoundEntry& entry) { return entry.isLink ? 'l' : entry.isDirectory ? 'd' : 'f'; }
-
-bool begin(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string& reason) {
-    journal.begun = true;
-    return platform.createJournal(reason) &&
-           platform.appendJournal(journalStartLines({platform.workingDirectoryIdentity(),
-                                                     platform.workingDirectoryPath(), platform.clockReading(),
+bool begin(Platform& platform, const RunSettings& settings, std::string& reason) {
+    return platform.createJournal(journalStartLines({platform.workingDirectoryIdentity(),
+                                                     platform.workingDirectoryPath(), platform.runStartTime(),
                                                      settings.directoryMode}),
                                   reason);
 }
 
+void fail(RunJournal& journal, Platform& platform, bool firstDirectory, std::string_view reason) {
+    journal.failed = true;
+    platform.writeErrorLine(std::string(firstDirectory ? "this run" : "the rest of this run") +
+                            " cannot be taken back: its journal cannot be written: " + std::string(reason));
+}
+
 }  // namespace
+
+void waitForOtherRuns(Platform& platform) {
+    std::string reason;
+    platform.holdRunLock([&platform] { platform.writeErrorLine("waiting for another run of this user to end"); },
+                         reason);
+}
+
+void endTurn(Platform& platform) { platform.releaseRunLock(); }
 
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
                     const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames) {
@@ -24,21 +32,43 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
         return;
     }
     std::string reason;
-    const bool firstDirectory = !journal.begun;
-    if (firstDirectory && !begin(journal, platform, settings, reason)) {
-        journal.failed = true;
-    } else {
-        std::string text = journalDirectoryLine(
-            {platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
-        for (const PlannedRename& rename : renames) {
-            appendJournalRename(text, kindOf(*rename.entry), platform.entryIdentity(*rename.entry), rename.entry->name,
-                                rename.newName);
-        }
-        journal.failed = !platform.appendJournal(text, reason);
+    const bool firstDirectory = journal.state == JournalState::none;
+    if (firstDirectory && !begin(platform, settings, reason)) {
+        fail(journal, platform, true, reason);
+        return;
     }
-    if (journal.failed) {
-        platform.writeErrorLine(std::string(firstDirectory ? "this run" : "the rest of this run") +
-                                " cannot be taken back: its journal cannot be written: " + reason);
+    std::string text =
+        journalDirectoryLine({platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
+    for (const PlannedRename& rename : renames) {
+        appendJournalRename(text, journalKind(rename.entry->isLink, rename.entry->isDirectory), platform.entryIdentity(*rename.entry), rename.entry->name,
+                            rename.newName);
+    }
+    if (!platform.appendJournal(text, reason)) {
+        fail(journal, platform, firstDirectory, reason);
+        return;
+    }
+    journal.state = JournalState::planned;
+}
+
+void journalOutcome(RunJournal& journal, Platform& platform, const std::vector<std::size_t>& notMade,
+                    bool changedAnything) {
+    journal.changedAnything = journal.changedAnything || changedAnything;
+    if (journal.failed || journal.state != JournalState::planned) {
+        return;
+    }
+    std::string reason;
+    if (!platform.appendJournal(journalUnmadeLine(notMade), reason)) {
+        fail(journal, platform, false, reason);
+        return;
+    }
+    journal.state = JournalState::done;
+}
+
+// A run whose renames were all refused leaves nothing to take back.
+void endJournal(RunJournal& journal, Platform& platform) {
+    if (!journal.changedAnything) {
+        platform.discardJournal();
+        journal.state = JournalState::none;
     }
 }
 

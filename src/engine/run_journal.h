@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/journal_format.h"
 #include "engine/run_settings.h"
 #include "platform/platform.h"
 
@@ -18,15 +19,28 @@ struct PlannedRename {
 
 // The journal of a run, begun at its first directory with renames. A
 // directory's renames are written in one go before the first is made, so
-// that whatever stops the run, every rename made is in the journal. One
-// that cannot be written is said once, and the run goes on.
+// that whatever stops the run, every rename made is in the journal; once
+// they have been tried, which were not made. One that cannot be written is
+// said once, and the run goes on. A run that changed nothing keeps none.
 struct RunJournal {
-    bool begun = false;
+    JournalState state = JournalState::none;
     bool failed = false;
+    bool changedAnything = false;
 };
+
+// Runs of one user take turns, so that each journal tells its own run
+// alone: waits, said on standard error, while another renames; the turn
+// lasts until endTurn.
+void waitForOtherRuns(Platform& platform);
+void endTurn(Platform& platform);
 
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
                     const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames);
+// What became of the renames journalRenames wrote: `notMade` holds the
+// places among them of those that changed nothing.
+void journalOutcome(RunJournal& journal, Platform& platform, const std::vector<std::size_t>& notMade,
+                    bool changedAnything);
+void endJournal(RunJournal& journal, Platform& platform);
 
 }  // namespace tocase
 

@@ -6,6 +6,8 @@
 #include "engine/convert_entry.h"
 #include "engine/file_spec.h"
 #include "engine/journal_format.h"
+#include "platform/temporary_name.h"
+#include "text/printable_name.h"
 
 namespace tocase {
 namespace {
@@ -18,22 +20,40 @@ bool isPlainName(std::string_view name, const PlatformFacts& facts) {
 FoundEntry entryAsRecorded(const JournalRename& rename, std::string name) {
     FoundEntry entry;
     entry.name = std::move(name);
-    entry.isDirectory = rename.kind == 'd';
-    entry.isLink = rename.kind == 'l';
+    entry.isDirectory = rename.kind == journalKind(false, true);
+    entry.isLink = rename.kind == journalKind(true, false);
     return entry;
 }
 
-bool isOfKind(const FoundEntry& entry, char kind) {
-    return kind == (entry.isLink ? 'l' : entry.isDirectory ? 'd' : 'f');
+bool isOfKind(const FoundEntry& entry, char kind) { return kind == journalKind(entry.isLink, entry.isDirectory); }
+
+std::string quoted(std::string_view text) {
+    std::string quoted = "'";
+    appendPrintable(quoted, text);
+    return quoted + "'";
 }
+
+// How taking back one run went: what is not back yet keeps the run the one
+// the next take-back tries; what is gone for good is noted, so that the
+// next one passes it over.
+struct TakeBackTally {
+    std::size_t left = 0;
+    std::vector<std::size_t> goneOffsets;
+};
+
+// The names a preview would have put back, by the directory's path as the
+// run recorded it followed by the name put back: a preview goes on down the
+// path the take-back would have made again.
+using PreviewedNames = std::unordered_map<std::string, std::string>;
 
 // One recorded directory, opened again by the path the run took to it and
 // confirmed to be the very directory; its renames are then taken back.
 class DirectoryTakeBack {
 public:
     DirectoryTakeBack(const JournalDirectory& directory, std::string_view since, RunSettings& settings,
-                      Platform& platform)
-        : directory_(directory), since_(since), settings_(settings), platform_(platform) {
+                      Platform& platform, TakeBackTally& tally, PreviewedNames& previewed)
+        : directory_(directory), since_(since), settings_(settings), platform_(platform), tally_(tally),
+          previewed_(previewed) {
         header_ = directory.prefix;
         for (const std::string& name : directory.names) {
             appendSubdirectory(header_, name);
@@ -51,6 +71,10 @@ public:
             }
         }
         for (const JournalRename& rename : directory_.renames) {
+            // Never made, or found gone for good by a take-back before.
+            if (rename.end == RenameEnd::notMade || rename.gone) {
+                continue;
+            }
             takeBack(rename, listing_ ? std::string_view() : reason);
             platform_.stopIfAsked();
         }
@@ -61,13 +85,18 @@ private:
         if (!platform_.openDirectory(directory_.prefix, reason)) {
             return false;
         }
+        std::string path = directory_.prefix;
         for (const std::string& name : directory_.names) {
-            const EnterResult entered =
-                isPlainName(name, platform_.facts()) ? platform_.openSubdirectoryByName(name, reason) : EnterResult::failed;
+            const auto previewed = previewed_.find(path + name);
+            const std::string& onDisk = previewed == previewed_.end() ? name : previewed->second;
+            const EnterResult entered = isPlainName(name, platform_.facts())
+                                            ? platform_.openSubdirectoryByName(onDisk, reason)
+                                            : EnterResult::failed;
             if (entered != EnterResult::entered) {
                 reason = "its directory is not where the run left it";
                 return false;
             }
+            appendSubdirectory(path, name);
         }
         if (!platform_.isCurrentDirectoryAsRecorded(directory_.identity, since_)) {
             reason = "its directory is not the one the run renamed in";
@@ -81,67 +110,151 @@ private:
         return found == byName_.end() ? nullptr : found->second;
     }
 
-    bool isRecorded(const FoundEntry& entry, const JournalRename& rename) const {
-        return isOfKind(entry, rename.kind) && platform_.isEntryAsRecorded(entry, rename.identity, since_);
+    bool isRecorded(const FoundEntry* entry, const JournalRename& rename) const {
+        return entry != nullptr && isOfKind(*entry, rename.kind) &&
+               platform_.isEntryAsRecorded(*entry, rename.identity, since_);
     }
 
     // Where a run was stopped between the two steps of a rename, the entry
     // is under a temporary name made of its old one.
     const FoundEntry* leftUnderTemporaryName(const JournalRename& rename) const {
         for (const FoundEntry& entry : *listing_) {
-            const std::size_t mark = entry.name.find(".~tocase-");
+            const std::size_t mark = entry.name.find(temporaryNameMark);
             if (mark != std::string::npos && rename.oldName.starts_with(std::string_view(entry.name).substr(0, mark)) &&
-                isRecorded(entry, rename)) {
+                isRecorded(&entry, rename)) {
                 return &entry;
             }
         }
         return nullptr;
     }
 
-    void fail(const JournalRename& rename, std::string_view reason) {
+    // Under a name neither of the run's: renamed since by someone else.
+    // Only where identities tell every file apart.
+    const FoundEntry* underAnotherName(const JournalRename& rename) {
+        if (!platform_.identitiesAreUnique()) {
+            return nullptr;
+        }
+        if (byIdentity_.empty()) {
+            for (const FoundEntry& entry : *listing_) {
+                byIdentity_.emplace(platform_.entryIdentity(entry), &entry);
+            }
+        }
+        const auto [first, last] = byIdentity_.equal_range(rename.identity);
+        for (auto found = first; found != last; ++found) {
+            if (isRecorded(found->second, rename)) {
+                return found->second;
+            }
+        }
+        return nullptr;
+    }
+
+    // Listed as failed: not back yet, to be tried again; or, when `gone`,
+    // gone for good.
+    void fail(const JournalRename& rename, std::string_view reason, bool gone) {
         const FoundEntry entry = entryAsRecorded(rename, rename.newName);
         listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_},
                    {false, std::string(reason), {}});
+        if (gone) {
+            tally_.goneOffsets.push_back(rename.offset);
+        } else {
+            ++tally_.left;
+        }
+    }
+
+    void putBack(const FoundEntry& entry, const JournalRename& rename) {
+        const RenameResult result =
+            convertEntry(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_});
+        if (!result.renamed) {
+            ++tally_.left;
+        } else if (settings_.preview && entry.isDirectory) {
+            previewed_[header_ + rename.oldName] = entry.name;
+        }
     }
 
     void takeBack(const JournalRename& rename, std::string_view unreachable) {
         if (!unreachable.empty()) {
-            fail(rename, unreachable);
+            fail(rename, unreachable, false);
             return;
         }
         if (!isPlainName(rename.oldName, platform_.facts()) || !isPlainName(rename.newName, platform_.facts())) {
-            fail(rename, "the journal does not hold a plain name for it");
+            fail(rename, "the journal does not hold a plain name for it", false);
             return;
         }
-        const FoundEntry* entry = listed(rename.newName);
-        if (entry != nullptr && !isRecorded(*entry, rename)) {
-            fail(rename, "another entry has taken its place");
+        const FoundEntry* renamed = listed(rename.newName);
+        if (isRecorded(renamed, rename)) {
+            putBack(*renamed, rename);
             return;
         }
-        if (entry == nullptr) {
-            // Never renamed, or taken back already: passed over.
-            const FoundEntry* unrenamed = listed(rename.oldName);
-            if (unrenamed != nullptr && isRecorded(*unrenamed, rename)) {
-                return;
-            }
-            entry = leftUnderTemporaryName(rename);
-        }
-        if (entry == nullptr) {
-            fail(rename, "it is no longer there");
+        // Never renamed, or put back already: passed over.
+        if (isRecorded(listed(rename.oldName), rename)) {
             return;
         }
-        convertEntry(EntryRef{header_, *entry, rename.oldName, settings_, platform_, headerPrinted_});
+        if (const FoundEntry* left = leftUnderTemporaryName(rename)) {
+            putBack(*left, rename);
+            return;
+        }
+        if (const FoundEntry* moved = underAnotherName(rename)) {
+            fail(rename, "it has been renamed since, to " + quoted(moved->name), false);
+            return;
+        }
+        fail(rename, renamed != nullptr ? "another entry has taken its place" : "it is no longer there", true);
     }
 
     const JournalDirectory& directory_;
     std::string_view since_;
     RunSettings& settings_;
     Platform& platform_;
+    TakeBackTally& tally_;
+    PreviewedNames& previewed_;
     std::string header_;
     std::shared_ptr<const DirectoryListing> listing_;
     std::unordered_map<std::string_view, const FoundEntry*> byName_;
+    std::unordered_multimap<std::string, const FoundEntry*> byIdentity_;
     bool headerPrinted_ = false;
 };
+
+// A run taken back in part stays the one the next take-back tries, and
+// passes over what was found gone for good.
+void recordProgress(const std::string& name, std::string_view text, const TakeBackTally& tally, Platform& platform) {
+    std::string reason;
+    if (tally.left == 0) {
+        if (!platform.markTakenBack(name, reason)) {
+            platform.writeErrorLine("the run cannot be marked as taken back: " + reason);
+        }
+        return;
+    }
+    std::string notes = text.empty() || text.ends_with('\n') ? "" : "\ncut\n";
+    for (const std::size_t offset : tally.goneOffsets) {
+        notes += journalGoneLine(offset);
+    }
+    if (!notes.empty() && !platform.appendToJournal(name, notes, reason)) {
+        platform.writeErrorLine("what was found gone cannot be noted in the journal: " + reason);
+    }
+    const bool one = tally.left == 1;
+    platform.writeErrorLine(std::to_string(tally.left) + (one ? " entry of this run is" : " entries of this run are") +
+                            " not back: each further /Z tries again, and no older run is taken back before " +
+                            (one ? "it is" : "they are") + "; to give up, remove its journal: " +
+                            quoted(platform.journalPath(name)));
+}
+
+void takeBackRun(const std::string& name, std::string_view text, const JournalStart& start, RunSettings& settings,
+                 Platform& platform) {
+    settings.directoryMode = start.directoryMode;
+    TakeBackTally tally;
+    PreviewedNames previewed;
+    forEachDirectoryNewestFirst(text, [&](const JournalDirectory& directory, bool unreadable) {
+        if (unreadable) {
+            platform.writeErrorLine("a record of the journal " + quoted(name) + " cannot be read: what it holds is not put back");
+            ++settings.failedCount;
+            ++tally.left;
+            return;
+        }
+        DirectoryTakeBack(directory, start.time, settings, platform, tally, previewed).run();
+    });
+    if (!settings.preview) {
+        recordProgress(name, text, tally, platform);
+    }
+}
 
 }  // namespace
 
@@ -152,30 +265,28 @@ bool takeBackNewestRun(RunSettings& settings, Platform& platform) {
         platform.writeErrorLine("no run can be taken back: " + reason);
         return false;
     }
+    std::string newestElsewhere;
     for (const std::string& name : journals) {
         std::string text;
         std::optional<JournalStart> start;
         if (!platform.readJournal(name, text, reason) || !(start = readJournalStart(text))) {
-            continue;
+            platform.writeErrorLine("the journal " + quoted(name) + " cannot be read: " +
+                                    (reason.empty() ? "its start is not whole" : reason) +
+                                    "; nothing is taken back, as it may hold the newest run made here (remove it "
+                                    "to take back the runs before it)");
+            return false;
         }
         if (!platform.isWorkingDirectoryAsRecorded(start->identity, start->time)) {
+            newestElsewhere = newestElsewhere.empty() ? start->path : newestElsewhere;
             continue;
         }
-        settings.directoryMode = start->directoryMode;
-        forEachDirectoryNewestFirst(text, [&](const JournalDirectory& directory, bool unreadable) {
-            if (unreadable) {
-                platform.writeErrorLine("a record of the journal '" + name + "' cannot be read, and is passed over");
-                ++settings.failedCount;
-                return;
-            }
-            DirectoryTakeBack(directory, start->time, settings, platform).run();
-        });
-        if (!settings.preview && !platform.markTakenBack(name, reason)) {
-            platform.writeErrorLine("the run cannot be marked as taken back: " + reason);
-        }
+        takeBackRun(name, text, *start, settings, platform);
         return true;
     }
     platform.writeErrorLine("nothing to take back: no run started in this directory is left to take back");
+    if (!newestElsewhere.empty()) {
+        platform.writeErrorLine("the newest run left to take back was started in " + quoted(newestElsewhere));
+    }
     return false;
 }
 

@@ -131,9 +131,22 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, renames);
     }
     bool headerPrinted = false;
-    for (const PlannedRename& rename : renames) {
-        handler(EntryRef{walk.prefix, *rename.entry, rename.newName, settings, walk.platform, headerPrinted});
+    std::vector<std::size_t> notMade;
+    bool changedAnything = false;
+    for (std::size_t place = 0; place < renames.size(); ++place) {
+        const PlannedRename& rename = renames[place];
+        const RenameResult result =
+            handler(EntryRef{walk.prefix, *rename.entry, rename.newName, settings, walk.platform, headerPrinted});
+        // Left under a temporary name is a change too.
+        const bool changed = result.renamed || !result.strandedName.empty();
+        changedAnything = changedAnything || changed;
+        if (!changed) {
+            notMade.push_back(place);
+        }
         walk.platform.stopIfAsked();
+    }
+    if (!settings.preview && !renames.empty()) {
+        journalOutcome(walk.journal, walk.platform, notMade, changedAnything);
     }
 }
 
@@ -175,6 +188,9 @@ void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler
             }
             leaveLevel(walk);
         }
+    }
+    if (!settings.preview) {
+        endJournal(walk.journal, platform);
     }
 }
 

@@ -1,35 +1,50 @@
 #ifndef TOCASE_PLATFORM_JOURNAL_FILES_H
 #define TOCASE_PLATFORM_JOURNAL_FILES_H
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace tocase {
+// The files the journals are kept in, as each system keeps them
+// (journal_files-posix.cc, journal_files-win32.cc); the rules they are kept
+// by, their names, how many and who may read them, are the journal store's.
+// Paths are UTF-8. Failures come with a reason for a person.
+namespace tocase::journal_files {
 
-// The journals, one file per run that no one else can read, the last
-// twenty kept, in a directory of the user's own: $XDG_STATE_HOME/tocase (by
-// default ~/.local/state/tocase) on POSIX, %LOCALAPPDATA%\tocase on
-// Windows. Each system's file (journal_files-posix.cc, -win32.cc) keeps
-// them its own way.
-class JournalFiles {
-public:
-    bool create(std::string& reason);
-    bool append(std::string_view text, std::string& reason);
-    std::vector<std::string> untakenBack(std::string& reason);
-    bool read(const std::string& name, std::string& text, std::string& reason);
-    bool markTakenBack(const std::string& name, std::string& reason);
+// The directory the tool keeps its journals in, under the user's own state
+// directory; empty, with the reason, where there is none.
+std::string directoryPath(std::string& reason);
+std::string pathWithin(const std::string& directory, std::string_view name);
+// Makes each missing directory on the way, for the user alone.
+bool makeDirectories(const std::string& path, std::string& reason);
+// Whether it is a directory of the user's own in which no one else may
+// make, rename or remove a file; `missing` when it does not exist.
+bool isPrivateDirectory(const std::string& path, bool& missing, std::string& reason);
+// The names of the plain files in the directory: no link, no directory.
+std::vector<std::string> fileNames(const std::string& directory);
+// Whether it is a plain file of the user's own that no one else may read or
+// write; the reason when not.
+bool isPrivateFile(const std::string& path, std::string& reason);
+// Makes a file that did not exist, readable by the user alone, holding `text`
+// whole, or nothing at all.
+bool writeNewFile(const std::string& path, std::string_view text, std::string& reason);
+bool appendToFile(const std::string& path, std::string_view text, std::string& reason);
+bool readFile(const std::string& path, std::string& text, std::string& reason);
+// Within one directory, never replacing a file.
+bool renameFile(const std::string& from, const std::string& to, std::string& reason);
+void removeFile(const std::string& path);
+// A lock held: a descriptor on POSIX, a handle on Windows.
+using LockHandle = std::intptr_t;
+inline constexpr LockHandle noLock = -1;
+// Holds the lock file at `path` until released or the process ends,
+// waiting for as long as another holds it (after calling `waiting` once);
+// a stop signal ends the wait as it ends a run. noLock where it cannot.
+LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason);
+void releaseLock(LockHandle lock);
+unsigned long processId();
 
-private:
-    bool findDirectory(bool create, std::string& reason);
-    std::string pathOf(std::string_view name) const;
-    std::vector<std::string> names(bool takenBackToo);
-
-    std::string directory_;  // in UTF-8
-    std::string journal_;    // this run's
-    bool missing_ = false;   // no journal has been kept yet
-};
-
-}  // namespace tocase
+}  // namespace tocase::journal_files
 
 #endif

@@ -4,9 +4,17 @@
 // its own class over the system's calls.
 namespace tocase {
 
-bool Platform::createJournal(std::string& reason) { return journal_.create(reason); }
+bool Platform::holdRunLock(const std::function<void()>& waiting, std::string& reason) {
+    return journal_.holdRunLock(waiting, reason);
+}
+
+void Platform::releaseRunLock() { journal_.releaseRunLock(); }
+
+bool Platform::createJournal(std::string_view start, std::string& reason) { return journal_.create(start, reason); }
 
 bool Platform::appendJournal(std::string_view text, std::string& reason) { return journal_.append(text, reason); }
+
+void Platform::discardJournal() { journal_.discard(); }
 
 std::vector<std::string> Platform::journals(std::string& reason) { return journal_.untakenBack(reason); }
 
@@ -14,9 +22,15 @@ bool Platform::readJournal(const std::string& name, std::string& text, std::stri
     return journal_.read(name, text, reason);
 }
 
+bool Platform::appendToJournal(const std::string& name, std::string_view text, std::string& reason) {
+    return journal_.appendTo(name, text, reason);
+}
+
 bool Platform::markTakenBack(const std::string& name, std::string& reason) {
     return journal_.markTakenBack(name, reason);
 }
+
+std::string Platform::journalPath(const std::string& name) const { return journal_.pathOf(name); }
 
 void Platform::writeOutput(std::string_view bytes) { console_.write(bytes); }
 

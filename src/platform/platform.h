@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/console.h"
-#include "platform/journal_files.h"
+#include "platform/journal_store.h"
 #include "platform/platform_facts.h"
 
 namespace tocase {
@@ -117,25 +117,37 @@ public:
     std::string workingDirectoryPath();
     std::string currentDirectoryIdentity();
     std::string entryIdentity(const FoundEntry& entry);
-    // The time now, as a journal records it.
-    std::string clockReading();
-    // Whether an identity recorded at `since` is still that of the same
-    // file: the same identity, and where the system tells when a file was
-    // made, not one made after (a number freed and given anew).
+    // Whether no two entries of the current directory can share an identity:
+    // not where it is made of a size and a time.
+    bool identitiesAreUnique();
+    // The time a run's journal records as its start, by the clock the file
+    // systems stamp a file's making with: taken once that clock has moved
+    // on from the tick the run began in, so that whatever was made before
+    // the run reads earlier, and whatever is made after reads the same or
+    // later. Takes up to one tick of that clock.
+    std::string runStartTime();
+    // Whether an identity recorded by a run that started at `since` is still
+    // that of the same file: the same identity, and where the system tells
+    // when a file was made, not made at or after the run's start (a number
+    // freed and given anew, which a tie cannot rule out).
     bool isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since);
     bool isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view since);
     bool isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since);
 
-    // The journals that let a run be taken back: one file per run in the
-    // user's own state directory, readable by the user alone, the oldest
-    // removed beyond the last twenty. Failures come with a reason.
-    bool createJournal(std::string& reason);
+    // The journals that let a run be taken back (journal_store.h).
+    // Runs of one user take turns: the lock is held from here until
+    // released, or the process ends.
+    bool holdRunLock(const std::function<void()>& waiting, std::string& reason);
+    void releaseRunLock();
+    bool createJournal(std::string_view start, std::string& reason);
     bool appendJournal(std::string_view text, std::string& reason);
-    // The names of the journals not yet taken back, newest first: only the
-    // user's own, which no one else can write.
+    void discardJournal();
     std::vector<std::string> journals(std::string& reason);
     bool readJournal(const std::string& name, std::string& text, std::string& reason);
+    bool appendToJournal(const std::string& name, std::string_view text, std::string& reason);
     bool markTakenBack(const std::string& name, std::string& reason);
+    // Where the journal is, for a person.
+    std::string journalPath(const std::string& name) const;
 
     // Console output stream, in UTF-8, which the platform writes as its
     // output wants it. A write that would block waits; one that fails for
@@ -155,7 +167,7 @@ private:
     struct State;
     std::unique_ptr<State> state_;
     // What both keep alike.
-    JournalFiles journal_;
+    JournalStore journal_;
     Console console_;
 };
 

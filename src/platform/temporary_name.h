@@ -7,6 +7,10 @@
 
 namespace tocase {
 
+// What every temporary name holds after the part of the old name it keeps,
+// followed by the process and an attempt number.
+inline constexpr std::string_view temporaryNameMark = ".~tocase-";
+
 // How one no-replace rename step ended.
 enum class StepEnd { done, taken, tooLong, failed };
 
@@ -45,7 +49,7 @@ TwoStepOutcome<Char> renameThroughTemporaryName(const std::basic_string<Char>& o
     using Name = std::basic_string<Char>;
     constexpr int attempts = 100;
     const auto widened = [](std::string_view ascii) { return Name(ascii.begin(), ascii.end()); };
-    const Name mark = widened(".~tocase-" + std::to_string(processId) + "-");
+    const Name mark = widened(std::string(temporaryNameMark) + std::to_string(processId) + "-");
     const auto fitting = [&](std::size_t keep) {
         while (keep > 0 && keep < oldName.size() && isContinuation(oldName[keep])) {
             --keep;

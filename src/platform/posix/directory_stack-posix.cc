@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/read_directory-posix.h"
@@ -70,6 +71,9 @@ bool DirectoryStack::sameMount(const Identity& a, const Identity& b) {
 // What the user typed is opened as given, links and all.
 bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
     closeAll();
+    if (maxHeld_ == 0) {
+        maxHeld_ = std::max<std::size_t>(limit_(), 2);
+    }
     Level first;
     first.fd = systemCalls().openat(AT_FDCWD, path.c_str(), directoryFlags);
     if (first.fd < 0) {

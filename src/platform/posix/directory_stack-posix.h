@@ -20,7 +20,9 @@ namespace tocase {
 // directory.
 class DirectoryStack {
 public:
-    explicit DirectoryStack(std::size_t maxHeld) : maxHeld_(maxHeld < 2 ? 2 : maxHeld) {}
+    // `maxHeld` is asked for when the first directory is opened: what is
+    // free then, after whatever the run holds besides.
+    explicit DirectoryStack(std::size_t (*maxHeld)()) : limit_(maxHeld) {}
     ~DirectoryStack();
     DirectoryStack(const DirectoryStack&) = delete;
     DirectoryStack& operator=(const DirectoryStack&) = delete;
@@ -59,7 +61,8 @@ private:
     void letGoOfOne();
     int openParentAgain(const Level& parent, int childFd);
 
-    std::size_t maxHeld_;
+    std::size_t (*limit_)();
+    std::size_t maxHeld_ = 0;
     std::vector<Level> levels_;
     std::size_t letGo_ = 0;  // levels 1 to letGo_ have no descriptor
 };

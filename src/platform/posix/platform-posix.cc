@@ -53,10 +53,8 @@ bool numbersLast(int fd) {
     return systemCalls().fstatfs(fd, &status) != 0 || status.f_type != fuseMagic;
 }
 
-// Made after the time a journal recorded, where the file system tells:
-// then its number was given anew, to another file. File systems stamp with
-// a clock that may lag a tick behind, so one made just after can pass for
-// one made before, never the other way round.
+// Made at or after the time a journal recorded as its run's start, where
+// the file system tells: then its number was given anew, to another file.
 bool madeAfter(int directoryFd, const char* name, int flags, std::string_view since) {
     struct statx status {};
     if (systemCalls().statx(directoryFd, name, flags, STATX_BTIME, &status) != 0 ||
@@ -71,7 +69,7 @@ bool madeAfter(int directoryFd, const char* name, int flags, std::string_view si
         std::from_chars(since.data() + dot + 1, since.data() + since.size(), nanoseconds);
     }
     return status.stx_btime.tv_sec > seconds ||
-           (status.stx_btime.tv_sec == seconds && status.stx_btime.tv_nsec > nanoseconds);
+           (status.stx_btime.tv_sec == seconds && status.stx_btime.tv_nsec >= nanoseconds);
 }
 
 std::string posixDirectoryPath(std::string_view directoryPrefix) {
@@ -87,7 +85,7 @@ std::string posixDirectoryPath(std::string_view directoryPrefix) {
 
 struct Platform::State {
     PlatformFacts facts;
-    DirectoryStack directories{heldDirectoryLimit()};
+    DirectoryStack directories{heldDirectoryLimit};
     // What the current directory's last reading found, while nothing has
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
@@ -228,13 +226,26 @@ std::string Platform::entryIdentity(const FoundEntry& entry) {
                                                    AT_SYMLINK_NOFOLLOW) != 0) {
         return "-";
     }
-    return std::to_string(status.st_size) + "@" + std::to_string(status.st_mtim.tv_sec) + "." +
-           std::to_string(status.st_mtim.tv_nsec);
+    // To the even second: FAT keeps times to two seconds, and the kernel may
+    // have shown a finer one it had not yet heard back.
+    const time_t changed = status.st_mtim.tv_sec;
+    return std::to_string(status.st_size) + "@" + std::to_string(changed - (changed & 1));
 }
 
-std::string Platform::clockReading() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
+bool Platform::identitiesAreUnique() { return state_->currentNumbersLast(); }
+
+// Local file systems stamp a file's making with the kernel's coarse clock,
+// which moves on a tick at a time: a file made in the tick the run began in
+// could read the same as the run, made before it or after.
+std::string Platform::runStartTime() {
+    timespec began{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &began);
+    timespec now = began;
+    while (now.tv_sec == began.tv_sec && now.tv_nsec == began.tv_nsec) {
+        const timespec pause{0, 200000};
+        nanosleep(&pause, nullptr);
+        clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    }
     return std::to_string(now.tv_sec) + "." + std::to_string(1000000000 + now.tv_nsec).substr(1);
 }
 

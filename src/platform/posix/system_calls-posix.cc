@@ -1,6 +1,7 @@
 #include "platform/posix/system_calls-posix.h"
 
 #include <dirent.h>
+#include <sys/file.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ SystemCalls realSystemCalls() {
         ::mkdirat,
         ::unlinkat,
         ::fstatfs,
+        ::flock,
     };
 }
 

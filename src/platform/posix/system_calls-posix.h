@@ -30,6 +30,7 @@ struct SystemCalls {
     int (*mkdirat)(int directoryFd, const char* name, mode_t mode);
     int (*unlinkat)(int directoryFd, const char* name, int flags);
     int (*fstatfs)(int fd, struct statfs* status);
+    int (*flock)(int fd, int operation);
 };
 
 SystemCalls& systemCalls();

@@ -1,105 +1,202 @@
+#include "platform/journal_files.h"
+
 #include <windows.h>
 
-#include <algorithm>
-#include <cwchar>
+#include <aclapi.h>
+#include <sddl.h>
 
-#include "platform/journal_files.h"
+#include <memory>
+
 #include "platform/win32/nt_files-win32.h"
+#include "platform/win32/stop_request-win32.h"
 #include "platform/win32/text-win32.h"
 
-namespace tocase {
+namespace tocase::journal_files {
 namespace {
 
-constexpr std::size_t kept = 20;
-constexpr std::string_view takenBackSuffix = ".taken-back";
+// What another account may not be granted: on the directory, to make,
+// rename or remove files in it; on a journal, to read or change it.
+constexpr ACCESS_MASK changing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                                 FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+constexpr ACCESS_MASK reading = FILE_READ_DATA | FILE_READ_EA | GENERIC_READ;
 
-// Names sort as the runs began: the time of day in UTC, to the 100 ns.
-std::string newJournalName() {
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    SYSTEMTIME parts;
-    FileTimeToSystemTime(&now, &parts);
-    const ULONGLONG ticks = (ULONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime) % 10000000;
-    char name[96];
-    std::snprintf(name, sizeof name, "run-%04u%02u%02u-%02u%02u%02u.%07llu-%lu.journal", parts.wYear, parts.wMonth,
-                  parts.wDay, parts.wHour, parts.wMinute, parts.wSecond, ticks, GetCurrentProcessId());
-    return name;
+// The account this process runs as, once.
+PSID userSid() {
+    static const std::unique_ptr<char[]> user = [] {
+        HANDLE token = nullptr;
+        DWORD size = 0;
+        std::unique_ptr<char[]> buffer;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+            buffer = std::make_unique<char[]>(size);
+            if (!GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) {
+                buffer.reset();
+            }
+            CloseHandle(token);
+        }
+        return buffer;
+    }();
+    return user ? reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid : nullptr;
 }
 
-// The folder is the user's own by where it is; each journal is opened, a
-// directory's lines at a time, and closed again.
-HANDLE openJournal(const std::string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(fromUtf8(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// The user alone, and what is made inside after it.
+struct PrivateSecurity {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    PrivateSecurity() {
+        wchar_t* sid = nullptr;
+        if (userSid() != nullptr && ConvertSidToStringSidW(userSid(), &sid)) {
+            const std::wstring text = std::wstring(L"O:") + sid + L"D:P(A;OICI;FA;;;" + sid + L")";
+            ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr);
+            LocalFree(sid);
+        }
+        attributes.lpSecurityDescriptor = descriptor;
+    }
+    ~PrivateSecurity() { LocalFree(descriptor); }
+    PrivateSecurity(const PrivateSecurity&) = delete;
+    PrivateSecurity& operator=(const PrivateSecurity&) = delete;
+};
+
+SECURITY_ATTRIBUTES* privateAttributes() {
+    static PrivateSecurity security;
+    return security.descriptor != nullptr ? &security.attributes : nullptr;
+}
+
+std::string lastReason() { return reasonText(GetLastError()); }
+
+// The system and its administrators may do anything whatever a file says.
+bool isOwnOrSystems(PSID sid) {
+    return EqualSid(sid, userSid()) || IsWellKnownSid(sid, WinLocalSystemSid) ||
+           IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+}
+
+// Owned by the user, and granting `forbidden` to no other account.
+bool grantsNoOneElse(const std::string& path, ACCESS_MASK forbidden, bool directory) {
+    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    PSID owner = nullptr;
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool closed = GetFileInformationByHandle(file, &information) &&
+                  (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                  ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directory &&
+                  GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &acl, nullptr, &descriptor) == ERROR_SUCCESS &&
+                  userSid() != nullptr && EqualSid(owner, userSid()) && acl != nullptr;
+    for (DWORD i = 0; closed && i < acl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        closed = GetAce(acl, i, reinterpret_cast<void**>(&header)) != 0;
+        if (closed && header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+            closed = (ace->Mask & forbidden) == 0 || isOwnOrSystems(const_cast<DWORD*>(&ace->SidStart));
+        }
+    }
+    LocalFree(descriptor);
+    CloseHandle(file);
+    return closed;
+}
+
+bool writeAll(HANDLE file, std::string_view text) {
+    while (!text.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(written);
+    }
+    return true;
 }
 
 }  // namespace
 
-bool JournalFiles::findDirectory(bool create, std::string& reason) {
+std::string directoryPath(std::string& reason) {
     const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
     std::wstring base(size, L'\0');
     if (size == 0 || GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), size) != size - 1) {
         reason = "there is no local application data folder to keep it in";
-        return false;
+        return {};
     }
     base.resize(size - 1);
-    directory_ = toUtf8(pathWithin(base, L"tocase"));
-    if (create && !CreateDirectoryW(fromUtf8(directory_).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        reason = reasonText(GetLastError());
+    return toUtf8(tocase::pathWithin(base, L"tocase"));
+}
+
+std::string pathWithin(const std::string& directory, std::string_view name) {
+    return directory + "\\" + std::string(name);
+}
+
+// Only the last is made here: the folders above it are the system's.
+bool makeDirectories(const std::string& path, std::string& reason) {
+    if (!CreateDirectoryW(fromUtf8(path).c_str(), privateAttributes()) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        reason = "'" + path + "': " + lastReason();
         return false;
     }
     return true;
 }
 
-std::string JournalFiles::pathOf(std::string_view name) const { return directory_ + "\\" + std::string(name); }
+bool isPrivateDirectory(const std::string& path, bool& missing, std::string& reason) {
+    const DWORD attributes = GetFileAttributesW(fromUtf8(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        missing = GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+        reason = "'" + path + "': " + lastReason();
+        return false;
+    }
+    if (!grantsNoOneElse(path, changing, true)) {
+        reason = "'" + path + "' is not a folder of the user's own in which no one else may write";
+        return false;
+    }
+    return true;
+}
 
-std::vector<std::string> JournalFiles::names(bool takenBackToo) {
+std::vector<std::string> fileNames(const std::string& directory) {
     std::vector<std::string> found;
     WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW(fromUtf8(pathOf("run-*")).c_str(), &data);
+    const HANDLE search = FindFirstFileW(fromUtf8(pathWithin(directory, "*")).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
         return found;
     }
     do {
-        const std::string name = toUtf8(data.cFileName);
-        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-            (name.ends_with(".journal") || (takenBackToo && name.ends_with(takenBackSuffix)))) {
-            found.push_back(name);
+        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+            found.push_back(toUtf8(data.cFileName));
         }
     } while (FindNextFileW(search, &data));
     FindClose(search);
-    std::sort(found.begin(), found.end(), std::greater<>());
     return found;
 }
 
-bool JournalFiles::create(std::string& reason) {
-    if (!findDirectory(true, reason)) {
+bool isPrivateFile(const std::string& path, std::string& reason) {
+    if (!grantsNoOneElse(path, changing | reading, false)) {
+        reason = "it is not a file of the user's own that no one else may read or write";
         return false;
-    }
-    journal_ = pathOf(newJournalName());
-    const HANDLE file = openJournal(journal_, GENERIC_WRITE, CREATE_NEW);
-    if (file == INVALID_HANDLE_VALUE) {
-        reason = reasonText(GetLastError());
-        return false;
-    }
-    CloseHandle(file);
-    const std::vector<std::string> all = names(true);
-    for (std::size_t i = kept; i < all.size(); ++i) {
-        DeleteFileW(fromUtf8(pathOf(all[i])).c_str());
     }
     return true;
 }
 
-bool JournalFiles::append(std::string_view text, std::string& reason) {
-    const HANDLE file = openJournal(journal_, FILE_APPEND_DATA, OPEN_EXISTING);
-    bool written = file != INVALID_HANDLE_VALUE;
-    while (written && !text.empty()) {
-        DWORD count = 0;
-        written = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &count, nullptr) && count > 0;
-        text.remove_prefix(count);
+bool writeNewFile(const std::string& path, std::string_view text, std::string& reason) {
+    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_WRITE, 0, privateAttributes(), CREATE_NEW,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = lastReason();
+        return false;
     }
+    const bool written = writeAll(file, text);
     if (!written) {
-        reason = reasonText(GetLastError());
+        reason = lastReason();
+    }
+    CloseHandle(file);
+    return written;
+}
+
+bool appendToFile(const std::string& path, std::string_view text, std::string& reason) {
+    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const bool written = file != INVALID_HANDLE_VALUE && writeAll(file, text);
+    if (!written) {
+        reason = lastReason();
     }
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
@@ -107,37 +204,66 @@ bool JournalFiles::append(std::string_view text, std::string& reason) {
     return written;
 }
 
-std::vector<std::string> JournalFiles::untakenBack(std::string& reason) {
-    return findDirectory(false, reason) ? names(false) : std::vector<std::string>();
-}
-
-bool JournalFiles::read(const std::string& name, std::string& text, std::string& reason) {
-    const HANDLE file = openJournal(pathOf(name), GENERIC_READ, OPEN_EXISTING);
+bool readFile(const std::string& path, std::string& text, std::string& reason) {
+    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = reasonText(GetLastError());
+        reason = lastReason();
         return false;
     }
     text.clear();
     char buffer[65536];
     DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
+    bool read = true;
+    while ((read = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
         text.append(buffer, got);
     }
-    if (!ok) {
-        reason = reasonText(GetLastError());
+    if (!read) {
+        reason = lastReason();
     }
     CloseHandle(file);
-    return ok;
+    return read;
 }
 
-bool JournalFiles::markTakenBack(const std::string& name, std::string& reason) {
-    const std::wstring path = fromUtf8(pathOf(name));
-    if (!MoveFileW(path.c_str(), (path + L".taken-back").c_str())) {
-        reason = reasonText(GetLastError());
+bool renameFile(const std::string& from, const std::string& to, std::string& reason) {
+    if (!MoveFileExW(fromUtf8(from).c_str(), fromUtf8(to).c_str(), 0)) {
+        reason = lastReason();
         return false;
     }
     return true;
 }
 
-}  // namespace tocase
+void removeFile(const std::string& path) { DeleteFileW(fromUtf8(path).c_str()); }
+
+// The wait looks at Ctrl+C between tries, as a run does between entries.
+LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason) {
+    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, privateAttributes(), OPEN_ALWAYS,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = lastReason();
+        return noLock;
+    }
+    bool said = false;
+    for (OVERLAPPED whole{};; Sleep(20)) {
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+            return reinterpret_cast<LockHandle>(file);
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
+            reason = lastReason();
+            CloseHandle(file);
+            return noLock;
+        }
+        if (!said) {
+            waiting();
+            said = true;
+        }
+        stopIfRequested();
+    }
+}
+
+void releaseLock(LockHandle lock) { CloseHandle(reinterpret_cast<HANDLE>(lock)); }
+
+unsigned long processId() { return GetCurrentProcessId(); }
+
+}  // namespace tocase::journal_files

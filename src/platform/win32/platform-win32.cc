@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "platform/win32/nt_files-win32.h"
 #include "platform/win32/read_directory-win32.h"
 #include "platform/win32/rename-win32.h"
+#include "platform/win32/stop_request-win32.h"
 #include "platform/win32/text-win32.h"
 
 namespace tocase {
@@ -40,17 +40,6 @@ std::optional<std::wstring> longPathOf(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
-// Ctrl+C and Ctrl+Break take effect between entries.
-std::atomic<bool> stopAsked{false};
-
-BOOL WINAPI noteStop(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
-        return FALSE;
-    }
-    stopAsked = true;
-    return TRUE;
-}
-
 }  // namespace
 
 struct Platform::State {
@@ -70,7 +59,7 @@ Platform::Platform() : state_(std::make_unique<State>()) {
     state_->facts.hasDriveLetters = true;
     state_->facts.nameSeparators = "/\\";
     state_->facts.namesAreUtf16 = true;
-    SetConsoleCtrlHandler(noteStop, TRUE);
+    installStopHandler();
 }
 
 Platform::~Platform() = default;
@@ -169,26 +158,43 @@ std::string Platform::currentDirectoryIdentity() {
 
 std::string Platform::entryIdentity(const FoundEntry& entry) { return std::to_string(entry.fileId); }
 
-std::string Platform::clockReading() {
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    return std::to_string(ULONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+bool Platform::identitiesAreUnique() { return true; }
+
+namespace {
+
+ULONGLONG ticksOf(const FILETIME& time) { return ULONGLONG{time.dwHighDateTime} << 32 | time.dwLowDateTime; }
+
+}  // namespace
+
+// A file's making is stamped with the system time, which moves on a tick
+// at a time (about 16 ms); under Wine with the Unix file system's clock,
+// which may lag the reading by up to such a tick: the start is taken that
+// much earlier.
+std::string Platform::runStartTime() {
+    constexpr ULONGLONG tick = 160000;  // in 100 ns
+    FILETIME began;
+    GetSystemTimeAsFileTime(&began);
+    FILETIME now = began;
+    while (ticksOf(now) == ticksOf(began)) {
+        Sleep(1);
+        GetSystemTimeAsFileTime(&now);
+    }
+    return std::to_string(ticksOf(now) - tick);
 }
 
 namespace {
 
-// A file made after the time a journal recorded: then its number was given
-// anew, to another file (as Wine's file IDs, the Unix inode numbers, may
-// be). Not a folder: Wine moves a folder's time of making on as its
-// entries change.
+// A file made at or after the time a journal recorded as its run's start:
+// then its number was given anew, to another file (as Wine's file IDs, the
+// Unix inode numbers, may be). Not a folder: Wine moves a folder's time of
+// making on as its entries change.
 bool madeAfter(HANDLE file, std::string_view since) {
     BY_HANDLE_FILE_INFORMATION information;
     ULONGLONG recorded = 0;
     std::from_chars(since.data(), since.data() + since.size(), recorded);
     return GetFileInformationByHandle(file, &information) &&
            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-           (ULONGLONG{information.ftCreationTime.dwHighDateTime} << 32 | information.ftCreationTime.dwLowDateTime) >
-               recorded;
+           ticksOf(information.ftCreationTime) >= recorded;
 }
 
 bool openedAndMadeAfter(HANDLE directory, const std::wstring& name, std::string_view since) {
@@ -217,10 +223,6 @@ bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view ident
            !openedAndMadeAfter(state_->directories.current(), fromUtf8(entry.name), since);
 }
 
-void Platform::stopIfAsked() {
-    if (stopAsked) {
-        ExitProcess(STATUS_CONTROL_C_EXIT);
-    }
-}
+void Platform::stopIfAsked() { stopIfRequested(); }
 
 }  // namespace tocase

@@ -1,0 +1,153 @@
+#include "platform/journal_store.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/journal_files.h"
+
+namespace tocase {
+namespace {
+
+constexpr std::size_t kept = 20;
+constexpr std::string_view namePrefix = "run-";
+constexpr std::string_view journalSuffix = ".journal";
+constexpr std::string_view takenBackSuffix = ".taken-back";
+// A journal being made, before it holds its start.
+constexpr std::string_view unfinishedSuffix = ".new";
+constexpr std::string_view lockName = "lock";
+
+// Names sort as the runs began: the time of day in UTC, to the nanosecond,
+// then the process.
+std::string newJournalName() {
+    using namespace std::chrono;
+    const auto now = time_point_cast<nanoseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char name[96];
+    std::snprintf(name, sizeof name, "run-%04d%02u%02u-%02d%02d%02d.%09lld-%lu", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()), static_cast<long long>(time.subseconds().count()),
+                  journal_files::processId());
+    return std::string(name) + std::string(journalSuffix);
+}
+
+bool isRunFile(std::string_view name, std::string_view suffix) {
+    return name.starts_with(namePrefix) && name.ends_with(suffix);
+}
+
+}  // namespace
+
+// The last directory on the way must be the user's own, whoever made it.
+bool JournalStore::findDirectory(bool create, std::string& reason) {
+    directory_ = journal_files::directoryPath(reason);
+    if (directory_.empty() || (create && !journal_files::makeDirectories(directory_, reason))) {
+        return false;
+    }
+    return journal_files::isPrivateDirectory(directory_, missing_, reason);
+}
+
+std::vector<std::string> JournalStore::names(bool takenBackToo) const {
+    std::vector<std::string> found = journal_files::fileNames(directory_);
+    std::erase_if(found, [takenBackToo](const std::string& name) {
+        return !isRunFile(name, journalSuffix) && !(takenBackToo && isRunFile(name, takenBackSuffix));
+    });
+    std::sort(found.begin(), found.end(), std::greater<>());
+    return found;
+}
+
+// Only a run that holds the lock removes what another left unfinished: no
+// other can be making one then.
+void JournalStore::prune() {
+    const std::vector<std::string> all = names(true);
+    for (std::size_t i = kept; i < all.size(); ++i) {
+        journal_files::removeFile(journal_files::pathWithin(directory_, all[i]));
+    }
+    if (lock_ == journal_files::noLock) {
+        return;
+    }
+    for (const std::string& name : journal_files::fileNames(directory_)) {
+        if (isRunFile(name, unfinishedSuffix)) {
+            journal_files::removeFile(journal_files::pathWithin(directory_, name));
+        }
+    }
+}
+
+JournalStore::~JournalStore() { releaseRunLock(); }
+
+void JournalStore::releaseRunLock() {
+    if (lock_ != journal_files::noLock) {
+        journal_files::releaseLock(lock_);
+        lock_ = journal_files::noLock;
+    }
+}
+
+bool JournalStore::holdRunLock(const std::function<void()>& waiting, std::string& reason) {
+    if (lock_ == journal_files::noLock && findDirectory(true, reason)) {
+        lock_ = journal_files::holdLock(journal_files::pathWithin(directory_, lockName), waiting, reason);
+    }
+    return lock_ != journal_files::noLock;
+}
+
+// Made whole under a name no one reads, then given its own: a stop at any
+// moment leaves a journal with its start, or none.
+bool JournalStore::create(std::string_view start, std::string& reason) {
+    if (!findDirectory(true, reason)) {
+        return false;
+    }
+    const std::string journal = journal_files::pathWithin(directory_, newJournalName());
+    const std::string unfinished = journal + std::string(unfinishedSuffix);
+    if (!journal_files::writeNewFile(unfinished, start, reason)) {
+        journal_files::removeFile(unfinished);
+        return false;
+    }
+    if (!journal_files::renameFile(unfinished, journal, reason)) {
+        journal_files::removeFile(unfinished);
+        return false;
+    }
+    journal_ = journal;
+    prune();
+    return true;
+}
+
+bool JournalStore::append(std::string_view text, std::string& reason) {
+    return journal_files::appendToFile(journal_, text, reason);
+}
+
+void JournalStore::discard() {
+    if (!journal_.empty()) {
+        journal_files::removeFile(journal_);
+        journal_.clear();
+    }
+}
+
+std::vector<std::string> JournalStore::untakenBack(std::string& reason) {
+    if (!findDirectory(false, reason)) {
+        // None kept yet is nothing to take back, not a fault.
+        if (missing_) {
+            reason.clear();
+        }
+        return {};
+    }
+    return names(false);
+}
+
+bool JournalStore::read(const std::string& name, std::string& text, std::string& reason) {
+    const std::string path = journal_files::pathWithin(directory_, name);
+    return journal_files::isPrivateFile(path, reason) && journal_files::readFile(path, text, reason);
+}
+
+bool JournalStore::appendTo(const std::string& name, std::string_view text, std::string& reason) {
+    return journal_files::appendToFile(journal_files::pathWithin(directory_, name), text, reason);
+}
+
+std::string JournalStore::pathOf(const std::string& name) const { return journal_files::pathWithin(directory_, name); }
+
+bool JournalStore::markTakenBack(const std::string& name, std::string& reason) {
+    const std::string path = pathOf(name);
+    return journal_files::renameFile(path, path + std::string(takenBackSuffix), reason);
+}
+
+}  // namespace tocase

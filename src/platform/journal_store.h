@@ -1,0 +1,56 @@
+#ifndef TOCASE_PLATFORM_JOURNAL_STORE_H
+#define TOCASE_PLATFORM_JOURNAL_STORE_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tocase {
+
+// The journals that let a run be taken back, kept by the same rules on every
+// system: one file per run that renames, named by the time it began, in a
+// directory of the user's own that no one else may write, each readable by
+// the user alone; the newest twenty kept. A journal appears with its start
+// whole, or not at all. Runs of one user take turns: each holds the lock
+// while it renames. Failures come with a reason for a person.
+class JournalStore {
+public:
+    JournalStore() = default;
+    ~JournalStore();
+    JournalStore(const JournalStore&) = delete;
+    JournalStore& operator=(const JournalStore&) = delete;
+
+    // Waits while another run of this user renames, and keeps the others
+    // waiting until this process ends. False where the lock cannot be had.
+    bool holdRunLock(const std::function<void()>& waiting, std::string& reason);
+    void releaseRunLock();
+    // This run's journal, made holding `start` whole.
+    bool create(std::string_view start, std::string& reason);
+    bool append(std::string_view text, std::string& reason);
+    // This run's journal, of a run that changed nothing, removed.
+    void discard();
+
+    // The journals not taken back in full, newest first.
+    std::vector<std::string> untakenBack(std::string& reason);
+    // Refused for a journal others may read or write.
+    bool read(const std::string& name, std::string& text, std::string& reason);
+    bool appendTo(const std::string& name, std::string_view text, std::string& reason);
+    bool markTakenBack(const std::string& name, std::string& reason);
+    std::string pathOf(const std::string& name) const;
+
+private:
+    bool findDirectory(bool create, std::string& reason);
+    std::vector<std::string> names(bool takenBackToo) const;
+    void prune();
+
+    std::string directory_;
+    std::string journal_;  // this run's, once made
+    bool missing_ = false;  // no journal has been kept yet
+    std::intptr_t lock_ = -1;
+};
+
+}  // namespace tocase
+
+#endif
