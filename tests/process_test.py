@@ -430,6 +430,9 @@ class TakeBack(Scratch):
         output, errors, _ = run_tool(TOOL, self.path("B"), ["-Z"])
         self.assertEqual((output, describe_tree(self.root)), (b"", [b"A/", b"A/x.txt<X.TXT", b"B/"]))
         self.assertIn("nothing to take back", errors)
+        # Where the newest run was started is said.
+        self.assertIn("newest run left to take back was started in '", errors)
+        self.assertIn(f"{os.path.sep}A'", errors.replace("\\", os.path.sep))
 
     @unittest.skipIf(UNDER_WINE, "a POSIX home")
     def test_a_run_whose_journal_cannot_be_written_goes_on_and_says_so_once(self):
