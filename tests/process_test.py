@@ -317,6 +317,27 @@ class Races(Scratch):
                     if "~tocase" in name:
                         self.assertIn(name, errors)
 
+    @unittest.skipIf(UNDER_WINE, "one reading confirms a POSIX directory's entries")
+    def test_file_replaced_after_the_listing_is_not_renamed_in_the_run_or_the_preview(self):
+        # Three reading buffers' worth: the last entry listed is confirmed
+        # only when the renames reach it, long after the output is full.
+        for preview in ([], ["-N"]):
+            with self.subTest(preview=preview):
+                self.setUp()
+                self.files(3000)
+                last = [name for name in os.listdir(self.root) if name.startswith("F")][-1]
+                tool = self.start(preview + ["*"])
+                self.wait_until_output_is_full(tool)
+                with open(self.path("new"), "w") as replacement:
+                    replacement.write("replaced")
+                os.rename(self.path("new"), self.path(last))
+                output = tool.stdout.read()
+                _, errors = tool.communicate(timeout=60)
+                failed = b"  %s -> %s *** FAILED\r\n" % (last.encode(), last.lower().encode())
+                self.assertTrue(failed in output, output[-300:])
+                self.assertEqual(errors, f"tocase: cannot rename '{last}': it is no longer the file that was listed\n".encode())
+                self.assertTrue(os.path.exists(self.path(last)))
+
     @unittest.skipUnless(UNDER_WINE, "what Windows programs do to each other")
     def test_folder_being_walked_cannot_be_moved_by_another_windows_program(self):
         self.files(300, make_tree(self.root, [b"P/", b"P/A/"]) or "P/A")

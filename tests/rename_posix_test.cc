@@ -76,7 +76,9 @@ protected:
         ~Scratch() { close(fd); }
         // One renamer for the directory, as the platform keeps one.
         bool spellingConfirmed = false;
-        RenameDirectory directory{fd, spellingConfirmed};
+        // Numbers that do not last: the kind alone is checked, unless a
+        // test gives the entries their numbers.
+        RenameDirectory directory{fd, spellingConfirmed, false};
         std::vector<std::string> notices;
         RenameResult rename(const FoundEntry& found, const std::string& to) {
             return directory.rename(found, to, [this](std::string_view name) { notices.emplace_back(name); });
@@ -226,6 +228,34 @@ TEST_F(RenameSeam, OnlyAnEntryStillOfTheKindListedIsRenamed) {
         EXPECT_TRUE(scratch.rename(found, folded(found.name)).renamed) << found.name;
     }
     EXPECT_EQ(scratch.dir.tree(), (std::vector<std::string>{"FILE", "dangling", "dir/", "link"}));
+}
+
+// Where numbers last, a name that now holds another file is refused too,
+// whether the entry is looked at alone or confirmed by the reading of the
+// directory its renames were announced with.
+TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
+    for (const bool announced : {false, true}) {
+        SCOPED_TRACE(announced);
+        Scratch scratch;
+        scratch.dir.make({"SAME", "OTHER", "GONE", "DIR/"});
+        RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
+        const auto listed = [&](const std::string& name, bool isDirectory = false) {
+            struct stat status {};
+            lstat((scratch.dir / name).c_str(), &status);
+            FoundEntry found = entry(name, isDirectory);
+            found.fileId = status.st_ino;
+            return found;
+        };
+        const FoundEntry same = listed("SAME"), other = listed("OTHER"), gone = listed("GONE"), dir = listed("DIR", true);
+        std::rename((scratch.dir / "SAME").c_str(), (scratch.dir / "OTHER").c_str());
+        std::remove((scratch.dir / "GONE").c_str());
+        if (announced) directory.announce({&dir, &other, &gone});
+        EXPECT_EQ(directory.rename(other, "other", {}).reason, "it is no longer the file that was listed");
+        EXPECT_EQ(directory.preview(other, "other", {}).reason, "it is no longer the file that was listed");
+        EXPECT_EQ(directory.rename(gone, "gone", {}).reason, "No such file or directory");
+        EXPECT_TRUE(directory.rename(dir, "dir", {}).renamed);
+        EXPECT_EQ(scratch.dir.tree(), (std::vector<std::string>{"OTHER", "dir/"}));
+    }
 }
 
 }  // namespace

@@ -122,6 +122,11 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
             }
         }
     }
+    std::vector<const FoundEntry*> announced;
+    for (const PlannedRename& rename : renames) {
+        announced.push_back(rename.entry);
+    }
+    walk.platform.announceRenames(announced);
     // Most directories of a tree have nothing to rename: nothing to journal.
     if (!settings.preview && !renames.empty()) {
         std::vector<std::string> subdirectories;

@@ -93,6 +93,15 @@ public:
     // again while nothing has been renamed in the directory since.
     std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
 
+    // The listed entries of the current directory about to be renamed (or
+    // previewed), in the order listed. Each is confirmed, before its rename,
+    // to be still the entry listed: under its name, the same file (POSIX:
+    // the same inode number, where numbers last; Windows: the same file ID)
+    // of the same kind. On POSIX one reading of the directory confirms them,
+    // a reading buffer at a time as the renames come, so what is left open
+    // is the time between a buffer's reading and its renames; an entry not
+    // announced is looked at alone.
+    void announceRenames(const std::vector<const FoundEntry*>& entries);
     // Gives a listed entry of the current directory the name `newName`,
     // provided it is still the entry listed. Never replaces or removes
     // another entry. Renamed only where the new name is seen to hold
@@ -120,11 +129,11 @@ public:
     // Whether no two entries of the current directory can share an identity:
     // not where it is made of a size and a time.
     bool identitiesAreUnique();
-    // The time a run's journal records as its start, by the clock the file
-    // systems stamp a file's making with: taken once that clock has moved
-    // on from the tick the run began in, so that whatever was made before
-    // the run reads earlier, and whatever is made after reads the same or
-    // later. Takes up to one tick of that clock.
+    // The time a run's journal records as its start, as the file systems
+    // stamp a file's making: whatever was made before the run reads
+    // earlier, and whatever is made once this returns reads the same or
+    // later. Waits for the clock file systems stamp with, which lags the
+    // time by up to a tick, to catch up.
     std::string runStartTime();
     // Whether an identity recorded by a run that started at `since` is still
     // that of the same file: the same identity, and where the system tells

@@ -97,7 +97,7 @@ struct Platform::State {
 
     RenameDirectory& currentRenamer() {
         if (!renamer) {
-            renamer.emplace(directories.currentFd(), spellingConfirmed);
+            renamer.emplace(directories.currentFd(), spellingConfirmed, currentNumbersLast());
         }
         return *renamer;
     }
@@ -168,6 +168,10 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     return state_->listing;
 }
 
+void Platform::announceRenames(const std::vector<const FoundEntry*>& entries) {
+    state_->currentRenamer().announce(entries);
+}
+
 RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,
                                    const TemporaryNameNotice& notice) {
     state_->listing.reset();
@@ -235,18 +239,22 @@ std::string Platform::entryIdentity(const FoundEntry& entry) {
 bool Platform::identitiesAreUnique() { return state_->currentNumbersLast(); }
 
 // Local file systems stamp a file's making with the kernel's coarse clock,
-// which moves on a tick at a time: a file made in the tick the run began in
-// could read the same as the run, made before it or after.
+// which lags the time by up to a tick, or with a finer time no later than
+// now: whatever was made before the run began reads earlier than the time
+// it began, and once the coarse clock has caught up with that time,
+// whatever is made reads the same or later.
 std::string Platform::runStartTime() {
     timespec began{};
-    clock_gettime(CLOCK_REALTIME_COARSE, &began);
-    timespec now = began;
-    while (now.tv_sec == began.tv_sec && now.tv_nsec == began.tv_nsec) {
+    clock_gettime(CLOCK_REALTIME, &began);
+    for (timespec coarse{};;) {
+        clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
+        if (coarse.tv_sec > began.tv_sec || (coarse.tv_sec == began.tv_sec && coarse.tv_nsec >= began.tv_nsec)) {
+            break;
+        }
         const timespec pause{0, 200000};
         nanosleep(&pause, nullptr);
-        clock_gettime(CLOCK_REALTIME_COARSE, &now);
     }
-    return std::to_string(now.tv_sec) + "." + std::to_string(1000000000 + now.tv_nsec).substr(1);
+    return std::to_string(began.tv_sec) + "." + std::to_string(1000000000 + began.tv_nsec).substr(1);
 }
 
 bool Platform::isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since) {

@@ -16,30 +16,36 @@ namespace {
 
 bool flagIsRefused(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
 
-const char* kindOf(bool isLink, bool isDirectory) {
-    return isLink ? "link" : isDirectory ? "directory" : "file";
-}
-
 // A UTF-8 continuation byte belongs to the character before it.
 bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 }  // namespace
 
-// Looked at without following: a link listed is renamed as the link it
-// still is, even when its target has just been renamed.
+// Confirmed by the reading of the directory where the renames were
+// announced; otherwise, or where the reading gives no type, looked at
+// without following: a link listed is renamed as the link it still is,
+// even when its target has just been renamed.
 bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
+    if (confirmation_ && confirmation_->covers(entry)) {
+        switch (confirmation_->confirm(entry, numbersLast_, reason)) {
+            case RenameConfirmation::Verdict::confirmed:
+                return true;
+            case RenameConfirmation::Verdict::refused:
+                return false;
+            case RenameConfirmation::Verdict::typeUnknown:
+                break;
+        }
+    }
     struct stat status {};
     if (systemCalls().fstatat(directoryFd_, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         reason = reasonText(errno);
         return false;
     }
-    const bool isLink = S_ISLNK(status.st_mode);
-    const bool isDirectory = S_ISDIR(status.st_mode);
-    if (isLink != entry.isLink || (!isLink && isDirectory != entry.isDirectory)) {
-        reason = std::string("it is no longer the ") + kindOf(entry.isLink, entry.isDirectory) + " that was listed";
-        return false;
-    }
-    return true;
+    return isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, reason);
+}
+
+void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries) {
+    confirmation_.emplace(directoryFd_, entries);
 }
 
 // 0 or the errno. The kernel's no-replace flag first; where the file system
@@ -82,6 +88,9 @@ StepResult RenameDirectory::step(const std::string& from, const std::string& to)
 }
 
 bool RenameDirectory::readExactNames(std::string& reason) {
+    if (confirmation_) {
+        confirmation_->readingMoved();
+    }
     const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, reason);
     if (!listing) {
         return false;
@@ -174,6 +183,10 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
 
 RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
                                       const DirectoryListing& listing) {
+    RenameResult refused;
+    if (!isStillAsListed(entry, refused.reason)) {
+        return refused;
+    }
     if (!obstacles_) {
         obstacles_ = findDirectoryObstacles(directoryFd_);
     }

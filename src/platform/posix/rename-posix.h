@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "platform/platform.h"
+#include "platform/posix/rename_confirmation-posix.h"
 #include "platform/posix/rename_obstacles-posix.h"
 #include "platform/temporary_name.h"
 
@@ -19,11 +20,18 @@ public:
     // rename reported done has been seen to leave the spelling asked for.
     // How a file system stores names does not change from one entry to the
     // next, and a run stays on one file system, so one reading back tells.
-    RenameDirectory(int directoryFd, bool& spellingConfirmed)
-        : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed) {}
+    // `numbersLast`: the file system keeps each file's number, so that a
+    // number told apart from the listing's is another file.
+    RenameDirectory(int directoryFd, bool& spellingConfirmed, bool numbersLast)
+        : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed), numbersLast_(numbersLast) {}
 
-    // Renames the entry to `newName` if it is still of the kind listed (a
-    // link still a link, whatever it points to). Renamed only where the
+    // The entries about to be renamed, in the order listed: confirmed by
+    // one reading of the directory as the renames come, not one look each.
+    void announce(const std::vector<const FoundEntry*>& entries);
+
+    // Renames the entry to `newName` if it is still the entry listed: the
+    // same file where numbers last, of the same kind (a link still a link,
+    // whatever it points to). Renamed only where the
     // directory shows `newName` byte for byte, or the file system has been
     // seen to keep the spelling asked for.
     RenameResult rename(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
@@ -46,6 +54,8 @@ private:
 
     int directoryFd_;  // not owned
     bool& spellingConfirmed_;
+    bool numbersLast_;
+    std::optional<RenameConfirmation> confirmation_;
     // The names exactly as stored, read once when first needed and kept up
     // to date with the renames made here.
     std::optional<std::unordered_set<std::string>> exactNames_;

@@ -116,6 +116,9 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     return entries;
 }
 
+// Each entry is opened itself, and confirmed by its file ID, as it is renamed.
+void Platform::announceRenames(const std::vector<const FoundEntry*>&) {}
+
 RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,
                                    const TemporaryNameNotice& notice) {
     return state_->currentRenamer().rename(entry, fromUtf8(newName), notice);
@@ -167,19 +170,20 @@ ULONGLONG ticksOf(const FILETIME& time) { return ULONGLONG{time.dwHighDateTime} 
 }  // namespace
 
 // A file's making is stamped with the system time, which moves on a tick
-// at a time (about 16 ms); under Wine with the Unix file system's clock,
-// which may lag the reading by up to such a tick: the start is taken that
-// much earlier.
+// at a time (about 16 ms) and so lags the precise time; under Wine with
+// the Unix file system's clock, which lags it too, where this wait cannot
+// see it: the start is taken a tick early.
 std::string Platform::runStartTime() {
     constexpr ULONGLONG tick = 160000;  // in 100 ns
     FILETIME began;
-    GetSystemTimeAsFileTime(&began);
-    FILETIME now = began;
-    while (ticksOf(now) == ticksOf(began)) {
-        Sleep(1);
-        GetSystemTimeAsFileTime(&now);
+    GetSystemTimePreciseAsFileTime(&began);
+    for (FILETIME coarse;; Sleep(1)) {
+        GetSystemTimeAsFileTime(&coarse);
+        if (ticksOf(coarse) >= ticksOf(began)) {
+            break;
+        }
     }
-    return std::to_string(ticksOf(now) - tick);
+    return std::to_string(ticksOf(began) - tick);
 }
 
 namespace {

@@ -1,0 +1,76 @@
+#include "platform/posix/rename_confirmation-posix.h"
+
+#include <dirent.h>
+
+#include <cerrno>
+
+#include "platform/posix/read_directory-posix.h"
+#include "platform/posix/system_calls-posix.h"
+
+namespace tocase {
+
+RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries)
+    : directoryFd_(directoryFd) {
+    expected_.reserve(entries.size());
+    for (const FoundEntry* entry : entries) {
+        expected_.emplace(entry->name, Seen{});
+    }
+}
+
+bool RenameConfirmation::readNextBuffer(std::string& reason) {
+    if (moved_ && systemCalls().lseek(directoryFd_, position_, SEEK_SET) != position_) {
+        reason = reasonText(errno);
+        return false;
+    }
+    moved_ = false;
+    alignas(dirent64) static char buffer[32768];
+    const ssize_t size = systemCalls().getdents64(directoryFd_, buffer, sizeof buffer);
+    if (size < 0) {
+        reason = reasonText(errno);
+        return false;
+    }
+    ended_ = size == 0;
+    for (ssize_t at = 0; at < size;) {
+        const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
+        at += record->d_reclen;
+        position_ = record->d_off;
+        const auto found = expected_.find(record->d_name);
+        if (found != expected_.end()) {
+            found->second = {true, record->d_ino, record->d_type};
+        }
+    }
+    return true;
+}
+
+RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry, bool numbersLast,
+                                                         std::string& reason) {
+    Seen& seen = expected_.at(entry.name);
+    while (!seen.met && !ended_) {
+        if (!readNextBuffer(reason)) {
+            reason = "the directory cannot be read again: " + reason;
+            return Verdict::refused;
+        }
+    }
+    if (!seen.met) {
+        reason = reasonText(ENOENT);
+        return Verdict::refused;
+    }
+    if (seen.type == DT_UNKNOWN) {
+        return Verdict::typeUnknown;
+    }
+    return isAsListed(entry, {seen.inode, seen.type == DT_LNK, seen.type == DT_DIR}, numbersLast, reason)
+               ? Verdict::confirmed
+               : Verdict::refused;
+}
+
+bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, std::string& reason) {
+    if ((!numbersLast || now.inode == entry.fileId) && now.isLink == entry.isLink &&
+        (now.isLink || now.isDirectory == entry.isDirectory)) {
+        return true;
+    }
+    reason = std::string("it is no longer the ") + (entry.isLink ? "link" : entry.isDirectory ? "directory" : "file") +
+             " that was listed";
+    return false;
+}
+
+}  // namespace tocase
