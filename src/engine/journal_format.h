@@ -28,7 +28,8 @@ namespace tocase {
 // A directory's renames follow it, all written before the first is made;
 // then, once they have been tried, the places among them (0 first) of the
 // renames that were not made: refused, or never reached, with nothing
-// changed. A take-back that finds an entry gone for good notes it by the
+// changed. That line is written with the next directory's renames, or at
+// the run's end; a run stopped first leaves it out. A take-back that finds an entry gone for good notes it by the
 // offset of its rename line, so that the next one passes it over; where
 // the journal's last line was cut short, it first ends that line and says
 // "cut", so that the line is left out.
@@ -39,7 +40,8 @@ namespace tocase {
 //   none             a run's first directory with renames: the    started
 //                    journal appears with its start whole
 //   started, done    a directory's renames, before any is made    planned
-//   planned          its renames tried; which were not made       done
+//   planned          its renames tried; which were not made,      done
+//                    written with the next directory or at the end
 //   started...done   the run ends having changed nothing          none
 //   any of the run's a take-back leaves entries it could not      taken back in part
 //   or in part       yet put back (and notes those gone for good)

@@ -37,10 +37,13 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
         fail(journal, platform, true, reason);
         return;
     }
-    std::string text =
-        journalDirectoryLine({platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
+    // The outcome of the directory before, if any, goes in the same write.
+    std::string text = std::move(journal.pendingOutcome);
+    journal.pendingOutcome.clear();
+    text += journalDirectoryLine({platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
     for (const PlannedRename& rename : renames) {
-        appendJournalRename(text, journalKind(rename.entry->isLink, rename.entry->isDirectory), platform.entryIdentity(*rename.entry), rename.entry->name,
+        const FoundEntry& entry = *rename.entry;
+        appendJournalRename(text, journalKind(entry.isLink, entry.isDirectory), platform.entryIdentity(entry), entry.name,
                             rename.newName);
     }
     if (!platform.appendJournal(text, reason)) {
@@ -50,18 +53,13 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
     journal.state = JournalState::planned;
 }
 
-void journalOutcome(RunJournal& journal, Platform& platform, const std::vector<std::size_t>& notMade,
-                    bool changedAnything) {
+// A stop before it is written loses only this line: a take-back then knows
+// a rename not made by its entry still under the old name.
+void journalOutcome(RunJournal& journal, const std::vector<std::size_t>& notMade, bool changedAnything) {
     journal.changedAnything = journal.changedAnything || changedAnything;
-    if (journal.failed || journal.state != JournalState::planned) {
-        return;
+    if (!journal.failed && journal.state == JournalState::planned) {
+        journal.pendingOutcome = journalUnmadeLine(notMade);
     }
-    std::string reason;
-    if (!platform.appendJournal(journalUnmadeLine(notMade), reason)) {
-        fail(journal, platform, false, reason);
-        return;
-    }
-    journal.state = JournalState::done;
 }
 
 // A run whose renames were all refused leaves nothing to take back.
@@ -69,6 +67,11 @@ void endJournal(RunJournal& journal, Platform& platform) {
     if (!journal.changedAnything) {
         platform.discardJournal();
         journal.state = JournalState::none;
+        return;
+    }
+    std::string reason;
+    if (!journal.pendingOutcome.empty() && platform.appendJournal(journal.pendingOutcome, reason)) {
+        journal.state = JournalState::done;
     }
 }
 

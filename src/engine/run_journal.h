@@ -26,6 +26,9 @@ struct RunJournal {
     JournalState state = JournalState::none;
     bool failed = false;
     bool changedAnything = false;
+    // Which renames of the last directory were not made: written with the
+    // next directory's renames, or at the end, in the same write.
+    std::string pendingOutcome;
 };
 
 // Runs of one user take turns, so that each journal tells its own run
@@ -38,8 +41,7 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
                     const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames);
 // What became of the renames journalRenames wrote: `notMade` holds the
 // places among them of those that changed nothing.
-void journalOutcome(RunJournal& journal, Platform& platform, const std::vector<std::size_t>& notMade,
-                    bool changedAnything);
+void journalOutcome(RunJournal& journal, const std::vector<std::size_t>& notMade, bool changedAnything);
 void endJournal(RunJournal& journal, Platform& platform);
 
 }  // namespace tocase

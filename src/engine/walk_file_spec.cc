@@ -151,7 +151,7 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         walk.platform.stopIfAsked();
     }
     if (!settings.preview && !renames.empty()) {
-        journalOutcome(walk.journal, walk.platform, notMade, changedAnything);
+        journalOutcome(walk.journal, notMade, changedAnything);
     }
 }
 

@@ -9,7 +9,7 @@
 namespace tocase {
 namespace {
 
-constexpr std::size_t kept = 20;
+constexpr std::size_t keptRuns = 20;
 constexpr std::string_view namePrefix = "run-";
 constexpr std::string_view journalSuffix = ".journal";
 constexpr std::string_view takenBackSuffix = ".taken-back";
@@ -61,17 +61,17 @@ std::vector<std::string> JournalStore::names(bool takenBackToo) const {
 // Only a run that holds the lock removes what another left unfinished: no
 // other can be making one then.
 void JournalStore::prune() {
-    const std::vector<std::string> all = names(true);
-    for (std::size_t i = kept; i < all.size(); ++i) {
-        journal_files::removeFile(journal_files::pathWithin(directory_, all[i]));
-    }
-    if (lock_ == journal_files::noLock) {
-        return;
-    }
+    std::vector<std::string> kept;
     for (const std::string& name : journal_files::fileNames(directory_)) {
-        if (isRunFile(name, unfinishedSuffix)) {
+        if (isRunFile(name, journalSuffix) || isRunFile(name, takenBackSuffix)) {
+            kept.push_back(name);
+        } else if (isRunFile(name, unfinishedSuffix) && lock_ != journal_files::noLock) {
             journal_files::removeFile(journal_files::pathWithin(directory_, name));
         }
+    }
+    std::sort(kept.begin(), kept.end(), std::greater<>());
+    for (std::size_t i = keptRuns; i < kept.size(); ++i) {
+        journal_files::removeFile(journal_files::pathWithin(directory_, kept[i]));
     }
 }
 
