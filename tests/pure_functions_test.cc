@@ -249,7 +249,8 @@ TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
     }
     const std::pair<std::string, std::string> rows[] = {
         {"README.TXT", "README.TXT"}, {"über ßig", "über\\x20ßig"}, {"a\\b\n", "a\\x5Cb\\x0A"},
-        {"\xFF\xC3", "\\xFF\\xC3"},  {"", "\\e"},                  {everyByte, everyByteField},
+        {"\xFF\xC3", "\\xFF\\xC3"},   {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          {"", "\\e"},
+        {everyByte, everyByteField},
     };
     for (const auto& [name, field] : rows) {
         EXPECT_EQ(journalField(name), field) << name;
@@ -308,7 +309,8 @@ TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
                                 "tocase journal 1\nstart 1:2 /home/me\nmode files\n",
                                 "tocase journal 1\nbegin 1:2 /home/me 1733.5\nmode files\n",
                                 "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode sideways\n",
-                                "tocase journal 1\nstart 1:2 /home/\\q 1733.5\nmode files\n"}) {
+                                "tocase journal 1\nstart 1:2 /home/\\q 1733.5\nmode files\n",
+                                "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode files"}) {
         EXPECT_EQ(readJournalStart(damaged), std::nullopt) << damaged;
     }
     // Each way a rename line can be damaged makes its directory unreadable.

@@ -423,13 +423,22 @@ TEST_F(InProcess, JournalThatDoesNotReadIsSaidAndNothingOlderTakenBackInstead) {
                                        "is not back")) << attempt << errors;
         EXPECT_EQ(dir.tree(), (std::vector<std::string>{"B.TXT", "a.txt"})) << attempt;
     }
+    const std::string cannotRead = "tocase: the journal '" + journalsIn(state).back().filename().string() + "' cannot be read: ";
+    const std::string nothingTaken =
+        "; nothing is taken back, as it may hold the newest run made here (remove it to take back the runs before it)\n";
+    systemCalls().fstatat = [](int fd, const char* name, struct stat* status, int flags) {
+        return std::string_view(name).find("/run-") != std::string_view::npos ? (errno = EIO, -1)
+                                                                                : ::fstatat(fd, name, status, flags);
+    };
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, cannotRead + "Input/output error" + nothingTaken);
+    systemCalls().fstatat = realSystemCalls().fstatat;
     std::filesystem::resize_file(journalsIn(state).back(), 0);
     errors.clear();
     output.clear();
     run({"-Z"});
-    EXPECT_EQ(errors, "tocase: the journal '" + journalsIn(state).back().filename().string() +
-                          "' cannot be read: its start is not whole; nothing is taken back, as it may hold the newest "
-                          "run made here (remove it to take back the runs before it)\n");
+    EXPECT_EQ(errors, cannotRead + "its start is not whole" + nothingTaken);
     EXPECT_EQ(output, "");
     EXPECT_EQ(dir.tree(), (std::vector<std::string>{"B.TXT", "a.txt"}));
 

@@ -33,10 +33,6 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
     }
 }
 
-std::string_view lineAt(std::string_view text, std::size_t start) {
-    return text.substr(start, text.find('\n', start) - start);
-}
-
 std::optional<JournalRename> renameOf(std::string_view line) {
     const std::vector<std::string_view> fields = fieldsOf(line);
     if (fields.size() != 5 || fields[0] != "rename" || fields[1].size() != 1 ||
@@ -188,15 +184,20 @@ std::string journalUnmadeLine(const std::vector<std::size_t>& places) {
 
 std::string journalGoneLine(std::size_t offset) { return "gone " + std::to_string(offset) + "\n"; }
 
+// Its first three lines, each whole with its line end.
 std::optional<JournalStart> readJournalStart(std::string_view text) {
-    const std::size_t second = text.find('\n') + 1;
-    const std::size_t third = second == 0 ? 0 : text.find('\n', second) + 1;
-    if (lineAt(text, 0) != journalFirstLine || second == 0 || third == 0) {
-        return std::nullopt;
+    std::string_view lines[3];
+    for (std::string_view& line : lines) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        line = text.substr(0, end);
+        text.remove_prefix(end + 1);
     }
-    const std::vector<std::string_view> start = fieldsOf(lineAt(text, second));
-    const std::string_view mode = lineAt(text, third);
-    if (start.size() != 4 || start[0] != "start" || (mode != "mode files" && mode != "mode directories")) {
+    const std::vector<std::string_view> start = fieldsOf(lines[1]);
+    if (lines[0] != journalFirstLine || start.size() != 4 || start[0] != "start" ||
+        (lines[2] != "mode files" && lines[2] != "mode directories")) {
         return std::nullopt;
     }
     std::optional<std::string> identity = fromJournalField(start[1]);
@@ -205,7 +206,7 @@ std::optional<JournalStart> readJournalStart(std::string_view text) {
     if (!identity || !path || !time) {
         return std::nullopt;
     }
-    return JournalStart{std::move(*identity), std::move(*path), std::move(*time), mode == "mode directories"};
+    return JournalStart{std::move(*identity), std::move(*path), std::move(*time), lines[2] == "mode directories"};
 }
 
 namespace {
