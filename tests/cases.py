@@ -25,7 +25,7 @@ POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
 
 class Step:
     def __init__(self, arguments, before):
-        self.arguments, self.output, self.errors, self.before = arguments, b"", [], before
+        self.arguments, self.output, self.errors, self.before, self.status = arguments, b"", [], before, 1
 
 
 class Case:
@@ -76,13 +76,15 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
             changes.append(tuple(decoded(w) for w in line[2:].split()))
         elif word in ("tree", "after"):
             getattr(cases[-1], word).extend(decoded(w) for w in tail.split())
+        elif word == "status":
+            cases[-1].steps[-1].status = int(tail)
         elif word == "needs":
             cases[-1].needs |= set(tail.split())
         else:
             raise ValueError(f"cases.txt:{number}: not understood: {line}")
     for case in cases:
         for step in case.steps:
-            step.output += b"\r\n"
+            step.output += b"\r\n" if step.output else b""
         case.after = sorted(case.after or case.tree)
     return cases
 
@@ -235,9 +237,9 @@ def play(case, tool, root, encoding="utf-8"):
             change_tree(root, step.before)
             output, errors, status = run_tool(tool, root, step.arguments, encoding=encoding,
                                               env=dict(os.environ, XDG_STATE_HOME=state))
-            if status != 1:
-                faults.append(f"exit status {status}, not 1")
-            if grouped(output) != grouped(step.output):
+            if status != step.status:
+                faults.append(f"exit status {status}, not {step.status}")
+            if grouped(output) != grouped(step.output) or output and not step.output:
                 faults.append(f"standard output\n  expected {step.output!r}\n  got      {output!r}")
             if b"-Z" not in step.arguments and headers_out_of_order(output):
                 faults.append(f"a directory's header before one below it: {headers_out_of_order(output)}")

@@ -13,8 +13,8 @@ std::vector<std::string> helpScreenLines() {
     const std::string indent(26, ' ');
     return {
         "TOCASE v" TOCASE_VERSION " for Win32 and POSIX - file names to lowercase or uppercase",
-        indent + "Free software, provided as is, without any warranty.",
-        indent + "Report problems on the project's issue tracker.",
+        indent + "Every option, with examples: tocase --help",
+        indent + "The manual: man tocase, or the README on Windows",
         "",
         "TOCASE converts filenames to uppercase or lowercase",
         "",
@@ -28,6 +28,52 @@ std::vector<std::string> helpScreenLines() {
         "              Attention: this can't be undone...",
         "  /R        : recurses subdirs",
         "  /?        : help (this page)",
+    };
+}
+
+std::vector<std::string> longHelpLines() {
+    return {
+        "Usage: tocase [OPTION]... FILESPEC",
+        "  or:  tocase --undo [--dry-run]",
+        "Rename the files, or with /D the directories, that match FILESPEC so that",
+        "their names become all lowercase or all uppercase, and list every rename.",
+        "FILESPEC is a path whose last component may hold the wildcards * and ?,",
+        "which match names whatever their case; quote it in a POSIX shell.",
+        "",
+        "  /L, --lower          convert to lowercase (the default)",
+        "  /U, --upper          convert to uppercase",
+        "  /D, --directories    rename directories instead of files",
+        "  /MIXED, --mixed      also convert names that mix both cases, like ReadMe.Txt",
+        "  /R, --recursive      also in every subdirectory that is not hidden",
+        "  /N, --dry-run, --preview",
+        "                       list what would be renamed, and rename nothing",
+        "  /A, --all-scripts    letters of every script have a case, not only A to Z",
+        "  /E, --extension      judge and convert the extension alone",
+        "  /Z, --undo           take back the newest run started in this directory",
+        "  /?, /H               the short help screen",
+        "      --help           this help (it wins over /? and --version)",
+        "      --version        the version",
+        "      --               every argument after it is a file name",
+        "",
+        "Options may come before or after FILESPEC and also begin with -. Only the",
+        "letter after / or - counts (-r and /Recurse are /R), /MIXED aside.",
+        "",
+        "Examples:",
+        "  tocase --dry-run \"*.JPG\"         what lowering the .JPG names here would do",
+        "  tocase -E -R \"Photos/*\"          lower the extensions in Photos and below",
+        "  tocase -U -D \"*\"                 uppercase the names of the directories here",
+        "  tocase --undo                    take the newest run back",
+        "",
+        "Exit status: 0 after --help and --version; 2 when an argument beginning",
+        "with -- is no option, and nothing is renamed; otherwise 1, after every run.",
+        "The manual: man tocase",
+    };
+}
+
+std::vector<std::string> versionLines() {
+    return {
+        "tocase " TOCASE_VERSION,
+        "MIT licence: free software, provided as is, without any warranty.",
     };
 }
 
