@@ -1,5 +1,7 @@
 #include "cli/report.h"
 
+#include "text/printable_name.h"
+
 namespace tocase {
 namespace {
 
@@ -104,6 +106,45 @@ std::vector<std::string> failureNoticeLines(const RunSettings& settings) {
     first += plural(failed, "file is", "files are");
     first += " in process by another";
     return {"", first, "application. Close these applications and try again..."};
+}
+
+namespace {
+
+std::string quoted(std::string_view text) {
+    std::string quotedText = "'";
+    appendPrintable(quotedText, text);
+    return quotedText + "'";
+}
+
+}  // namespace
+
+std::vector<std::string> hintLines(const RunSettings& settings) {
+    const RunFindings& found = settings.findings;
+    std::vector<std::string> lines;
+    if (found.namesDirectory) {
+        // With the separator the user typed, or one every system reads.
+        const std::size_t separator = settings.fileSpec.find_last_of("/\\");
+        const char joint = separator == std::string::npos ? '/' : settings.fileSpec[separator];
+        lines.push_back(quoted(settings.fileSpec) + " is a directory: " + quoted(settings.fileSpec + joint + "*") +
+                        " converts the names in it, /D the directory's own name");
+    }
+    if (found.directoryListed && found.matchedCount == 0) {
+        lines.push_back("nothing matches " + quoted(settings.fileSpec) +
+                        (settings.recurse ? ", in its directory or any below" : ""));
+    }
+    if (found.allScriptsCount > 0) {
+        lines.push_back(std::to_string(found.allScriptsCount) +
+                        plural(found.allScriptsCount, " name keeps", " names keep") + " letters beyond A to Z in " +
+                        (settings.toLower ? "uppercase" : "lowercase") + "; /A converts those too");
+    }
+    // Only where nothing was converted: a run that converted some is more
+    // likely to have left the rest on purpose.
+    if (found.mixedCount > 0 && settings.convertedCount + settings.failedCount == 0) {
+        lines.push_back(std::to_string(found.mixedCount) +
+                        plural(found.mixedCount, " name mixes both cases and was", " names mix both cases and were") +
+                        " left; /MIXED converts those too");
+    }
+    return lines;
 }
 
 }  // namespace tocase

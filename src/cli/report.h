@@ -16,6 +16,9 @@ std::vector<std::string> versionLines();
 std::string summaryLine(const RunSettings& settings);
 // Empty when no rename failed, or none was made.
 std::vector<std::string> failureNoticeLines(const RunSettings& settings);
+// One line for standard error for each thing the run met that suggests it
+// did less than was meant, and what would do it.
+std::vector<std::string> hintLines(const RunSettings& settings);
 
 }  // namespace tocase
 

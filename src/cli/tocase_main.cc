@@ -84,6 +84,7 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
         return longHelpStatus;
     }
     reportUnused(platform, commandLine.unused);
+    std::vector<std::string> hints;
     if (settings.showHelp || (settings.fileSpec.empty() && !settings.takeBack)) {
         printLines(platform, helpScreenLines());
     } else if (settings.takeBack) {
@@ -99,8 +100,13 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     } else {
         walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
         printReport(platform, settings);
+        hints = hintLines(settings);
     }
     platform.endOutputLine();
+    // After the whole report, which they leave as it is.
+    for (const std::string& hint : hints) {
+        platform.writeErrorLine(hint);
+    }
     // A stop signal that came while the report was written.
     platform.stopIfAsked();
     return runStatus;
