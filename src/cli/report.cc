@@ -9,6 +9,13 @@ const char* plural(std::uint32_t count, const char* one, const char* many) {
     return count == 1 ? one : many;
 }
 
+// 'name' as standard error names it.
+std::string quoted(std::string_view text) {
+    std::string quotedText = "'";
+    appendPrintable(quotedText, text);
+    return quotedText + "'";
+}
+
 }  // namespace
 
 std::vector<std::string> helpScreenLines() {
@@ -107,16 +114,6 @@ std::vector<std::string> failureNoticeLines(const RunSettings& settings) {
     first += " in process by another";
     return {"", first, "application. Close these applications and try again..."};
 }
-
-namespace {
-
-std::string quoted(std::string_view text) {
-    std::string quotedText = "'";
-    appendPrintable(quotedText, text);
-    return quotedText + "'";
-}
-
-}  // namespace
 
 std::vector<std::string> hintLines(const RunSettings& settings) {
     const RunFindings& found = settings.findings;
