@@ -42,10 +42,10 @@ std::optional<std::string> convertedAllScripts(std::string_view part, bool toLow
 
 // What the options that decide a name's new name say.
 struct CaseRules {
-    bool toLower = true;
-    bool mixed = false;
-    bool allScripts = false;
-    bool extensionOnly = false;
+    bool toLower;
+    bool mixed;
+    bool allScripts;
+    bool extensionOnly;
 };
 
 CaseRules caseRules(const RunSettings& settings) {
@@ -81,15 +81,15 @@ std::optional<std::string> convertedName(std::string_view name, const RunSetting
 MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName,
                             const RunSettings& settings) {
     MissedOptions missed;
-    // Without /A a name of ASCII alone converts as with it, and without
-    // /MIXED a name converted converts to the same name as with it.
-    if (!settings.allScripts && !std::all_of(name.begin(), name.end(), isAscii)) {
+    // A name of ASCII alone converts with /A as without; a name converted
+    // converts with /MIXED as without.
+    if (!std::all_of(name.begin(), name.end(), isAscii)) {
         CaseRules withAllScripts = caseRules(settings);
         withAllScripts.allScripts = true;
         const std::optional<std::string> otherName = convertedName(name, withAllScripts);
         missed.allScripts = otherName && otherName != newName;
     }
-    if (!settings.mixed && !newName) {
+    if (!newName) {
         CaseRules withMixed = caseRules(settings);
         withMixed.mixed = true;
         missed.mixed = convertedName(name, withMixed).has_value();
