@@ -125,7 +125,7 @@ std::vector<std::string> hintLines(const RunSettings& settings) {
         lines.push_back(quoted(settings.fileSpec) + " is a directory: " + quoted(settings.fileSpec + joint + "*") +
                         " converts the names in it, /D the directory's own name");
     }
-    if (found.directoryListed && found.matchedCount == 0) {
+    if (found.directoryListed && !found.matchedAny) {
         lines.push_back("nothing matches " + quoted(settings.fileSpec) +
                         (settings.recurse ? ", in its directory or any below" : ""));
     }

@@ -10,7 +10,7 @@ namespace tocase {
 // summary of a run that did less than it may have been meant to.
 struct RunFindings {
     bool directoryListed = false;       // the file specification's own directory was read
-    std::uint32_t matchedCount = 0;     // entries of either kind the name pattern matched, "." and ".." aside
+    bool matchedAny = false;            // the name pattern matched an entry of either kind, "." and ".." aside
     std::uint32_t allScriptsCount = 0;  // names /A would convert, to another name than the run gives them
     std::uint32_t mixedCount = 0;       // names /MIXED would convert, which the run leaves
     // Without /D, a name pattern without wildcards matched a directory of

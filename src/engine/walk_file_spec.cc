@@ -97,7 +97,7 @@ void enterNextSubdirectory(Walk& walk) {
 struct NamePattern {
     std::string text;
     MatchRules rules;
-    bool hasWildcards = false;
+    bool hasWildcards;
 };
 
 // The renames a directory is to have are decided, and journaled, before the
@@ -124,7 +124,7 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
             continue;
         }
-        ++findings.matchedCount;
+        findings.matchedAny = true;
         if (entry.isDirectory != settings.directoryMode) {
             findings.namesDirectory = findings.namesDirectory || (atTop && !settings.directoryMode && !pattern.hasWildcards);
             continue;
