@@ -525,9 +525,11 @@ class TakeBack(Scratch):
 class Completion(unittest.TestCase):
     def test_an_option_is_completed_from_its_first_letters(self):
         script = os.path.join(os.path.dirname(HERE), "packaging", "tocase.bash-completion")
-        completed = subprocess.run(["bash", "-c", f"source '{script}'; COMP_WORDS=(tocase /M); COMP_CWORD=1; _tocase;"
-                                    " printf '%s' \"${COMPREPLY[*]}\""], capture_output=True, text=True)
-        self.assertEqual(completed.stdout, "/MIXED")
+        every = "--lower --upper --directories --mixed --recursive --dry-run --preview --all-scripts --extension --undo"
+        for word, offered in (("/M", "/MIXED"), ("--d", "--directories --dry-run"), ("--", every + " --help --version")):
+            completed = subprocess.run(["bash", "-c", f"source '{script}'; COMP_WORDS=(tocase {word}); COMP_CWORD=1;"
+                                        " _tocase; printf '%s' \"${COMPREPLY[*]}\""], capture_output=True, text=True)
+            self.assertEqual(completed.stdout, offered, word)
 
 
 @unittest.skipUnless(UNDER_WINE, "what only tocase.exe does")

@@ -164,17 +164,18 @@ TEST(MatchesNamePattern, StaysFastOnHostilePatterns) {
     EXPECT_FALSE(matchesNamePattern(beta, std::string(20000, '\xFF'), {true}));
 }
 
-// The options a parse leaves set: L or U, then M (/MIXED), D, R, N, A, E
-// and H (help); then each argument left unused, with "?" after one that is no
-// option and "+" after a second file specification.
-std::string optionLetters(const RunSettings& s, const std::vector<UnusedArgument>& unused) {
+// The options a parse leaves set: L or U, then M (/MIXED), D, R, N, A, E,
+// Z, H (help), G (--help) and V (--version); then each argument left unused,
+// with "?" after an unknown option, "!" after an unknown long option and
+// "+" after a second file specification.
+std::string optionLetters(const RunSettings& s, const CommandLine& c) {
     std::string letters = s.toLower ? "L" : "U";
     for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
-                                      {s.preview, 'N'}, {s.allScripts, 'A'},
-                                      {s.extensionOnly, 'E'}, {s.takeBack, 'Z'}, {s.showHelp, 'H'}}) {
+                                      {s.preview, 'N'}, {s.allScripts, 'A'}, {s.extensionOnly, 'E'},
+                                      {s.takeBack, 'Z'}, {s.showHelp, 'H'}, {c.longHelp, 'G'}, {c.version, 'V'}}) {
         if (set) letters += letter;
     }
-    for (const UnusedArgument& argument : unused) letters += " " + argument.argument + (argument.looksLikeOption ? "?" : "+");
+    for (const UnusedArgument& argument : c.unused) letters += " " + argument.argument + "?!+"[static_cast<int>(argument.why)];
     return letters;
 }
 
@@ -190,7 +191,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"*.TXT", "/u", "/l"}, "*.TXT", "L"},       {{"*.TXT", "/l", "/u"}, "*.TXT", "U"},
         {{"/R", "/d", "*.*"}, "*.*", "LDR"},         {{"a.txt", "b.txt", "", "c"}, "a.txt", "L b.txt+ + c+"},
         {{"", "a.txt"}, "a.txt", "L"},               {{"-?"}, "", "LH"},
-        {{"/N", "-n", "+n"}, "+n", "LN"},            {{"/Nothing", "--recursive"}, "", "LN --recursive?"},
+        {{"/N", "-n", "+n"}, "+n", "LN"},            {{"/Nothing", "-quiet"}, "", "LN -quiet?"},
         {{"+?"}, "", "LH"},                          {{"/H"}, "", "LH"},
         {{"-help", "+hx", "x"}, "x", "LH"},          {{"/?", "*.txt"}, "*.txt", "LH"},
         {{"+x"}, "+x", "L"},                         {{"+r"}, "+r", "L"},
@@ -201,6 +202,9 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
         {{"/All", "-e", "f"}, "f", "LAE"},           {{"-a", "/Ext"}, "", "LAE"},
         {{"/Z", "-zap"}, "", "LZ"},
+        // GNU long options by their exact names, "--" ending the options.
+        {{"--dry", "--Help", "--help", "--", "-r", "--x", "/*"}, "-r", "LG --dry! --Help! --x+ /*+"},
+        {{"/D", "--", "--"}, "--", "LD"},            {{"---", "--help=x", "--version", "--Z"}, "", "LV ---! --help=x! --Z!"},
         // An absolute path holds a second separator; no option does.
         {{"/home/me/*.TXT"}, "/home/me/*.TXT", "L"}, {{"/R", "/mnt\\x", "/D"}, "/mnt\\x", "LDR"},
         {{"/DATA", "/*.TXT"}, "", "LD /*.TXT?"},             {{"/home/me/*.TXT"}, "", "LH", false},
@@ -220,11 +224,11 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         settings.toLower = false;
         settings.mixed = settings.directoryMode = settings.recurse = settings.preview = settings.allScripts =
             settings.extensionOnly = settings.takeBack = settings.showHelp = true;
-        std::vector<UnusedArgument> unused = {{"stale"}};
-        parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts, unused);
+        CommandLine commandLine{true, true, {{"stale"}}};
+        parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), facts, commandLine);
         const std::string label = testing::PrintToString(row.arguments).substr(0, 60);
         EXPECT_EQ(settings.fileSpec, row.fileSpec) << label;
-        EXPECT_EQ(optionLetters(settings, unused), row.options) << label;
+        EXPECT_EQ(optionLetters(settings, commandLine), row.options) << label;
         EXPECT_EQ(settings.convertedCount + settings.directoryCount + settings.failedCount, 0u) << label;
     }
 }

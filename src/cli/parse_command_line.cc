@@ -1,6 +1,7 @@
 #include "cli/parse_command_line.h"
 
 #include <string_view>
+#include <utility>
 
 #include "text/ascii_case.h"
 
@@ -29,7 +30,7 @@ bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerWord) 
     return true;
 }
 
-enum class OptionUse { notAnOption, taken, unknown };
+enum class OptionUse { notAnOption, taken, unknown, unknownLong };
 
 OptionUse takeOption(RunSettings& settings, std::string_view argument) {
     if (argument.empty()) {
@@ -63,22 +64,63 @@ OptionUse takeOption(RunSettings& settings, std::string_view argument) {
     return OptionUse::taken;
 }
 
+// Each GNU long option stands for the short form beside it; only the exact
+// name counts, so that no misspelt one is taken for another.
+constexpr std::pair<std::string_view, std::string_view> longOptions[] = {
+    {"--lower", "-L"},       {"--upper", "-U"},           {"--directories", "-D"}, {"--mixed", "-MIXED"},
+    {"--recursive", "-R"},   {"--dry-run", "-N"},         {"--preview", "-N"},     {"--all-scripts", "-A"},
+    {"--extension", "-E"},   {"--undo", "-Z"},
+};
+
+OptionUse takeLongOption(RunSettings& settings, CommandLine& commandLine, std::string_view argument) {
+    if (argument == "--help") {
+        commandLine.longHelp = true;
+        return OptionUse::taken;
+    }
+    if (argument == "--version") {
+        commandLine.version = true;
+        return OptionUse::taken;
+    }
+    for (const auto& [name, shortForm] : longOptions) {
+        if (argument == name) {
+            return takeOption(settings, shortForm);
+        }
+    }
+    return OptionUse::unknownLong;
+}
+
+Unused whyUnused(OptionUse use) {
+    switch (use) {
+        case OptionUse::unknown: return Unused::unknownOption;
+        case OptionUse::unknownLong: return Unused::unknownLongOption;
+        default: return Unused::extraFileSpec;
+    }
+}
+
 }  // namespace
 
 void parseCommandLine(RunSettings& settings, int argumentCount, const char* const* arguments,
-                      const PlatformFacts& facts, std::vector<UnusedArgument>& unused) {
+                      const PlatformFacts& facts, CommandLine& commandLine) {
     settings = RunSettings{};
-    unused.clear();
+    commandLine = CommandLine{};
+    // After "--" every argument is a file name: tocase -- -file.txt
+    bool optionsEnded = false;
     for (int i = 1; i < argumentCount; ++i) {
         const std::string_view argument = arguments[i];
-        const OptionUse use = isAbsolutePath(argument, facts) ? OptionUse::notAnOption : takeOption(settings, argument);
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionUse use = optionsEnded || isAbsolutePath(argument, facts) ? OptionUse::notAnOption
+                              : argument.starts_with("--")                  ? takeLongOption(settings, commandLine, argument)
+                                                                            : takeOption(settings, argument);
         if (use == OptionUse::taken) {
             continue;
         }
         if (use == OptionUse::notAnOption && settings.fileSpec.empty()) {
             settings.fileSpec = argument;
         } else {
-            unused.push_back({std::string(argument), use == OptionUse::unknown});
+            commandLine.unused.push_back({std::string(argument), whyUnused(use)});
         }
     }
 }

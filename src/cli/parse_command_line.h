@@ -9,16 +9,30 @@
 
 namespace tocase {
 
-// An argument taken neither as an option nor as the file specification.
+// Why an argument was taken neither as an option nor as the file
+// specification.
+enum class Unused {
+    unknownOption,      // a letter after / or - that means nothing: said, and the run goes on
+    unknownLongOption,  // --word that is no long option: stops the run
+    extraFileSpec,      // a file specification after the first
+};
+
 struct UnusedArgument {
     std::string argument;
-    bool looksLikeOption = false;  // otherwise a file specification after the first
+    Unused why = Unused::unknownOption;
+};
+
+// What the command line asks beyond the settings of a run.
+struct CommandLine {
+    bool longHelp = false;  // --help
+    bool version = false;   // --version
+    std::vector<UnusedArgument> unused;
 };
 
 // Fills `settings` from the arguments after the program's name, and
-// `unused` with those it leaves. Never fails and prints nothing.
+// `commandLine` with the rest. Never fails and prints nothing.
 void parseCommandLine(RunSettings& settings, int argumentCount, const char* const* arguments,
-                      const PlatformFacts& facts, std::vector<UnusedArgument>& unused);
+                      const PlatformFacts& facts, CommandLine& commandLine);
 
 }  // namespace tocase
 

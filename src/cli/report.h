@@ -10,9 +10,15 @@ namespace tocase {
 
 // The texts the driver prints, each line without its line end.
 std::vector<std::string> helpScreenLines();
+// What --help and --version print.
+std::vector<std::string> longHelpLines();
+std::vector<std::string> versionLines();
 std::string summaryLine(const RunSettings& settings);
 // Empty when no rename failed, or none was made.
 std::vector<std::string> failureNoticeLines(const RunSettings& settings);
+// One line for standard error for each thing the run met that suggests it
+// did less than was meant, and what would do it.
+std::vector<std::string> hintLines(const RunSettings& settings);
 
 }  // namespace tocase
 

@@ -14,6 +14,12 @@
 namespace tocase {
 namespace {
 
+// A run and the short help screen end with 1 whatever happened, as they
+// always have; what only the GNU forms ask for ends as GNU tools do.
+constexpr int runStatus = 1;
+constexpr int longHelpStatus = 0;
+constexpr int usageErrorStatus = 2;
+
 void printLines(Platform& platform, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         platform.writeOutput(line);
@@ -28,6 +34,21 @@ void printReport(Platform& platform, const RunSettings& settings) {
     printLines(platform, failureNoticeLines(settings));
 }
 
+// A long option the tool does not know may be one that asks it to rename
+// less, or nothing at all (--dry-run misspelt): no run goes ahead.
+bool reportUnknownLongOptions(Platform& platform, const std::vector<UnusedArgument>& unused) {
+    bool found = false;
+    for (const UnusedArgument& argument : unused) {
+        if (argument.why == Unused::unknownLongOption) {
+            std::string text = "unknown option '";
+            appendPrintable(text, argument.argument);
+            platform.writeErrorLine(text + "'; 'tocase --help' lists the options");
+            found = true;
+        }
+    }
+    return found;
+}
+
 // Before anything is renamed, so that a run that does less than was typed
 // says so while it can still be stopped.
 void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused) {
@@ -37,11 +58,12 @@ void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused)
             platform.writeErrorLine("ignored an empty argument");
             continue;
         }
+        const bool isOption = argument.why == Unused::unknownOption;
         std::string text = "ignored '";
         appendPrintable(text, argument.argument);
-        text += argument.looksLikeOption ? "': not an option" : "': only one file specification is taken";
+        text += isOption ? "': not an option" : "': only one file specification is taken";
         platform.writeErrorLine(text);
-        fileSpecIgnored = fileSpecIgnored || !argument.looksLikeOption;
+        fileSpecIgnored = fileSpecIgnored || !isOption;
     }
     if (fileSpecIgnored && platform.facts().shellExpandsWildcards) {
         platform.writeErrorLine("quote a wildcard so that the shell leaves it to tocase: tocase '*.TXT'");
@@ -68,9 +90,18 @@ bool renameInTurn(RunSettings& settings, Platform& platform) {
 
 int tocaseMain(int argumentCount, const char* const* arguments, Platform& platform) {
     RunSettings settings;
-    std::vector<UnusedArgument> unused;
-    parseCommandLine(settings, argumentCount, arguments, platform.facts(), unused);
-    reportUnused(platform, unused);
+    CommandLine commandLine;
+    parseCommandLine(settings, argumentCount, arguments, platform.facts(), commandLine);
+    if (reportUnknownLongOptions(platform, commandLine.unused)) {
+        return usageErrorStatus;
+    }
+    if (commandLine.longHelp || commandLine.version) {
+        printLines(platform, commandLine.longHelp ? longHelpLines() : versionLines());
+        platform.endOutputLine();
+        return longHelpStatus;
+    }
+    reportUnused(platform, commandLine.unused);
+    std::vector<std::string> hints;
     if (settings.showHelp || (settings.fileSpec.empty() && !settings.takeBack)) {
         printLines(platform, helpScreenLines());
     } else {
@@ -80,14 +111,21 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
             platform.writeErrorLine(text + "': /Z takes back a whole run, not a file specification");
         }
         if (!renameInTurn(settings, platform)) {
-            return 1;
+            return runStatus;
         }
         printReport(platform, settings);
+        if (!settings.takeBack) {
+            hints = hintLines(settings);
+        }
     }
     platform.endOutputLine();
+    // After the whole report, which they leave as it is.
+    for (const std::string& hint : hints) {
+        platform.writeErrorLine(hint);
+    }
     // A stop signal that came while the report was written.
     platform.stopIfAsked();
-    return 1;
+    return runStatus;
 }
 
 }  // namespace tocase

@@ -5,8 +5,9 @@
 
 namespace tocase {
 
-// One whole run: parse, then the help screen or the walk and its report.
-// Returns the exit status, which is 1 on every path.
+// One whole run: parse, then a help text or the walk and its report.
+// Returns the exit status: 1 after a run or the short help screen, 0 after
+// --help or --version, 2 when an unknown long option stopped the run.
 int tocaseMain(int argumentCount, const char* const* arguments, Platform& platform);
 
 }  // namespace tocase

@@ -40,11 +40,21 @@ std::optional<std::string> convertedAllScripts(std::string_view part, bool toLow
     return converted;
 }
 
-}  // namespace
+// What the options that decide a name's new name say.
+struct CaseRules {
+    bool toLower;
+    bool mixed;
+    bool allScripts;
+    bool extensionOnly;
+};
 
-std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings) {
+CaseRules caseRules(const RunSettings& settings) {
+    return {settings.toLower, settings.mixed, settings.allScripts, settings.extensionOnly};
+}
+
+std::optional<std::string> convertedName(std::string_view name, const CaseRules& rules) {
     std::size_t start = 0;
-    if (settings.extensionOnly) {
+    if (rules.extensionOnly) {
         const std::size_t dot = name.rfind('.');
         if (dot == std::string_view::npos || dot == 0) {
             return std::nullopt;
@@ -53,13 +63,38 @@ std::optional<std::string> convertedName(std::string_view name, const RunSetting
     }
     const std::string_view part = name.substr(start);
     const std::optional<std::string> converted =
-        settings.allScripts && !std::all_of(part.begin(), part.end(), isAscii)
-            ? convertedAllScripts(part, settings.toLower, settings.mixed)
-            : convertedAscii(part, settings.toLower, settings.mixed);
+        rules.allScripts && !std::all_of(part.begin(), part.end(), isAscii)
+            ? convertedAllScripts(part, rules.toLower, rules.mixed)
+            : convertedAscii(part, rules.toLower, rules.mixed);
     if (!converted) {
         return std::nullopt;
     }
     return std::string(name.substr(0, start)) + *converted;
+}
+
+}  // namespace
+
+std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings) {
+    return convertedName(name, caseRules(settings));
+}
+
+MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName,
+                            const RunSettings& settings) {
+    MissedOptions missed;
+    // A name of ASCII alone converts with /A as without; a name converted
+    // converts with /MIXED as without.
+    if (!std::all_of(name.begin(), name.end(), isAscii)) {
+        CaseRules withAllScripts = caseRules(settings);
+        withAllScripts.allScripts = true;
+        const std::optional<std::string> otherName = convertedName(name, withAllScripts);
+        missed.allScripts = otherName && otherName != newName;
+    }
+    if (!newName) {
+        CaseRules withMixed = caseRules(settings);
+        withMixed.mixed = true;
+        missed.mixed = convertedName(name, withMixed).has_value();
+    }
+    return missed;
 }
 
 }  // namespace tocase

@@ -19,6 +19,15 @@ namespace tocase {
 // last dot, unless that dot begins the name; the rest stays as it is.
 std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings);
 
+// Which options the run lacks that would convert a name, to another name
+// than `newName`, what the run converts it to (nothing: it keeps its own).
+struct MissedOptions {
+    bool allScripts = false;
+    bool mixed = false;
+};
+MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName,
+                            const RunSettings& settings);
+
 }  // namespace tocase
 
 #endif

@@ -6,6 +6,18 @@
 
 namespace tocase {
 
+// What the walk met besides its renames, for the hints that follow the
+// summary of a run that did less than it may have been meant to.
+struct RunFindings {
+    bool directoryListed = false;       // the file specification's own directory was read
+    bool matchedAny = false;            // the name pattern matched an entry of either kind, "." and ".." aside
+    std::uint32_t allScriptsCount = 0;  // names /A would convert, to another name than the run gives them
+    std::uint32_t mixedCount = 0;       // names /MIXED would convert, which the run leaves
+    // Without /D, a name pattern without wildcards matched a directory of
+    // the file specification's own directory.
+    bool namesDirectory = false;
+};
+
 // The options and tallies of one run: the front end fills the options, the
 // engine reads them and counts. One per run, passed by reference.
 struct RunSettings {
@@ -22,6 +34,7 @@ struct RunSettings {
     bool extensionOnly = false;  // judge and convert the extension alone
     bool takeBack = false;       // take back the newest run made here
     bool showHelp = false;
+    RunFindings findings;
 };
 
 }  // namespace tocase

@@ -97,6 +97,7 @@ void enterNextSubdirectory(Walk& walk) {
 struct NamePattern {
     std::string text;
     MatchRules rules;
+    bool hasWildcards;
 };
 
 // The renames a directory is to have are decided, and journaled, before the
@@ -114,12 +115,26 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         walk.report("cannot read directory", reason);
         return;
     }
+    const bool atTop = walk.levels.size() == 1;
+    RunFindings& findings = settings.findings;
+    findings.directoryListed = findings.directoryListed || atTop;
     std::vector<PlannedRename> renames;
     for (const FoundEntry& entry : *listing) {
-        if (entry.isDirectory == settings.directoryMode && matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
-            if (std::optional<std::string> newName = convertedName(entry.name, settings)) {
-                renames.push_back({&entry, std::move(*newName)});
-            }
+        // "." and ".." have no letters: never converted, nor a match to tell of.
+        if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
+            continue;
+        }
+        findings.matchedAny = true;
+        if (entry.isDirectory != settings.directoryMode) {
+            findings.namesDirectory = findings.namesDirectory || (atTop && !settings.directoryMode && !pattern.hasWildcards);
+            continue;
+        }
+        std::optional<std::string> newName = convertedName(entry.name, settings);
+        const MissedOptions missed = missedOptions(entry.name, newName, settings);
+        findings.allScriptsCount += missed.allScripts;
+        findings.mixedCount += missed.mixed;
+        if (newName) {
+            renames.push_back({&entry, std::move(*newName)});
         }
     }
     std::vector<const FoundEntry*> announced;
@@ -175,7 +190,8 @@ void leaveLevel(Walk& walk) {
 
 void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
-    const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16}};
+    const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16},
+                              parts.namePattern.find_first_of("*?") != std::string::npos};
     Walk walk{{}, parts.directoryPrefix, platform, {}};
     std::string reason;
     if (!platform.openDirectory(parts.directoryPrefix, reason)) {
