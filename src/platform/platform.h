@@ -120,8 +120,8 @@ public:
     // Identities as a journal records them: of the directory the tool runs
     // in, of the current directory, and of an entry the current directory
     // listed. Where the file system gives no lasting file numbers (FUSE),
-    // an entry is known by its size and time of change, a directory by its
-    // device, the directory run in by its path.
+    // an entry is known by its size, a directory by its device, the
+    // directory run in by its path.
     std::string workingDirectoryIdentity();
     std::string workingDirectoryPath();
     std::string currentDirectoryIdentity();

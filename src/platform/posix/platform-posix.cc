@@ -230,10 +230,9 @@ std::string Platform::entryIdentity(const FoundEntry& entry) {
                                                    AT_SYMLINK_NOFOLLOW) != 0) {
         return "-";
     }
-    // To the even second: FAT keeps times to two seconds, and the kernel may
-    // have shown a finer one it had not yet heard back.
-    const time_t changed = status.st_mtim.tv_sec;
-    return std::to_string(status.st_size) + "@" + std::to_string(changed - (changed & 1));
+    // Its size alone: FUSE daemons (fusefat) stamp a file anew as they
+    // rename it, so its time does not last either.
+    return std::to_string(status.st_size) + "B";
 }
 
 bool Platform::identitiesAreUnique() { return state_->currentNumbersLast(); }
