@@ -36,7 +36,7 @@ std::function<ssize_t(const void*, size_t)> outputHook;
 // After the system's own statx and fstatat, whatever they looked at.
 std::function<void(struct statx*)> statxHook;
 std::function<void(struct stat*)> fstatHook;
-int opened = 0, closed = 0, polls = 0;
+int opened = 0, closed = 0, polls = 0, parentsOpened = 0;
 std::string refusedName;  // opened with EACCES, as another user's directory
 
 int failedStatx(int, const char*, int, unsigned int, struct statx*) { return errno = ENOSYS, -1; }
@@ -62,12 +62,13 @@ protected:
         statxHook = nullptr;
         fstatHook = nullptr;
         refusedName.clear();
-        opened = closed = polls = 0;
+        opened = closed = polls = parentsOpened = 0;
         SystemCalls& calls = systemCalls();
         calls.openat = [](int directoryFd, const char* name, int flags) {
             if (!refusedName.empty() && std::string_view(name).starts_with(refusedName)) return errno = EACCES, -1;
             const int fd = ::openat(directoryFd, name, flags);
             opened += fd >= 0;
+            parentsOpened += std::string_view(name) == "..";
             return fd;
         };
         calls.createat = [](int directoryFd, const char* name, int flags, mode_t mode) {
@@ -218,6 +219,8 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
             };
             if (few) runWithFewDescriptors({"-R", "*.TXT"});
             else run({"-R", "*.TXT"});
+            // Parents are reached again only where they were let go of.
+            EXPECT_EQ(parentsOpened > 0, few);
             EXPECT_EQ(output, row.expectedOutput);
             EXPECT_EQ(errors, row.expectedErrors);
             EXPECT_EQ(opened, closed);
@@ -357,20 +360,21 @@ TEST_F(InProcess, StandardOutputThatFailsForGoodTakesNothingMore) {
 // with the system's reason; the run itself goes on, and taking it back
 // renames nothing it cannot reach.
 TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
-    // Nothing names a home: no directory or file is made anywhere.
-    dir.make({"C.TXT"});
+    // Nothing names a home: no directory or file is made anywhere, and the
+    // run's second directory is not tried again.
+    dir.make({"SUB/", "SUB/D.TXT", "C.TXT"});
     const char* const homeSet = std::getenv("HOME");
     const std::optional<std::string> home = homeSet != nullptr ? std::optional<std::string>(homeSet) : std::nullopt;
     unsetenv("HOME");
     unsetenv("XDG_STATE_HOME");
     systemCalls().mkdirat = [](int, const char*, mode_t) { return errno = EROFS, -1; };
     systemCalls().createat = [](int, const char*, int, mode_t) { return errno = EROFS, -1; };
-    run({"*.TXT"});
+    run({"-R", "*.TXT"});
     home ? setenv("HOME", home->c_str(), 1) : unsetenv("HOME");
     setenv("XDG_STATE_HOME", state.path().c_str(), 1);
     EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: there is no home "
                       "directory to keep it in\n");
-    EXPECT_EQ(dir.tree(), std::vector<std::string>{"c.txt"});
+    EXPECT_EQ(dir.tree(), (std::vector<std::string>{"SUB/", "SUB/d.txt", "c.txt"}));
 
     restart({"A.TXT"});
     systemCalls().mkdirat = [](int fd, const char* name, mode_t mode) {

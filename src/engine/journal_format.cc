@@ -93,7 +93,6 @@ std::string journalField(std::string_view bytes) {
         return "\\e";
     }
     std::string field;
-    field.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
         // Most names are plain ASCII, taken a byte at a time.
         const auto byte = static_cast<unsigned char>(bytes[at]);

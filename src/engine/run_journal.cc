@@ -28,7 +28,7 @@ void endTurn(Platform& platform) { platform.releaseRunLock(); }
 
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
                     const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames) {
-    if (journal.failed || renames.empty()) {
+    if (journal.failed) {
         return;
     }
     std::string reason;

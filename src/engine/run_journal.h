@@ -37,6 +37,7 @@ struct RunJournal {
 void waitForOtherRuns(Platform& platform);
 void endTurn(Platform& platform);
 
+// A directory's renames, at least one.
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
                     const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames);
 // What became of the renames journalRenames wrote: `notMade` holds the
