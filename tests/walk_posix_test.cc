@@ -310,6 +310,7 @@ TEST_F(InProcess, WithoutStatxTypesOrStandardInputTheWalkGoesOn) {
     dup2(input, STDIN_FILENO);
     close(input);
     EXPECT_EQ(opened, closed);
+    EXPECT_EQ(parentsOpened, 0);
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(errors, "");
     // An output that takes every line is never waited on: one call a line.
@@ -338,6 +339,23 @@ TEST_F(InProcess, ShortWritesAreContinuedUntilTheLineIsOut) {
     run({"-R", "*.TXT"});
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(heldAtLastByte, 0);
+}
+
+// A reading handed back again is the directory as it is now: never one
+// from before a rename made in it.
+TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
+    dir.make({"A.TXT"});
+    Platform platform;
+    std::string reason;
+    ASSERT_TRUE(platform.openDirectory(dir.path() + "/", reason));
+    const std::shared_ptr<const DirectoryListing> before = platform.listDirectory(reason);
+    const auto named = [](const DirectoryListing& listing, const std::string& name) {
+        return std::any_of(listing.begin(), listing.end(), [&name](const FoundEntry& entry) { return entry.name == name; });
+    };
+    const FoundEntry& entry = *std::find_if(before->begin(), before->end(), [](const FoundEntry& e) { return e.name == "A.TXT"; });
+    ASSERT_TRUE(platform.renameEntry(entry, "a.txt", {}).renamed);
+    EXPECT_TRUE(named(*platform.listDirectory(reason), "a.txt"));
+    EXPECT_FALSE(named(*platform.listDirectory(reason), "A.TXT"));
 }
 
 // Once a write fails for good, not even the summary is written: a listing

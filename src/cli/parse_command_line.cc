@@ -37,7 +37,7 @@ OptionUse takeOption(RunSettings& settings, std::string_view argument) {
         return OptionUse::notAnOption;
     }
     const char prefix = argument[0];
-    const char letter = argument.size() > 1 ? argument[1] : '\0';
+    const char letter = argument.size() >= 2 ? argument[1] : '\0';
     if (isHelpPrefix(prefix) && (letter == '?' || letter == 'h' || letter == 'H')) {
         settings.showHelp = true;
         return OptionUse::taken;
