@@ -235,12 +235,13 @@ TEST_F(InProcess, OnlyAnotherMountStopsTheDescent) {
     const std::string refused = "tocase: not entering 'SUB\\': another file system is mounted there\n";
     const struct {
         const char* title;
-        bool otherMount, otherDevice, withMountIds;
+        bool otherMount, otherDevice, withMountIds, withStatx;
         std::string expectedErrors;
     } rows[] = {
-        {"a subvolume", false, true, true, ""},
-        {"a bind mount", true, false, true, refused},
-        {"another device, without mount identifiers", false, true, false, refused},
+        {"a subvolume", false, true, true, true, ""},
+        {"a bind mount", true, false, true, true, refused},
+        {"another device, without mount identifiers", false, true, false, true, refused},
+        {"another device, without statx", false, true, false, false, refused},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.title);
@@ -252,6 +253,7 @@ TEST_F(InProcess, OnlyAnotherMountStopsTheDescent) {
             if (!row.withMountIds) status->stx_mask &= ~STATX_MNT_ID;
         };
         fstatHook = [&](struct stat* status) { status->st_dev += row.otherDevice && status->st_ino == sub; };
+        if (!row.withStatx) systemCalls().statx = failedStatx;
         run({"-R", "*.TXT"});
         EXPECT_EQ(errors, row.expectedErrors);
         EXPECT_EQ(output.find("SUB\\\r\n  A.TXT -> a.txt\r\n") != std::string::npos, row.expectedErrors.empty()) << output;

@@ -17,14 +17,6 @@ bool isPlainName(std::string_view name, const PlatformFacts& facts) {
     return !name.empty() && name != "." && name != ".." && name.find_first_of(facts.nameSeparators) == std::string_view::npos;
 }
 
-FoundEntry entryAsRecorded(const JournalRename& rename, std::string name) {
-    FoundEntry entry;
-    entry.name = std::move(name);
-    entry.isDirectory = rename.kind == journalKind(false, true);
-    entry.isLink = rename.kind == journalKind(true, false);
-    return entry;
-}
-
 bool isOfKind(const FoundEntry& entry, char kind) { return kind == journalKind(entry.isLink, entry.isDirectory); }
 
 std::string quoted(std::string_view text) {
@@ -151,7 +143,9 @@ private:
     // Listed as failed: not back yet, to be tried again; or, when `gone`,
     // gone for good.
     void fail(const JournalRename& rename, std::string_view reason, bool gone) {
-        const FoundEntry entry = entryAsRecorded(rename, rename.newName);
+        // Listed by the name the run gave it, all a listing line shows of it.
+        FoundEntry entry;
+        entry.name = rename.newName;
         listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_},
                    {false, std::string(reason), {}});
         if (gone) {

@@ -150,11 +150,12 @@ bool readFile(const std::string& path, std::string& text, std::string& reason) {
     char buffer[65536];
     text.clear();
     ssize_t got = 0;
-    while ((got = systemCalls().read(fd, buffer, sizeof buffer)) > 0) {
+    while ((got = systemCalls().read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0) {
+            reason = reasonText(errno);
+            break;
+        }
         text.append(buffer, static_cast<std::size_t>(got));
-    }
-    if (got < 0) {
-        reason = reasonText(errno);
     }
     systemCalls().close(fd);
     return got == 0;
