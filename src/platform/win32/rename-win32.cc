@@ -159,6 +159,11 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
         ((opened.identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
         return {false, std::string(notAsListedReason), {}};
     }
+    // A link that leads nowhere is listed nowhere, but Wine finds it under
+    // the new name in any spelling, and would replace it.
+    if (const StepResult free = whetherFree(newName, opened.identity); free.end != StepEnd::done) {
+        return {false, free.reason, {}};
+    }
     return {true, {}, {}};
 }
 
@@ -285,11 +290,15 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
         }
         return landed(entry, from, to, identity, systemCalls().renameEntry(entry, directory_, to));
     };
-    const StepResult direct = step(oldName, newName);
+    // Wine takes a rename to another spelling of the same name for a rename
+    // to itself, and leaves the name as it was.
+    const bool mayBeDirect = !isWine() || !sameIgnoringCase(oldName, newName);
+    const StepResult direct = mayBeDirect ? step(oldName, newName) : StepResult{StepEnd::taken, {}};
     std::wstring temporary;
     std::string reason = direct.reason;
     if (direct.end == StepEnd::done || direct.end == StepEnd::taken) {
-        if (nameListedAmong(directory_, identity.index, {newName}) == newName) {
+        if (direct.end == StepEnd::done && withoutTrailingDots(leafOf(finalPathOf(entry))) == withoutTrailingDots(newName) &&
+            nameListedAmong(directory_, identity.index, {newName}) == newName) {
             return {true, {}, {}};
         }
         const auto outcome = renameThroughTemporaryName(
