@@ -129,7 +129,8 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     // takes.
     const std::wstring parentShown = finalPathOf(current());
     if (child.handle == nullptr) {
-        reason = parentShown.empty() ? std::string(pathTooDeepReason) : reasonOfStatus(status);
+        const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
+        reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);
         return EnterResult::failed;
     }
     child.name = name;
@@ -138,7 +139,8 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     const std::wstring shown = finalPathOf(child.handle);
     EnterResult result = EnterResult::refused;
     if (!identify(child.handle, child.identity)) {
-        reason = reasonText(GetLastError());
+        // Wine asks for the volume by the Unix path too.
+        reason = shown.empty() ? std::string(pathTooDeepReason) : reasonText(GetLastError());
         result = EnterResult::failed;
     } else if ((child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         result = isMountedVolume(child.handle) ? EnterResult::refused : EnterResult::link;

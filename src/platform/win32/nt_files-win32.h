@@ -14,6 +14,7 @@ namespace tocase {
 
 // The statuses the tool tells apart, each named once.
 inline constexpr NTSTATUS statusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+inline constexpr NTSTATUS statusInvalidHandle = static_cast<NTSTATUS>(0xC0000008L);
 inline constexpr NTSTATUS statusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 inline constexpr NTSTATUS statusNoMemory = static_cast<NTSTATUS>(0xC0000017L);
 inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);

@@ -144,11 +144,17 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
         opened.handle = openRelative(directory_, oldName, access | FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
         if (opened.handle == nullptr) {
+            // Wine opens by the directory's Unix path, which may lead nowhere now.
+            if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
+                return {false, problem, {}};
+            }
             return {false, status == statusObjectNameNotFound ? "it cannot be found by the name it was listed by"
                                                               : reasonOfStatus(status), {}};
         }
         if (!identify(opened.handle, opened.identity)) {
-            return {false, reasonText(GetLastError()), {}};
+            // Wine asks for the volume by the Unix path too.
+            const std::string problem = whyDirectoryMoved();
+            return {false, problem.empty() ? reasonText(GetLastError()) : problem, {}};
         }
         reason = whyNotItself(entry, opened);
     }
