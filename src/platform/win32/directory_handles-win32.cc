@@ -44,8 +44,8 @@ std::string readWhole(const std::wstring& path) {
 }
 
 // Wine tells a bind mount of the same file system by nothing, not even
-// the volume: the mount table of its server's Unix processes, which opens
-// every file, tells it. A mount point is the entry `name` of a folder
+// the volume: the mount table of the Unix process that opens every file
+// for it, its server, tells it. A mount point is the entry `name` of a folder
 // that is the directory `parent` itself.
 bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
     const std::string text = readWhole(L"\\??\\unix\\proc\\self\\mountinfo");
@@ -60,10 +60,10 @@ bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
             line.remove_prefix(std::min(line.find(' '), line.size() - 1) + 1);
         }
         const std::string point = unescaped(line.substr(0, line.find(' ')));
-        if (point.size() <= wanted.size() || !point.ends_with(wanted)) {
+        if (!point.ends_with(wanted)) {
             continue;
         }
-        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size()));
+        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size())) + L"\\";
         std::replace(folder.begin(), folder.end(), L'/', L'\\');
         NTSTATUS status = 0;
         const HANDLE opened = openRelative(nullptr, folder, FILE_READ_ATTRIBUTES, anySharing, FILE_DIRECTORY_FILE, status);
