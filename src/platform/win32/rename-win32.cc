@@ -291,7 +291,7 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
         if (sameIgnoringCase(from, to)) {
             return stepResult(systemCalls().renameEntry(entry, directory_, to), to);
         }
-        if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
+        if (const std::string problem = to == oldName ? whyPathStillMisleads() : whyDirectoryMoved(); !problem.empty()) {
             return StepResult{StepEnd::failed, problem};
         }
         return landed(entry, from, to, identity, systemCalls().renameEntry(entry, directory_, to));
@@ -401,6 +401,17 @@ std::string RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo,
     }
     return joined({"; an entry of wherever '", forPerson(path_), "' led for an instant may be left there under the name '",
                    toUtf8(movedTo), "'"});
+}
+
+// Putting an entry back under its own name is worth a wait, a tenth of a
+// second at most, for a path that led elsewhere for an instant.
+std::string RenameDirectory::whyPathStillMisleads() {
+    std::string problem = whyDirectoryMoved();
+    for (int wait = 0; wait < 50 && problem == movedElsewhereReason; ++wait) {
+        Sleep(2);
+        problem = whyPathMisleads(path_, *directoryIdentity_);
+    }
+    return problem;
 }
 
 // Wine renames by the directory's path, which must still lead to it: once

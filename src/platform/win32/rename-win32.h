@@ -39,6 +39,7 @@ private:
     RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
     std::string whyDirectoryMoved();
+    std::string whyPathStillMisleads();
     StepResult landed(HANDLE entry, const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
                       NTSTATUS status);
     std::string moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
