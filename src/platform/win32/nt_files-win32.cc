@@ -228,8 +228,11 @@ std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identi
     const HANDLE found = openRelative(nullptr, path, FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
     if (found == nullptr) {
-        return status == statusObjectNameNotFound || status == statusObjectPathNotFound ? std::string(movedElsewhereReason)
-                                                                : reasonOfStatus(status);
+        // Wine finds a name it cannot follow, in the instant a folder and a
+        // link change places, as no such file.
+        const bool gone = status == statusObjectNameNotFound || status == statusObjectPathNotFound ||
+                          status == statusNoSuchFile;
+        return gone ? std::string(movedElsewhereReason) : reasonOfStatus(status);
     }
     FileIdentity foundIdentity;
     const bool same = identify(found, foundIdentity) && foundIdentity == identity;

@@ -30,8 +30,10 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     return {StepEnd::failed, reasonOfStatus(status)};
 }
 
-// In UTF-16 units, on every file system of the system's own.
+// In UTF-16 units, on every file system of the system's own; in bytes on
+// those Wine reaches.
 constexpr std::size_t longestName = 255;
+constexpr std::size_t longestUnixName = 255;
 
 
 std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -339,8 +341,12 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
         return {StepEnd::done, {}};
     }
     // Wine reports a rename that its path then no longer leads to as out of
-    // memory: it may have been made, elsewhere.
-    if (now == from && !NT_SUCCESS(status) && status != statusNoMemory) {
+    // memory: it may have been made, elsewhere. One whose path led where the
+    // entry is not fails as not found, as one to a name longer than a Unix
+    // name holds does.
+    const bool notFound = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
+    if (now == from && !NT_SUCCESS(status) && status != statusNoMemory &&
+        !(notFound && toUtf8(to).size() <= longestUnixName)) {
         return stepResult(status, to);
     }
     directoryProblem_ = movedElsewhereReason;
