@@ -365,45 +365,51 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
 // is. Said with its folder when it cannot be.
 std::string RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
                                       const FileIdentity& ours) {
-    std::vector<std::wstring> places{pathWithin(path_, movedTo), finalPathOf(entry)};
-    for (std::size_t end = path_.find_last_of(L'\\'); end != std::wstring::npos && end > 4;
-         end = path_.find_last_of(L'\\', end - 1)) {
-        const std::wstring above = path_.substr(0, end);
-        const std::size_t next = path_.find(L'\\', end + 1);
-        const std::wstring below = next == std::wstring::npos ? std::wstring() : path_.substr(next);
-        NTSTATUS status = 0;
-        const HANDLE listing = openRelative(nullptr, above, FILE_LIST_DIRECTORY,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            FILE_DIRECTORY_FILE, status);
-        if (listing != nullptr) {
-            forEachListed(listing, L"*", [&](std::wstring_view name, ULONGLONG, DWORD attributes) {
-                if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-                    places.push_back(pathWithin(pathWithin(above, std::wstring(name)) + below, movedTo));
-                }
-                return places.size() < 256;
-            });
-            CloseHandle(listing);
-        }
-    }
-    for (const std::wstring& place : places) {
-        NTSTATUS status = 0;
-        const HANDLE other = leafOf(place) == movedTo
-                                 ? openRelative(nullptr, place, DELETE | FILE_READ_ATTRIBUTES,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status)
-                                 : nullptr;
-        FileIdentity found;
-        if (other == nullptr || !identify(other, found) || found == ours) {
-            if (other != nullptr) {
-                CloseHandle(other);
+    const std::wstring named = finalPathOf(entry);
+    // Looked for again for a second at most, as the path may lead there
+    // again, or the link be back beside the folder.
+    for (int attempt = 0; attempt < 500; ++attempt, Sleep(2)) {
+        std::vector<std::wstring> places{pathWithin(path_, movedTo), named};
+        for (std::size_t end = path_.find_last_of(L'\\'); end != std::wstring::npos && end > 4;
+             end = path_.find_last_of(L'\\', end - 1)) {
+            const std::wstring above = path_.substr(0, end);
+            const std::size_t next = path_.find(L'\\', end + 1);
+            const std::wstring below = next == std::wstring::npos ? std::wstring() : path_.substr(next);
+            NTSTATUS status = 0;
+            const HANDLE listing = openRelative(nullptr, above, FILE_LIST_DIRECTORY,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                FILE_DIRECTORY_FILE, status);
+            if (listing != nullptr) {
+                forEachListed(listing, L"*", [&](std::wstring_view name, ULONGLONG, DWORD attributes) {
+                    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        places.push_back(pathWithin(pathWithin(above, std::wstring(name)) + below, movedTo));
+                    }
+                    return places.size() < 256;
+                });
+                CloseHandle(listing);
             }
-            continue;
         }
-        const std::wstring folder = folderOf(finalPathOf(other));
-        const bool movedBack = !folder.empty() && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, folder + movedFrom));
-        CloseHandle(other);
-        return movedBack ? std::string()
-                         : joined({"; an entry of '", forPerson(folder), "' is left there under the name '",
-                                   toUtf8(movedTo), "'"});
+        for (const std::wstring& place : places) {
+            NTSTATUS status = 0;
+            const HANDLE other = leafOf(place) == movedTo
+                                     ? openRelative(nullptr, place, DELETE | FILE_READ_ATTRIBUTES,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status)
+                                     : nullptr;
+            FileIdentity found;
+            if (other == nullptr || !identify(other, found) || found == ours) {
+                if (other != nullptr) {
+                    CloseHandle(other);
+                }
+                continue;
+            }
+            const std::wstring folder = folderOf(finalPathOf(other));
+            const bool movedBack =
+                !folder.empty() && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, folder + movedFrom));
+            CloseHandle(other);
+            return movedBack ? std::string()
+                             : joined({"; an entry of '", forPerson(folder), "' is left there under the name '",
+                                       toUtf8(movedTo), "'"});
+        }
     }
     return joined({"; an entry of wherever '", forPerson(path_), "' led for an instant may be left there under the name '",
                    toUtf8(movedTo), "'"});
