@@ -11,6 +11,7 @@ import ctypes
 import fcntl
 import glob
 import os
+import random
 import re
 import resource
 import shutil
@@ -276,6 +277,7 @@ class Races(Scratch):
                 # and says so for each it leaves.
                 moved = b"tocase: not converting in 'P\\': it was moved elsewhere during the run\n"
                 self.assertIn(moved, errors.replace(b"\r", b""))
+                self.assertIsNone(re.search(rb"'P\\[^']*': it is a link", errors))
                 self.assertTrue(UNDER_WINE or errors == moved, errors)
 
     def test_folder_swapped_for_a_link_after_the_listing_is_not_entered(self):
@@ -295,8 +297,9 @@ class Races(Scratch):
     def test_folder_swapped_with_a_link_all_along_leaves_the_outside_as_it_was(self):
         # Swapped every 3 ms while the tool converts in it: nothing outside changes, and every
         # entry left under a temporary name is named. Wine, which renames by path, is the test.
+        # TOCASE_EXCHANGE_RUNS=40 for the figures the README gives.
         libc = ctypes.CDLL(None, use_errno=True)
-        for run in range(20):
+        for run in range(int(os.environ.get("TOCASE_EXCHANGE_RUNS", "20"))):
             with self.subTest(run=run):
                 self.setUp()
                 make_tree(self.root, [b"tree/", b"tree/B/", b"outside/", b"tree/L->" + os.fsencode(self.path("outside"))])
@@ -337,6 +340,39 @@ class Races(Scratch):
                 self.assertTrue(failed in output, output[-300:])
                 self.assertEqual(errors, f"tocase: cannot rename '{last}': it is no longer the file that was listed\n".encode())
                 self.assertTrue(os.path.exists(self.path(last)))
+
+    def test_folder_swapped_with_a_link_for_an_instant_now_and_then_leaves_the_outside_as_it_was(self):
+        # Every 2.5 s, from a moment drawn anew each run, the folder being converted and a link to one
+        # outside change places for 300 us. TOCASE_PULSE_RUNS=40 for the figures the README gives.
+        libc = ctypes.CDLL(None, use_errno=True)
+        for run in range(int(os.environ.get("TOCASE_PULSE_RUNS", "3"))):
+            with self.subTest(run=run):
+                self.setUp()
+                make_tree(self.root, [b"R/", b"R/D/", b"O/", b"R/L->../O"])
+                for folder in ("R/D", "O"):
+                    self.files(3000, folder)
+                stop = threading.Event()
+                swap = [os.fsencode(self.path("R", name)) for name in ("D", "L")]
+
+                def pulses(wait=random.uniform(0.2, 2.5)):
+                    while not stop.wait(wait):
+                        libc.renameat2(-100, swap[0], -100, swap[1], 2)
+                        held = time.perf_counter() + 0.0003
+                        while time.perf_counter() < held:
+                            pass
+                        libc.renameat2(-100, swap[0], -100, swap[1], 2)
+                        wait = 2.5
+                racer = threading.Thread(target=pulses)
+                racer.start()
+                output, errors, _ = run_tool(TOOL, self.path("R"), ["D\\*.TXT"], timeout=300)
+                stop.set()
+                racer.join()
+                self.assertEqual(sorted(os.listdir(self.path("O"))), [f"F{i:04d}.TXT" for i in range(3000)], errors[-3000:])
+                for _, _, names in os.walk(self.root):
+                    self.assertEqual([n for n in names if "~tocase" in n and n not in errors], [], errors[-3000:])
+                # Every rename listed as made is made, and no other.
+                made = {n for n in os.listdir(os.fsencode(self.path("R", "D"))) if n.startswith(b"f")}
+                self.assertEqual(made, set(re.findall(rb"-> (f\d{4}\.txt)\r\n", output)), errors[-3000:])
 
     @unittest.skipUnless(UNDER_WINE, "what Windows programs do to each other")
     def test_folder_being_walked_cannot_be_moved_by_another_windows_program(self):
@@ -585,6 +621,41 @@ class Windows(Scratch):
             if os.path.exists(self.path(*folders[:level + 1], "F.TXT")):
                 header = "\\".join(folders[:level + 1]) + "\\"
                 self.assertTrue(any(header.startswith(folder) for folder in named), f"level {level}: {errors[:300]}")
+        self.assertNotIn("Invalid handle", errors)
+
+    def test_a_start_folder_is_the_one_typed_or_refused_never_its_sibling_without_a_trailing_dot_or_space(self):
+        make_tree(self.root, [b"SP /", b"SP /MINE.TXT", b"SP/", b"SP/THEIRS.TXT", b"DOT./", b"DOT./A.TXT", b"DOT/",
+                              b"DOT/B.TXT"])
+        # Wine starts a program in a folder so named in its sibling: that is said.
+        _, errors, _ = run_tool(TOOL, self.path("SP "), ["*"])
+        self.assertIn("tocase: cannot read directory '.\\': the folder it runs in cannot be told from another", errors)
+        typed = "\\\\?\\Z:" + self.path("DOT.").replace("/", "\\") + "\\*"
+        self.assertIn(b"A.TXT -> a.txt", self.run_in([typed])[0])
+        self.assertEqual(describe_tree(self.root), sorted([b"DOT./", b"DOT./a.txt<A.TXT", b"DOT/", b"DOT/B.TXT", b"SP /",
+                                                           b"SP /MINE.TXT", b"SP/", b"SP/THEIRS.TXT"]))
+
+    def test_entries_holding_the_temporary_names_are_never_replaced_links_that_lead_nowhere_included(self):
+        # Wine gives processes numbers that are multiples of four.
+        make_tree(self.root, [b"README.TXT"] + [b"README.TXT.~tocase-%d-0->/nonexistent/keep-me" % n
+                                                for n in range(4, 1025, 4)])
+        self.run_in(["README.TXT"])
+        self.assertEqual(len(os.listdir(self.root)), 257)
+        self.assertTrue(os.path.exists(self.path("readme.txt")))
+
+    def test_a_folder_where_unix_mounted_anything_is_not_entered(self):
+        # Wine's server opens every file, so it runs where the mount is.
+        if os.geteuid() != 0 or not shutil.which("unshare"):
+            cannot(self, "mounting needs root and unshare")
+        make_tree(self.root, [b"R/", b"R/MNT/", b"R/SUB/", b"R/SUB/S.TXT", b"R/TOP.TXT", b"other/", b"other/UPPER.TXT"])
+        # A server of its own there, whose socket hides the one outside.
+        script = ('d="/tmp/$(cat "$WINEPREFIX/wineserver" 2>/dev/null || echo .wine-$(id -u))";'
+                  ' if [ -d "$d" ]; then [ "$d" != /tmp/ ] && mount -t tmpfs -o mode=700 none "$d" || exit 1; fi;'
+                  ' mount --bind ../other MNT && wine "$0" -R "*"; wineserver -k')
+        output, errors, _ = run_tool(["unshare", "-m", "--propagation", "private", "sh", "-c", script, TOOL[-1]],
+                                     self.path("R"), [], timeout=120)
+        self.assertIn("tocase: not entering 'MNT\\': another file system is mounted there", errors)
+        self.assertEqual(describe_tree(self.path("other")), [b"UPPER.TXT"])
+        self.assertIn(b"S.TXT -> s.txt", output)
 
     def test_paths_longer_than_the_old_limit_are_converted_at_every_level(self):
         path, expected = b"", [b"f.txt<F.TXT"]

@@ -17,8 +17,8 @@ namespace {
 using namespace tocase;
 
 constexpr NTSTATUS accessDenied = static_cast<NTSTATUS>(0xC0000022L);
-// Renames to these names fail, from the given try on: the first rename to
-// the new name is the one step that a case-only rename tries first.
+// Renames to these names fail, from the given try on: under Wine a
+// case-only rename goes round the temporary name at once.
 std::vector<std::pair<std::wstring, int>> refused;
 int failures = 0;
 std::wstring root;
@@ -46,6 +46,13 @@ NTSTATUS renameElsewhere(HANDLE entry, HANDLE directory, const std::wstring& nam
 NTSTATUS renameOutOfTheDirectory(HANDLE entry, HANDLE directory, const std::wstring& name) {
     if (!isTemporary(name)) return realSystemCalls().renameEntry(entry, directory, name);
     return realSystemCalls().renameEntry(entry, nullptr, L"\\??\\" + root + L"\\" + name);
+}
+
+// Wine's step that it made, but reported failed, as when its path led
+// elsewhere just after.
+NTSTATUS renameThenReportFailure(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    const NTSTATUS status = realSystemCalls().renameEntry(entry, directory, name);
+    return isTemporary(name) ? status : accessDenied;
 }
 
 void expect(bool holds, const char* what) {
@@ -98,13 +105,13 @@ int wmain(int argc, wchar_t** argv) {
     root = argv[1];
     std::replace(root.begin(), root.end(), L'/', L'\\');
 
-    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt", 1}});
+    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt", 0}});
     expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
            "a refused second step is followed by the entry put back under its old name");
     expect(namesIn(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
            "nothing else is left in its directory");
 
-    result = renameRefusing(root + L"\\stranded", {{L"readme.txt", 1}, {L"README.TXT", 0}});
+    result = renameRefusing(root + L"\\stranded", {{L"readme.txt", 0}, {L"README.TXT", 0}});
     const std::string temporary = "README.TXT.~tocase-" + std::to_string(GetCurrentProcessId()) + "-0";
     expect(!result.renamed && result.strandedName == temporary,
            "an entry that cannot be put back is named under the temporary name it is left with");
@@ -122,7 +129,12 @@ int wmain(int argc, wchar_t** argv) {
 
     systemCalls().renameEntry = renameOutOfTheDirectory;
     result = renameRefusing(root + L"\\out", {});
-    expect(!result.renamed && result.strandedName == temporary && namesIn(root + L"\\out").empty(),
-           "an entry that a step took out of its directory is named under the name it was given");
+    expect(!result.renamed && result.strandedName == temporary && namesIn(root + L"\\out").empty() &&
+               result.strandedFolder.find("\\out") == std::string::npos && !result.strandedFolder.empty(),
+           "an entry that a step took out of its directory is named under the name it was given, with its folder");
+    systemCalls().renameEntry = renameThenReportFailure;
+    result = renameRefusing(root + L"\\made", {});
+    expect(result.renamed && namesIn(root + L"\\made") == std::vector<std::wstring>{L"readme.txt"},
+           "a step made but reported failed is a rename made");
     return failures == 0 ? 0 : 1;
 }

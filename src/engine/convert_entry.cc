@@ -32,7 +32,12 @@ void reportFailure(const EntryRef& entry, const RenameResult& result) {
     } else {
         text = quotedPath(entry) + " is left under the name '";
         appendPrintable(text, result.strandedName);
-        text += "': ";
+        text += "'";
+        if (!result.strandedFolder.empty()) {
+            text += " in ";
+            appendPrintable(text, result.strandedFolder);
+        }
+        text += ": ";
     }
     appendPrintable(text, result.reason);
     entry.platform.writeErrorLine(text);

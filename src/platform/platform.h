@@ -46,6 +46,8 @@ struct RenameResult {
     // Set when the entry is left under a temporary name that it could not
     // be put back from.
     std::string strandedName;
+    // Where, when not in its own directory: a folder for a person.
+    std::string strandedFolder = {};
 };
 
 // Everything the engine and the front end ask of the operating system; one

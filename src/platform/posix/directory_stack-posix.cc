@@ -108,7 +108,7 @@ EnterResult DirectoryStack::openChild(const std::string& name, std::string& reas
     const Identity& parent = levels_.back().identity;
     if (!sameMount(child.identity, parent)) {
         closeIfOpen(child.fd);
-        reason = "another file system is mounted there";
+        reason = anotherFileSystemReason;
         return EnterResult::refused;
     }
     child.name = name;

@@ -1,12 +1,83 @@
 #include "platform/win32/directory_handles-win32.h"
 
+#include <algorithm>
+
 #include "platform/reasons.h"
+#include "platform/win32/text-win32.h"
 
 namespace tocase {
 namespace {
 
 constexpr ACCESS_MASK directoryAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
 constexpr ULONG withoutDeleteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ULONG anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A Unix mount point's path as /proc/self/mountinfo writes it, with
+// \ooo for a space, a tab, a line end or a backslash.
+std::string unescaped(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+std::string readWhole(const std::wstring& path) {
+    std::string text;
+    NTSTATUS status = 0;
+    const HANDLE file = openRelative(nullptr, path, FILE_READ_DATA, anySharing, FILE_NON_DIRECTORY_FILE, status);
+    if (file == nullptr) {
+        return text;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+// Wine tells a bind mount of the same file system by nothing, not even
+// the volume: the mount table of the Unix process that opens every file
+// for it, its server, tells it. A mount point is the entry `name` of a folder
+// that is the directory `parent` itself.
+bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
+    const std::string text = readWhole(L"\\??\\unix\\proc\\self\\mountinfo");
+    std::string wanted = toUtf8(name);
+    wanted.insert(wanted.begin(), '/');
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        // The fifth field is the mount point.
+        for (int field = 0; field < 4 && !line.empty(); ++field) {
+            line.remove_prefix(std::min(line.find(' '), line.size() - 1) + 1);
+        }
+        const std::string point = unescaped(line.substr(0, line.find(' ')));
+        if (!point.ends_with(wanted)) {
+            continue;
+        }
+        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size())) + L"\\";
+        std::replace(folder.begin(), folder.end(), L'/', L'\\');
+        NTSTATUS status = 0;
+        const HANDLE opened = openRelative(nullptr, folder, FILE_READ_ATTRIBUTES, anySharing, FILE_DIRECTORY_FILE, status);
+        FileIdentity identity;
+        const bool there = opened != nullptr && identify(opened, identity) && identity == parent;
+        if (opened != nullptr) {
+            CloseHandle(opened);
+        }
+        if (there) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -18,11 +89,13 @@ void DirectoryHandles::closeAll() {
     }
 }
 
-// What the user typed is opened as given, links and all.
+// What the user typed is opened as given, links and all; `path` is in the
+// system's own form (\??\...), whose names are taken exactly.
 bool DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) {
     closeAll();
     Level first;
-    first.handle = CreateFileW(path.c_str(), directoryAccess | SYNCHRONIZE, withoutDeleteSharing, nullptr,
+    const std::wstring typed = L"\\\\?\\" + path.substr(4);
+    first.handle = CreateFileW(typed.c_str(), directoryAccess | SYNCHRONIZE, withoutDeleteSharing, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (first.handle == INVALID_HANDLE_VALUE) {
         reason = reasonText(GetLastError());
@@ -33,14 +106,15 @@ bool DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) 
         CloseHandle(first.handle);
         return false;
     }
-    first.path = finalPathOf(first.handle);
+    first.path = path;
     levels_.push_back(std::move(first));
     return true;
 }
 
-// A reparse point is passed by. What is opened must be the very folder
-// listed: where a link took its place since, a system that follows it
-// anyway (Wine) opens another one.
+// A reparse point is passed by, unless a volume is mounted there. What is
+// opened must be the very folder listed: where a link took its place since,
+// a system that follows it anyway (Wine) opens another one. A folder of
+// another volume, or where Wine's Unix mounted anything, is not entered.
 EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<std::uint64_t> listedId,
                                         std::string& reason) {
     if (holdsSeparator(name) || holdsReplacement(name)) {
@@ -50,21 +124,41 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     Level child;
     NTSTATUS status = 0;
     child.handle = openRelative(current(), name, directoryAccess, withoutDeleteSharing, FILE_DIRECTORY_FILE, status);
+    // Wine opens relative to a folder by its Unix path, and names what it
+    // opened by the path it took: neither goes beyond the longest path Unix
+    // takes.
+    const std::wstring parentShown = finalPathOf(current());
     if (child.handle == nullptr) {
-        reason = reasonOfStatus(status);
+        const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
+        reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);
         return EnterResult::failed;
     }
     child.name = name;
     child.path = pathWithin(currentPath(), name);
-    EnterResult result = EnterResult::entered;
+    const Level& parent = levels_.back();
+    const std::wstring shown = finalPathOf(child.handle);
+    EnterResult result = EnterResult::refused;
     if (!identify(child.handle, child.identity)) {
-        reason = reasonText(GetLastError());
+        // Wine asks for the volume by the Unix path too.
+        reason = shown.empty() ? std::string(pathTooDeepReason) : reasonText(GetLastError());
         result = EnterResult::failed;
     } else if ((child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        result = EnterResult::link;
+        result = isMountedVolume(child.handle) ? EnterResult::refused : EnterResult::link;
+        reason = anotherFileSystemReason;
     } else if (listedId && child.identity.index != *listedId) {
         reason = notAsListedReason;
-        result = EnterResult::refused;
+    } else if (child.identity.volume != parent.identity.volume ||
+               (isWine() && isUnixMountPoint(parent.identity, name))) {
+        reason = anotherFileSystemReason;
+    } else if (shown.empty()) {
+        reason = pathTooDeepReason;
+        result = EnterResult::failed;
+    } else if (!samePathButTrailingDots(shown, pathWithin(parentShown, name))) {
+        // Wine renames by the name it gave what it opened, the path it took
+        // at that instant: one that led elsewhere is of no use.
+        reason = movedElsewhereReason;
+    } else {
+        result = EnterResult::entered;
     }
     if (result != EnterResult::entered) {
         CloseHandle(child.handle);

@@ -1,5 +1,10 @@
 #include "platform/win32/nt_files-win32.h"
 
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/reasons.h"
@@ -11,11 +16,11 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, P
                                                PUNICODE_STRING mask, BOOLEAN restart);
 
 namespace tocase {
-namespace {
 
 // A handle of its own for each question, as a directory handle keeps the
 // first pattern it was asked with.
-bool listsUnder(HANDLE directory, const std::wstring& name, ULONGLONG index) {
+bool forEachListed(HANDLE directory, const std::wstring& mask,
+                        const std::function<bool(std::wstring_view, ULONGLONG, DWORD)>& found) {
     NTSTATUS status = 0;
     const HANDLE listing = openRelative(directory, L"", FILE_LIST_DIRECTORY,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -23,24 +28,23 @@ bool listsUnder(HANDLE directory, const std::wstring& name, ULONGLONG index) {
     if (listing == nullptr) {
         return false;
     }
-    UNICODE_STRING mask;
-    mask.Buffer = const_cast<wchar_t*>(name.c_str());
-    mask.Length = mask.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    UNICODE_STRING pattern;
+    pattern.Buffer = const_cast<wchar_t*>(mask.c_str());
+    pattern.Length = pattern.MaximumLength = static_cast<USHORT>(mask.size() * sizeof(wchar_t));
     std::vector<LONGLONG> buffer(4096);
-    bool listed = false;
-    // The pattern ignores case: twins of the name may come first.
-    for (BOOLEAN restart = TRUE; !listed; restart = FALSE) {
+    bool more = true;
+    for (BOOLEAN restart = TRUE; more; restart = FALSE) {
         IO_STATUS_BLOCK io;
         status = NtQueryDirectoryFile(listing, nullptr, nullptr, nullptr, &io, buffer.data(),
                                       static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
-                                      FileIdBothDirectoryInformation, FALSE, &mask, restart);
+                                      FileIdBothDirectoryInformation, FALSE, &pattern, restart);
         if (!NT_SUCCESS(status)) {
             break;
         }
-        for (const char* at = reinterpret_cast<const char*>(buffer.data());;) {
+        for (const char* at = reinterpret_cast<const char*>(buffer.data()); more;) {
             const auto& record = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            const std::wstring_view found(record.FileName, record.FileNameLength / sizeof(wchar_t));
-            listed = listed || (found == name && static_cast<ULONGLONG>(record.FileId.QuadPart) == index);
+            more = found(std::wstring_view(record.FileName, record.FileNameLength / sizeof(wchar_t)),
+                         static_cast<ULONGLONG>(record.FileId.QuadPart), record.FileAttributes);
             if (record.NextEntryOffset == 0) {
                 break;
             }
@@ -48,18 +52,137 @@ bool listsUnder(HANDLE directory, const std::wstring& name, ULONGLONG index) {
         }
     }
     CloseHandle(listing);
-    return listed;
+    // Read to its end, or stopped by the caller.
+    return status == statusNoMoreFiles || status == statusNoSuchFile || !more;
+}
+
+namespace {
+
+// Where a path as the system names it begins with its parts: after the
+// drive (\??\C:\) or the share (\??\UNC\server\share\); none where it is
+// of another form.
+std::size_t rootLength(const std::wstring& path) {
+    if (path.size() >= 7 && path.starts_with(L"\\??\\") && path[5] == L':' && path[6] == L'\\') {
+        return 7;
+    }
+    if (path.starts_with(L"\\??\\UNC\\")) {
+        const std::size_t share = path.find(L'\\', 8);
+        const std::size_t end = share == std::wstring::npos ? share : path.find(L'\\', share + 1);
+        return end == std::wstring::npos ? 0 : end + 1;
+    }
+    return 0;
 }
 
 }  // namespace
 
+// The pattern ignores case: twins of the name may come first.
 std::wstring nameListedAmong(HANDLE directory, ULONGLONG index, std::initializer_list<std::wstring> names) {
     for (const std::wstring& name : names) {
-        if (listsUnder(directory, name, index)) {
+        bool listed = false;
+        forEachListed(directory, name, [&](std::wstring_view found, ULONGLONG id, DWORD) {
+            listed = found == name && id == index;
+            return !listed;
+        });
+        if (listed) {
             return name;
         }
     }
     return {};
+}
+
+std::wstring_view withoutTrailingDots(std::wstring_view name) {
+    return name.substr(0, name.find_last_not_of(L". ") + 1);
+}
+
+bool samePathButTrailingDots(std::wstring_view shown, std::wstring_view path) {
+    for (;;) {
+        const std::size_t shownEnd = std::min(shown.find(L'\\'), shown.size());
+        const std::size_t pathEnd = std::min(path.find(L'\\'), path.size());
+        if (withoutTrailingDots(shown.substr(0, shownEnd)) != withoutTrailingDots(path.substr(0, pathEnd))) {
+            return false;
+        }
+        if (shownEnd == shown.size() || pathEnd == path.size()) {
+            return shownEnd == shown.size() && pathEnd == path.size();
+        }
+        shown.remove_prefix(shownEnd + 1);
+        path.remove_prefix(pathEnd + 1);
+    }
+}
+
+// Part by part from the root, each folder listed for the names that read
+// as the part; remembered for the run, as folders share their parents.
+std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t limit) {
+    static std::unordered_map<std::wstring, std::vector<std::wstring>> known;
+    const std::size_t root = rootLength(shown);
+    if (root == 0) {
+        return {shown};
+    }
+    std::vector<std::wstring> found{shown.substr(0, root)};
+    for (std::size_t start = root; start < shown.size() && !found.empty();) {
+        const std::size_t end = std::min(shown.find(L'\\', start), shown.size());
+        const std::wstring part = shown.substr(start, end - start);
+        const std::wstring prefix = shown.substr(0, end);
+        start = end + 1;
+        if (const auto remembered = known.find(prefix); remembered != known.end()) {
+            found = remembered->second;
+            continue;
+        }
+        std::vector<std::wstring> next;
+        for (const std::wstring& directory : found) {
+            NTSTATUS status = 0;
+            const HANDLE opened = openRelative(nullptr, directory, FILE_LIST_DIRECTORY,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               FILE_DIRECTORY_FILE, status);
+            // A folder that cannot be listed is taken at its word.
+            bool listed = opened != nullptr && forEachListed(opened, part + L"*", [&](std::wstring_view name, ULONGLONG, DWORD) {
+                if (withoutTrailingDots(name) == part) {
+                    next.push_back(pathWithin(directory, std::wstring(name)));
+                }
+                return next.size() <= limit;
+            });
+            if (opened != nullptr) {
+                CloseHandle(opened);
+            }
+            if (!listed) {
+                next.push_back(pathWithin(directory, part));
+            }
+        }
+        found = std::move(next);
+        known.emplace(prefix, found);
+    }
+    return found;
+}
+
+bool isMountedVolume(HANDLE directory) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (!GetFileInformationByHandleEx(directory, FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || tag.ReparseTag != IO_REPARSE_TAG_MOUNT_POINT) {
+        return false;
+    }
+    // A junction carries the same tag; a mounted volume's target is a volume.
+    // Its data: the tag, two lengths, then the substitute name's offset and
+    // length, and the names from byte 16.
+    std::vector<char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD size = 0;
+    if (!DeviceIoControl(directory, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
+                         &size, nullptr)) {
+        return true;
+    }
+    USHORT offset = 0;
+    USHORT length = 0;
+    std::memcpy(&offset, data.data() + 8, sizeof offset);
+    std::memcpy(&length, data.data() + 10, sizeof length);
+    if (size < 16u + offset + length) {
+        return false;
+    }
+    std::wstring target(length / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), data.data() + 16 + offset, length);
+    return target.starts_with(L"\\??\\Volume{");
+}
+
+bool isWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
 }
 
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
@@ -105,8 +228,11 @@ std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identi
     const HANDLE found = openRelative(nullptr, path, FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
     if (found == nullptr) {
-        return status == statusObjectNameNotFound || status == statusObjectPathNotFound ? std::string(movedElsewhereReason)
-                                                                : reasonOfStatus(status);
+        // Wine finds a name it cannot follow, in the instant a folder and a
+        // link change places, as no such file.
+        const bool gone = status == statusObjectNameNotFound || status == statusObjectPathNotFound ||
+                          status == statusNoSuchFile;
+        return gone ? std::string(movedElsewhereReason) : reasonOfStatus(status);
     }
     FileIdentity foundIdentity;
     const bool same = identify(found, foundIdentity) && foundIdentity == identity;

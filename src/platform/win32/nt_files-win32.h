@@ -4,12 +4,18 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tocase {
 
 // The statuses the tool tells apart, each named once.
+inline constexpr NTSTATUS statusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+inline constexpr NTSTATUS statusInvalidHandle = static_cast<NTSTATUS>(0xC0000008L);
+inline constexpr NTSTATUS statusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 inline constexpr NTSTATUS statusNoMemory = static_cast<NTSTATUS>(0xC0000017L);
 inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 inline constexpr NTSTATUS statusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
@@ -32,6 +38,12 @@ bool identify(HANDLE handle, FileIdentity& identity);
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
                     ULONG options, NTSTATUS& status);
 
+// Calls `found(name, fileId, attributes)` for each entry of the open
+// directory whose name matches `mask` (wildcards `*` and `?`, without regard
+// to case), until it returns false; false when the directory cannot be read.
+bool forEachListed(HANDLE directory, const std::wstring& mask,
+                   const std::function<bool(std::wstring_view, ULONGLONG, DWORD)>& found);
+
 // Which of `names` the open directory lists the file `index` under, asked
 // of the directory's own handle: Wine looks that up in the directory
 // itself, where it resolves any path by name at that instant. Empty where
@@ -43,6 +55,26 @@ std::wstring finalPathOf(HANDLE handle);
 
 // The path of the entry `name` of the directory at `directory`.
 std::wstring pathWithin(const std::wstring& directory, const std::wstring& name);
+
+// The system's own name for a handle drops the trailing dots and spaces of
+// each part of the path (Wine does); these compare names and paths as it
+// leaves them.
+std::wstring_view withoutTrailingDots(std::wstring_view name);
+bool samePathButTrailingDots(std::wstring_view shown, std::wstring_view path);
+
+// Every existing path that `shown`, a path as the system names a handle,
+// may stand for: those that read as it once the trailing dots and spaces of
+// their parts are dropped. More than `limit` are not looked for.
+std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t limit);
+
+// Whether the open directory is where another volume is mounted: Windows
+// marks such a folder as a reparse point whose target is a volume, Wine
+// one on another device as a mount point with nothing behind it.
+bool isMountedVolume(HANDLE directory);
+
+// Whether the tool runs under Wine, which carries out renames by path and
+// follows links where asked not to.
+bool isWine();
 
 // Why `path`, looked up now, does not lead to the file of `identity`
 // itself: empty where it does.

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -18,26 +19,91 @@
 namespace tocase {
 namespace {
 
-// The full path in the form that lifts the length limit: \\?\C:\... or
-// \\?\UNC\server\share\...; a device path \\.\ is taken as \\?\.
-std::optional<std::wstring> longPathOf(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+// Held in each part of a path that ends in a dot or a space while the
+// system makes the path full, which would drop them: a character no name
+// typed holds.
+constexpr wchar_t keepsTrailing = L'\xFFFF';
+
+std::optional<std::wstring> systemFullPath(const std::wstring& path) {
+    std::wstring kept;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find_first_of(L"\\/", start), path.size());
+        const std::wstring_view part(path.data() + start, end - start);
+        kept.append(part);
+        if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' ')) {
+            kept += keepsTrailing;
+        }
+        if (end < path.size()) {
+            kept += path[end];
+        }
+        start = end + 1;
+    }
+    const DWORD size = GetFullPathNameW(kept.c_str(), 0, nullptr, nullptr);
     std::wstring full(size, L'\0');
-    const DWORD length = size == 0 ? 0 : GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    const DWORD length = size == 0 ? 0 : GetFullPathNameW(kept.c_str(), size, full.data(), nullptr);
     if (length == 0 || length >= size) {
         return std::nullopt;
     }
     full.resize(length);
-    if (full.starts_with(L"\\\\?\\")) {
-        return full;
+    std::erase(full, keepsTrailing);
+    return full;
+}
+
+// The folder the tool runs in. The system names it with the trailing dots
+// and spaces of its parts dropped (Wine, when it starts a program in a
+// folder so named): where more than one folder reads so, it is unknown.
+std::optional<std::wstring> currentFolder(std::string& reason) {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring path(size, L'\0');
+    path.resize(GetCurrentDirectoryW(size, path.data()));
+    if (path.size() > 3 && path.back() == L'\\') {
+        path.pop_back();
     }
-    if (full.starts_with(L"\\\\.\\")) {
-        return L"\\\\?\\" + full.substr(4);
+    const std::vector<std::wstring> spellings = spellingsOf(L"\\??\\" + path, 2);
+    if (spellings.size() > 1) {
+        reason = "the folder it runs in cannot be told from another whose name differs only by trailing dots or "
+                 "spaces, which this system drops; name it by its full path";
+        return std::nullopt;
     }
-    if (full.starts_with(L"\\\\")) {
-        return L"\\\\?\\UNC\\" + full.substr(2);
+    return spellings.empty() ? path : spellings.front().substr(4);
+}
+
+// The directory typed, in the system's own form (\??\...), which lifts the
+// length limit and takes every name exactly as typed: \\?\ as it is, any
+// other path made full as the system does, but keeping the trailing dots
+// and spaces of its parts, which the system would drop.
+std::optional<std::wstring> typedPathOf(std::wstring typed, std::string& reason) {
+    if (typed.starts_with(L"\\\\?\\")) {
+        return L"\\??\\" + typed.substr(4);
     }
-    return L"\\\\?\\" + full;
+    if (typed.find(keepsTrailing) != std::wstring::npos) {
+        reason = reasonText(ERROR_INVALID_NAME);
+        return std::nullopt;
+    }
+    std::replace(typed.begin(), typed.end(), L'/', L'\\');
+    const bool relative = !typed.starts_with(L'\\') && !(typed.size() >= 2 && typed[1] == L':');
+    if (relative) {
+        const std::optional<std::wstring> here = currentFolder(reason);
+        if (!here) {
+            return std::nullopt;
+        }
+        typed = pathWithin(*here, typed);
+    }
+    std::optional<std::wstring> full = systemFullPath(typed);
+    if (!full) {
+        reason = reasonText(GetLastError());
+        return std::nullopt;
+    }
+    if (full->size() > 3 && full->back() == L'\\') {
+        full->pop_back();
+    }
+    if (full->starts_with(L"\\\\?\\") || full->starts_with(L"\\\\.\\")) {
+        return L"\\??\\" + full->substr(4);
+    }
+    if (full->starts_with(L"\\\\")) {
+        return L"\\??\\UNC\\" + full->substr(2);
+    }
+    return L"\\??\\" + *full;
 }
 
 }  // namespace
@@ -80,9 +146,8 @@ std::vector<std::string> Platform::commandLine(int, char**) {
 
 bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->renamer.reset();
-    const std::optional<std::wstring> path = longPathOf(directoryPrefix.empty() ? L"." : fromUtf8(directoryPrefix));
+    const std::optional<std::wstring> path = typedPathOf(fromUtf8(directoryPrefix), reason);
     if (!path) {
-        reason = reasonText(GetLastError());
         return false;
     }
     return state_->directories.openFirst(*path, reason);
@@ -112,6 +177,20 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     auto entries = std::make_shared<DirectoryListing>();
     if (!readDirectory(state_->directories.current(), *entries, reason)) {
         return nullptr;
+    }
+    // A listing marks a folder where a volume is mounted as it marks a link:
+    // that one is said when it is not entered.
+    for (FoundEntry& entry : *entries) {
+        if (entry.isLink && entry.isDirectory) {
+            NTSTATUS status = 0;
+            const HANDLE opened = openRelative(state_->directories.current(), fromUtf8(entry.name), FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               FILE_DIRECTORY_FILE, status);
+            if (opened != nullptr) {
+                entry.isLink = !isMountedVolume(opened);
+                CloseHandle(opened);
+            }
+        }
     }
     return entries;
 }

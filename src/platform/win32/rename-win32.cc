@@ -30,33 +30,36 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     return {StepEnd::failed, reasonOfStatus(status)};
 }
 
-// In UTF-16 units, on every file system of the system's own.
+// In UTF-16 units, on every file system of the system's own; in bytes on
+// those Wine reaches.
 constexpr std::size_t longestName = 255;
+constexpr std::size_t longestUnixName = 255;
 
 
 std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
 
-// The system's own name for a handle may drop trailing dots and spaces of
-// its parts (Wine does so for some of them).
-bool sameName(std::wstring_view shown, std::wstring_view name) {
-    const auto trimmed = [](std::wstring_view text) { return text.substr(0, text.find_last_not_of(L". ") + 1); };
-    return trimmed(shown) == trimmed(name);
-}
-
-bool samePath(std::wstring_view shown, std::wstring_view path) {
-    for (;;) {
-        const std::size_t shownEnd = std::min(shown.find(L'\\'), shown.size());
-        const std::size_t pathEnd = std::min(path.find(L'\\'), path.size());
-        if (!sameName(shown.substr(0, shownEnd), path.substr(0, pathEnd))) {
-            return false;
-        }
-        if (shownEnd == shown.size() || pathEnd == path.size()) {
-            return shownEnd == shown.size() && pathEnd == path.size();
-        }
-        shown.remove_prefix(shownEnd + 1);
-        path.remove_prefix(pathEnd + 1);
+// Texts joined, for a reason.
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) {
+        text.append(part);
     }
+    return text;
 }
+
+// A path of the system's own form as a person types it.
+std::string forPerson(const std::wstring& path) {
+    if (path.starts_with(L"\\??\\UNC\\")) {
+        return joined({"\\\\", toUtf8(path.substr(8))});
+    }
+    return toUtf8(path.starts_with(L"\\??\\") ? path.substr(4) : path);
+}
+
+constexpr std::string_view linkReason = "it is a link, and this system would rename its target instead";
+constexpr std::string_view readsAlikeReason =
+    "it cannot be told from a link: another path that differs only by trailing dots or spaces, which this system "
+    "drops, leads to the same file";
 
 // The second half of a surrogate pair belongs to the first.
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -80,19 +83,27 @@ bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+// The directory's names by their uppercase form, and how many read alike
+// once trailing dots and spaces are dropped, read once.
+void RenameDirectory::readNames() {
+    if (namesByFold_) {
+        return;
+    }
+    std::vector<FoundEntry> entries;
+    std::string ignored;
+    readDirectory(directory_, entries, ignored);
+    namesByFold_.emplace();
+    for (const FoundEntry& entry : entries) {
+        const std::wstring name = fromUtf8(entry.name);
+        namesByFold_->emplace(upcased(name), name);
+        ++namesAlike_[std::wstring(withoutTrailingDots(name))];
+    }
+}
+
 // Another entry that holds the new name in any spelling: where the file
 // system folds case it is the one a rename would meet.
 std::optional<std::wstring> RenameDirectory::twinOf(const std::wstring& self, const std::wstring& newName) {
-    if (!namesByFold_) {
-        std::vector<FoundEntry> entries;
-        std::string ignored;
-        readDirectory(directory_, entries, ignored);
-        namesByFold_.emplace();
-        for (const FoundEntry& entry : entries) {
-            const std::wstring name = fromUtf8(entry.name);
-            namesByFold_->emplace(upcased(name), name);
-        }
-    }
+    readNames();
     const auto [first, last] = namesByFold_->equal_range(upcased(newName));
     for (auto found = first; found != last; ++found) {
         if (found->second != self && sameIgnoringCase(found->second, newName)) {
@@ -124,24 +135,83 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
     if (newName.size() > longestName) {
         return {false, reasonText(ERROR_FILENAME_EXCED_RANGE), {}};
     }
-    NTSTATUS status = 0;
-    opened.handle = openRelative(directory_, oldName, access | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
-    if (opened.handle == nullptr) {
-        return {false, status == statusObjectNameNotFound ? "it cannot be found by the name it was listed by"
-                                                          : reasonOfStatus(status), {}};
+    // Wine names a handle by the path it took when it opened it: one opened
+    // while the directory's path led elsewhere for an instant is opened again.
+    std::string reason;
+    for (int attempt = 0; attempt < 2 && (attempt == 0 || reason == linkReason); ++attempt) {
+        if (opened.handle != nullptr) {
+            CloseHandle(opened.handle);
+        }
+        NTSTATUS status = 0;
+        opened.handle = openRelative(directory_, oldName, access | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+        if (opened.handle == nullptr) {
+            // Wine opens by the directory's Unix path, which may lead nowhere now.
+            if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
+                return {false, problem, {}};
+            }
+            return {false, status == statusObjectNameNotFound ? "it cannot be found by the name it was listed by"
+                                                              : reasonOfStatus(status), {}};
+        }
+        if (!identify(opened.handle, opened.identity)) {
+            // Wine asks for the volume by the Unix path too.
+            const std::string problem = whyDirectoryMoved();
+            return {false, problem.empty() ? reasonText(GetLastError()) : problem, {}};
+        }
+        reason = whyNotItself(entry, opened);
     }
-    if (!identify(opened.handle, opened.identity)) {
-        return {false, reasonText(GetLastError()), {}};
-    }
-    if (!opensItself(opened.handle, oldName)) {
-        return {false, "it is a link, and this system would rename its target instead", {}};
+    if (!reason.empty()) {
+        return {false, reason, {}};
     }
     if (opened.identity.index != entry.fileId ||
         ((opened.identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
         return {false, std::string(notAsListedReason), {}};
     }
+    // A link that leads nowhere is listed nowhere, but Wine finds it under
+    // the new name in any spelling, and would replace it.
+    if (const StepResult free = whetherFree(newName, opened.identity); free.end != StepEnd::done) {
+        return {false, free.reason, {}};
+    }
     return {true, {}, {}};
+}
+
+// Wine opens a link's target even when asked for the link itself, and
+// names the handle by the target's path, the trailing dots and spaces of
+// its parts dropped. A link the listing marks is the link itself only where
+// the handle is a reparse point too; any other is the entry only where the
+// handle's path is the directory's and the entry's name, and no other path
+// that reads the same leads to the same file.
+std::string RenameDirectory::whyNotItself(const FoundEntry& entry, const OpenedEntry& opened) {
+    if (entry.isLink && (opened.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return std::string(linkReason);
+    }
+    if (shownPath_.empty()) {
+        shownPath_ = finalPathOf(directory_);
+    }
+    const std::wstring name = fromUtf8(entry.name);
+    const std::wstring shown = finalPathOf(opened.handle);
+    if (!samePathButTrailingDots(shown, pathWithin(shownPath_, name))) {
+        const std::string problem = whyDirectoryMoved();
+        return problem.empty() ? std::string(linkReason) : problem;
+    }
+    if (!directoryReadsAlike_) {
+        directoryReadsAlike_ = spellingsOf(shownPath_, 1).size() > 1;
+    }
+    if (!*directoryReadsAlike_ && namesAlike_[std::wstring(withoutTrailingDots(name))] < 2) {
+        return {};
+    }
+    int holding = 0;
+    for (const std::wstring& spelling : spellingsOf(shown, 16)) {
+        NTSTATUS status = 0;
+        const HANDLE other = openRelative(nullptr, spelling, FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+        FileIdentity found;
+        holding += other != nullptr && identify(other, found) && found == opened.identity;
+        if (other != nullptr) {
+            CloseHandle(other);
+        }
+    }
+    return holding == 1 ? std::string() : std::string(readsAlikeReason);
 }
 
 // A preview looks as far as the rename would before its first step.
@@ -174,18 +244,6 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::wstring
     return result;
 }
 
-// Wine opens a link's target even when asked for the link itself, and
-// names the handle by the target's path; the system's name for a handle
-// drops a trailing dot or space of its last part.
-bool RenameDirectory::opensItself(HANDLE entry, const std::wstring& name) {
-    if (shownPath_.empty()) {
-        shownPath_ = finalPathOf(directory_);
-    }
-    const std::wstring shown = finalPathOf(entry);
-    const std::size_t separator = shown.find_last_of(L'\\');
-    return separator != std::wstring::npos && samePath(shown, pathWithin(shownPath_, name));
-}
-
 // A rename may change a name's uppercase form (straße to STRASSE): the
 // names the next renames would meet are the ones made here.
 void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstring& newName) {
@@ -197,99 +255,175 @@ void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstrin
         }
     }
     namesByFold_->emplace(upcased(newName), newName);
+    --namesAlike_[std::wstring(withoutTrailingDots(oldName))];
+    ++namesAlike_[std::wstring(withoutTrailingDots(newName))];
+}
+
+// Wine's no-replace rename looks for the new name through links, so it
+// replaces a link that leads nowhere, which it lists nowhere either but
+// opens as no such file: a step is taken only to a name that opens nothing,
+// or the entry itself in another spelling.
+StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIdentity& self) {
+    NTSTATUS status = 0;
+    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    if (found == nullptr) {
+        return status == statusObjectNameNotFound ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
+    }
+    FileIdentity identity;
+    const bool itself = identify(found, identity) && identity == self;
+    CloseHandle(found);
+    return itself ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
 }
 
 // A case-only rename that the file system takes and ignores goes round a
-// temporary name; done only once the entry shows the new spelling. Wine
-// carries each step out by path, so a step is taken only while the
-// directory's path still leads to it, and an entry left under a temporary
-// name is named, however the steps ended.
+// temporary name; done only once the directory lists the entry under the
+// new spelling. Wine carries each step out by path, so a step is taken only
+// while the directory's path still leads to it; however the steps ended,
+// the directory is asked where its entry is, and an entry left under a
+// temporary name is named with its folder.
 RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                               const std::wstring& newName, const TemporaryNameNotice& notice) {
-    // A step to another spelling of the same name moves nothing else: Wine
-    // finds the entry itself under the new name.
     const auto step = [&](const std::wstring& from, const std::wstring& to) {
+        if (const StepResult free = whetherFree(to, identity); free.end != StepEnd::done) {
+            return free;
+        }
+        // A step to another spelling of the same name moves nothing else:
+        // Wine finds the entry itself under the new name.
         if (sameIgnoringCase(from, to)) {
             return stepResult(systemCalls().renameEntry(entry, directory_, to), to);
         }
-        if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
+        if (const std::string problem = to == oldName ? whyPathStillMisleads() : whyDirectoryMoved(); !problem.empty()) {
             return StepResult{StepEnd::failed, problem};
         }
-        // Wine reports a rename that its path then no longer leads to as
-        // out of memory: it may have been made.
-        const NTSTATUS status = systemCalls().renameEntry(entry, directory_, to);
-        const StepResult result = stepResult(status, to);
-        return result.end == StepEnd::done || status == statusNoMemory ? landed(from, to, identity, result) : result;
+        return landed(entry, from, to, identity, systemCalls().renameEntry(entry, directory_, to));
     };
-    const auto showsNewName = [&] { return sameName(leafOf(finalPathOf(entry)), newName); };
-    const StepResult direct = step(oldName, newName);
-    if (direct.end == StepEnd::done && showsNewName()) {
-        return {true, {}, {}};
-    }
-    if (direct.end != StepEnd::done && direct.end != StepEnd::taken) {
-        return {false, direct.reason, {}};
-    }
-    const auto outcome = renameThroughTemporaryName(
-        oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
-        [&notice](const std::wstring& temporary) { notice(toUtf8(temporary)); });
-    if (outcome.renamed && showsNewName()) {
-        return {true, {}, {}};
-    }
-    RenameResult result{false, outcome.renamed ? std::string(otherSpellingReason) : outcome.reason,
-                        toUtf8(outcome.strandedName)};
-    // However the steps ended: Wine may report a step failed that it took.
-    if (result.strandedName.empty() && !outcome.temporaryName.empty()) {
-        const std::wstring now = nameListedAmong(directory_, identity.index, {outcome.temporaryName, oldName});
-        if (now != oldName) {
-            result.strandedName = toUtf8(outcome.temporaryName);
+    // Wine takes a rename to another spelling of the same name for a rename
+    // to itself, and leaves the name as it was.
+    const bool mayBeDirect = !isWine() || !sameIgnoringCase(oldName, newName);
+    const StepResult direct = mayBeDirect ? step(oldName, newName) : StepResult{StepEnd::taken, {}};
+    std::wstring temporary;
+    std::string reason = direct.reason;
+    if (direct.end == StepEnd::done || direct.end == StepEnd::taken) {
+        if (direct.end == StepEnd::done && withoutTrailingDots(leafOf(finalPathOf(entry))) == withoutTrailingDots(newName) &&
+            nameListedAmong(directory_, identity.index, {newName}) == newName) {
+            return {true, {}, {}};
         }
+        const auto outcome = renameThroughTemporaryName(
+            oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
+            [&notice](const std::wstring& name) { notice(toUtf8(name)); });
+        temporary = outcome.temporaryName;
+        reason = outcome.renamed ? std::string(otherSpellingReason) : outcome.reason;
+    }
+    // However the steps ended: Wine may report a step failed that it took.
+    const std::wstring now = nameListedAmong(directory_, identity.index, {newName, oldName, temporary});
+    RenameResult result{now == newName, now == newName ? std::string() : reason, {}};
+    if (now.empty()) {
+        // A step took the entry out of the directory, where the path led at
+        // that instant; Wine names it by where it went.
+        const std::wstring where = finalPathOf(entry);
+        result.strandedName = toUtf8(where.empty() ? temporary : leafOf(where));
+        result.strandedFolder = where.empty() ? joined({"wherever '", forPerson(path_), "' led for an instant"})
+                                              : joined({"'", forPerson(folderOf(where)), "'"});
+    } else if (now == temporary) {
+        result.strandedName = toUtf8(temporary);
     }
     return result;
 }
 
 // Wine carries a step out by path: where the directory's path led
-// elsewhere at that instant, the step moved another folder's entry, and
-// that one is moved back.
-StepResult RenameDirectory::landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
-                                   const StepResult& reported) {
+// elsewhere at that instant, the step renamed another folder's entry, and
+// that one is named back.
+StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const std::wstring& to,
+                                   const FileIdentity& identity, NTSTATUS status) {
     const std::wstring now = nameListedAmong(directory_, identity.index, {to, from});
     if (now == to) {
         return {StepEnd::done, {}};
     }
+    // Wine reports a rename that its path then no longer leads to as out of
+    // memory: it may have been made, elsewhere. One whose path led where the
+    // entry is not fails as not found, as one to a name longer than a Unix
+    // name holds does.
+    const bool notFound = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
+    if (now == from && !NT_SUCCESS(status) && status != statusNoMemory &&
+        !(notFound && toUtf8(to).size() <= longestUnixName)) {
+        return stepResult(status, to);
+    }
     directoryProblem_ = movedElsewhereReason;
     std::string reason(movedElsewhereReason);
-    if (now.empty()) {
-        // Gone from the directory: the step took it where the path led.
-        return {StepEnd::failed, reported.end == StepEnd::done ? reason : reported.reason};
-    }
-    if (!moveBack(to, from, identity)) {
-        reason += "; an entry of what took its place may be left there as '" + toUtf8(to) + "'";
+    if (now == from) {
+        reason += moveBack(entry, to, from, identity);
     }
     return {StepEnd::failed, reason};
 }
 
-// Found by the directory's path while that leads elsewhere, for a second at
-// most, and named back where the system says it is: a path that no longer
-// passes through the name that was swapped.
-bool RenameDirectory::moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours) {
-    for (int attempt = 0; attempt < 1000; ++attempt, Sleep(1)) {
-        NTSTATUS status = 0;
-        const HANDLE other = openRelative(nullptr, pathWithin(path_, movedTo), DELETE | FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
-        if (other == nullptr) {
-            continue;
+// Where the step went: by the directory's path, while it still leads
+// there; by the path Wine names the entry's handle with, which it took just
+// after the step; or through a link to a folder beside the directory or
+// beside one above it, which the path may have been swapped with. Found
+// there, the other folder's entry is named back where the system says it
+// is. Said with its folder when it cannot be.
+std::string RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
+                                      const FileIdentity& ours) {
+    const std::wstring named = finalPathOf(entry);
+    // Looked for again for a second at most, as the path may lead there
+    // again, or the link be back beside the folder.
+    for (int attempt = 0; attempt < 500; ++attempt, Sleep(2)) {
+        std::vector<std::wstring> places{pathWithin(path_, movedTo), named};
+        for (std::size_t end = path_.find_last_of(L'\\'); end != std::wstring::npos && end > 4;
+             end = path_.find_last_of(L'\\', end - 1)) {
+            const std::wstring above = path_.substr(0, end);
+            const std::size_t next = path_.find(L'\\', end + 1);
+            const std::wstring below = next == std::wstring::npos ? std::wstring() : path_.substr(next);
+            NTSTATUS status = 0;
+            const HANDLE listing = openRelative(nullptr, above, FILE_LIST_DIRECTORY,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                FILE_DIRECTORY_FILE, status);
+            if (listing != nullptr) {
+                forEachListed(listing, L"*", [&](std::wstring_view name, ULONGLONG, DWORD attributes) {
+                    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        places.push_back(pathWithin(pathWithin(above, std::wstring(name)) + below, movedTo));
+                    }
+                    return places.size() < 256;
+                });
+                CloseHandle(listing);
+            }
         }
-        FileIdentity found;
-        const bool isOther = identify(other, found) && !(found == ours);
-        const std::wstring where = isOther ? finalPathOf(other) : std::wstring();
-        const std::size_t separator = where.find_last_of(L'\\');
-        const std::wstring back = where.substr(0, separator + 1) + movedFrom;
-        const bool movedBack =
-            separator != std::wstring::npos && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, back));
-        CloseHandle(other);
-        return movedBack;
+        for (const std::wstring& place : places) {
+            NTSTATUS status = 0;
+            const HANDLE other = leafOf(place) == movedTo
+                                     ? openRelative(nullptr, place, DELETE | FILE_READ_ATTRIBUTES,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status)
+                                     : nullptr;
+            FileIdentity found;
+            if (other == nullptr || !identify(other, found) || found == ours) {
+                if (other != nullptr) {
+                    CloseHandle(other);
+                }
+                continue;
+            }
+            const std::wstring folder = folderOf(finalPathOf(other));
+            const bool movedBack =
+                !folder.empty() && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, folder + movedFrom));
+            CloseHandle(other);
+            return movedBack ? std::string()
+                             : joined({"; an entry of '", forPerson(folder), "' is left there under the name '",
+                                       toUtf8(movedTo), "'"});
+        }
     }
-    return false;
+    return joined({"; an entry of wherever '", forPerson(path_), "' led for an instant may be left there under the name '",
+                   toUtf8(movedTo), "'"});
+}
+
+// Putting an entry back under its own name is worth a wait, a tenth of a
+// second at most, for a path that led elsewhere for an instant.
+std::string RenameDirectory::whyPathStillMisleads() {
+    std::string problem = whyDirectoryMoved();
+    for (int wait = 0; wait < 50 && problem == movedElsewhereReason; ++wait) {
+        Sleep(2);
+        problem = whyPathMisleads(path_, *directoryIdentity_);
+    }
+    return problem;
 }
 
 // Wine renames by the directory's path, which must still lead to it: once

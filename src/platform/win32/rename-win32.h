@@ -25,6 +25,7 @@ public:
     RenameResult preview(const FoundEntry& entry, const std::wstring& newName);
 
 private:
+    void readNames();
     std::optional<std::wstring> twinOf(const std::wstring& self, const std::wstring& newName);
     void noteRenamed(const std::wstring& oldName, const std::wstring& newName);
     struct OpenedEntry {
@@ -33,13 +34,16 @@ private:
     };
     RenameResult openAsListed(const FoundEntry& entry, const std::wstring& newName, ACCESS_MASK access,
                               OpenedEntry& opened);
+    std::string whyNotItself(const FoundEntry& entry, const OpenedEntry& opened);
+    StepResult whetherFree(const std::wstring& name, const FileIdentity& self);
     RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
     std::string whyDirectoryMoved();
-    StepResult landed(const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
-                      const StepResult& reported);
-    bool moveBack(const std::wstring& movedTo, const std::wstring& movedFrom, const FileIdentity& ours);
-    bool opensItself(HANDLE entry, const std::wstring& name);
+    std::string whyPathStillMisleads();
+    StepResult landed(HANDLE entry, const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
+                      NTSTATUS status);
+    std::string moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
+                         const FileIdentity& ours);
 
     HANDLE directory_;  // not owned
     std::wstring path_;       // built of the names it was entered by
@@ -49,6 +53,10 @@ private:
     // The directory's names by their uppercase form, read once and kept up
     // to date with the renames made, or previewed, here.
     std::optional<std::unordered_multimap<std::wstring, std::wstring>> namesByFold_;
+    std::unordered_map<std::wstring, int> namesAlike_;
+    // Whether another folder's path reads as this one's, once trailing dots
+    // and spaces are dropped.
+    std::optional<bool> directoryReadsAlike_;
 };
 
 }  // namespace tocase
