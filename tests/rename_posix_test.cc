@@ -249,7 +249,7 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
         const FoundEntry same = listed("SAME"), other = listed("OTHER"), gone = listed("GONE"), dir = listed("DIR", true);
         std::rename((scratch.dir / "SAME").c_str(), (scratch.dir / "OTHER").c_str());
         std::remove((scratch.dir / "GONE").c_str());
-        if (announced) directory.announce({&dir, &other, &gone});
+        if (announced) directory.announce({&dir, &other, &gone}, false);
         EXPECT_EQ(directory.rename(other, "other", {}).reason, "it is no longer the file that was listed");
         EXPECT_EQ(directory.preview(other, "other", {}).reason, "it is no longer the file that was listed");
         EXPECT_EQ(directory.rename(gone, "gone", {}).reason, "No such file or directory");

@@ -8,28 +8,36 @@
 namespace tocase {
 namespace {
 
-bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
 
 // A part without a byte beyond ASCII, or in a run without /A, takes the
 // one scan it always took: the full mapping of an ASCII letter is its
 // ASCII one.
-std::optional<std::string> convertedAscii(std::string_view part, bool toLower, bool mixed) {
+// What an ASCII scan of a name's part tells, in one pass.
+struct LetterScan {
+    bool ascii = true;
     bool hasUpper = false;
     bool hasLower = false;
+};
+
+// Without a branch a byte: every name of a tree goes through here.
+LetterScan scanLetters(std::string_view part) {
+    unsigned high = 0;
+    bool upper = false;
+    bool lower = false;
     for (const char c : part) {
-        hasUpper = hasUpper || isAsciiUpper(c);
-        hasLower = hasLower || isAsciiLower(c);
+        const auto byte = static_cast<unsigned char>(c);
+        high |= byte & 0x80U;
+        upper |= static_cast<unsigned char>(byte - 'A') < 26;
+        lower |= static_cast<unsigned char>(byte - 'a') < 26;
     }
-    const bool hasTargetCaseLetter = toLower ? hasLower : hasUpper;
-    const bool hasOtherCaseLetter = toLower ? hasUpper : hasLower;
-    if (!hasOtherCaseLetter || (!mixed && hasTargetCaseLetter)) {
-        return std::nullopt;
-    }
-    std::string converted(part);
-    for (char& c : converted) {
-        c = toAsciiCase(c, toLower);
-    }
-    return converted;
+    return {high == 0, upper, lower};
+}
+
+bool hasOtherCase(const LetterScan& scan, bool toLower) { return toLower ? scan.hasUpper : scan.hasLower; }
+
+bool asciiNeedsConverting(const LetterScan& scan, bool toLower, bool mixed) {
+    const bool hasTargetCase = toLower ? scan.hasLower : scan.hasUpper;
+    return hasOtherCase(scan, toLower) && (mixed || !hasTargetCase);
 }
 
 std::optional<std::string> convertedAllScripts(std::string_view part, bool toLower, bool mixed) {
@@ -52,24 +60,57 @@ CaseRules caseRules(const RunSettings& settings) {
     return {settings.toLower, settings.mixed, settings.allScripts, settings.extensionOnly};
 }
 
-std::optional<std::string> convertedName(std::string_view name, const CaseRules& rules) {
-    std::size_t start = 0;
-    if (rules.extensionOnly) {
-        const std::size_t dot = name.rfind('.');
-        if (dot == std::string_view::npos || dot == 0) {
-            return std::nullopt;
-        }
-        start = dot + 1;
+std::optional<std::size_t> convertedPartStart(std::string_view name, const CaseRules& rules) {
+    if (!rules.extensionOnly) {
+        return 0;
     }
-    const std::string_view part = name.substr(start);
-    const std::optional<std::string> converted =
-        rules.allScripts && !std::all_of(part.begin(), part.end(), isAscii)
-            ? convertedAllScripts(part, rules.toLower, rules.mixed)
-            : convertedAscii(part, rules.toLower, rules.mixed);
-    if (!converted) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
         return std::nullopt;
     }
-    return std::string(name.substr(0, start)) + *converted;
+    return dot + 1;
+}
+
+// The name with its part from `start` converted, in one copy.
+std::string withAsciiConverted(std::string_view name, std::size_t start, bool toLower) {
+    std::string converted(name);
+    for (std::size_t i = start; i < converted.size(); ++i) {
+        converted[i] = toAsciiCase(converted[i], toLower);
+    }
+    return converted;
+}
+
+std::optional<std::string> convertedName(std::string_view name, const CaseRules& rules) {
+    const std::optional<std::size_t> start = convertedPartStart(name, rules);
+    if (!start) {
+        return std::nullopt;
+    }
+    const std::string_view part = name.substr(*start);
+    const LetterScan scan = scanLetters(part);
+    if (rules.allScripts && !scan.ascii) {
+        const std::optional<std::string> converted = convertedAllScripts(part, rules.toLower, rules.mixed);
+        return converted ? std::optional<std::string>(std::string(name.substr(0, *start)) + *converted) : std::nullopt;
+    }
+    if (!asciiNeedsConverting(scan, rules.toLower, rules.mixed)) {
+        return std::nullopt;
+    }
+    return withAsciiConverted(name, *start, rules.toLower);
+}
+
+// Which options the run lacks that would convert a name, to another name
+// than `newName`, what the run converts it to (nothing: it keeps its own).
+MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName, const CaseRules& rules) {
+    MissedOptions missed;
+    CaseRules withAllScripts = rules;
+    withAllScripts.allScripts = true;
+    const std::optional<std::string> otherName = convertedName(name, withAllScripts);
+    missed.allScripts = otherName && otherName != newName;
+    if (!newName) {
+        CaseRules withMixed = rules;
+        withMixed.mixed = true;
+        missed.mixed = convertedName(name, withMixed).has_value();
+    }
+    return missed;
 }
 
 }  // namespace
@@ -78,23 +119,25 @@ std::optional<std::string> convertedName(std::string_view name, const RunSetting
     return convertedName(name, caseRules(settings));
 }
 
-MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName,
-                            const RunSettings& settings) {
-    MissedOptions missed;
-    // A name of ASCII alone converts with /A as without; a name converted
-    // converts with /MIXED as without.
-    if (!std::all_of(name.begin(), name.end(), isAscii)) {
-        CaseRules withAllScripts = caseRules(settings);
-        withAllScripts.allScripts = true;
-        const std::optional<std::string> otherName = convertedName(name, withAllScripts);
-        missed.allScripts = otherName && otherName != newName;
+// Most names are ASCII: decided by one scan, what /A would do the same as
+// without it, what /MIXED would do told by the same scan.
+NameDecision decideName(std::string_view name, const RunSettings& settings) {
+    const CaseRules rules = caseRules(settings);
+    NameDecision decision;
+    const std::optional<std::size_t> start = convertedPartStart(name, rules);
+    if (!start) {
+        return decision;
     }
-    if (!newName) {
-        CaseRules withMixed = caseRules(settings);
-        withMixed.mixed = true;
-        missed.mixed = convertedName(name, withMixed).has_value();
+    const LetterScan scan = scanLetters(name.substr(*start));
+    if (!scan.ascii) {
+        decision.newName = convertedName(name, rules);
+        decision.missed = missedOptions(name, decision.newName, rules);
+    } else if (asciiNeedsConverting(scan, rules.toLower, rules.mixed)) {
+        decision.newName = withAsciiConverted(name, *start, rules.toLower);
+    } else {
+        decision.missed.mixed = hasOtherCase(scan, rules.toLower);
     }
-    return missed;
+    return decision;
 }
 
 }  // namespace tocase

@@ -20,13 +20,19 @@ namespace tocase {
 std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings);
 
 // Which options the run lacks that would convert a name, to another name
-// than `newName`, what the run converts it to (nothing: it keeps its own).
+// than the run gives it (or it keeps).
 struct MissedOptions {
     bool allScripts = false;
     bool mixed = false;
 };
-MissedOptions missedOptions(std::string_view name, const std::optional<std::string>& newName,
-                            const RunSettings& settings);
+
+// The name an entry is to be given, as convertedName, and what /A or
+// /MIXED would have done with it that the run does not.
+struct NameDecision {
+    std::optional<std::string> newName;
+    MissedOptions missed;
+};
+NameDecision decideName(std::string_view name, const RunSettings& settings);
 
 }  // namespace tocase
 

@@ -69,8 +69,9 @@ void listRename(const EntryRef& entry, const RenameResult& result) {
     RunSettings& settings = entry.settings;
     Platform& platform = entry.platform;
     printHeaderOnce(entry);
-    std::string listing = "  ";
-    listing.reserve(entry.found.name.size() + entry.newName.size() + 6);
+    // Built in the same buffer line after line.
+    static std::string listing;
+    listing.assign("  ");
     appendPrintable(listing, entry.found.name);
     listing += " -> ";
     appendPrintable(listing, entry.newName);

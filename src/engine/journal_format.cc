@@ -1,6 +1,7 @@
 #include "engine/journal_format.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <unordered_set>
 
@@ -10,6 +11,18 @@ namespace tocase {
 namespace {
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
+
+// The bytes a field holds as they are, by table: every name a run renames
+// is written twice.
+constexpr std::array<bool, 256> plainAsciiTable = [] {
+    std::array<bool, 256> table{};
+    for (int byte = 0x21; byte < 0x7F; ++byte) {
+        table[static_cast<std::size_t>(byte)] = byte != '\\';
+    }
+    return table;
+}();
+
+bool isPlainAscii(unsigned char byte) { return plainAsciiTable[byte]; }
 
 bool isPlain(const NameUnit& unit) {
     return unit.valid && unit.codePoint > 0x20 && unit.codePoint != 0x7F && unit.codePoint != '\\';
@@ -88,33 +101,41 @@ std::optional<JournalDirectory> directoryOf(std::string_view line) {
 
 }  // namespace
 
-std::string journalField(std::string_view bytes) {
+// Plain printable ASCII, which most names are made of, is copied a run at
+// a time.
+void appendJournalField(std::string& out, std::string_view bytes) {
     if (bytes.empty()) {
-        return "\\e";
+        out += "\\e";
+        return;
     }
-    std::string field;
     for (std::size_t at = 0; at < bytes.size();) {
-        // Most names are plain ASCII, taken a byte at a time.
-        const auto byte = static_cast<unsigned char>(bytes[at]);
-        if (byte > 0x20 && byte < 0x7F && byte != '\\') {
-            field += static_cast<char>(byte);
-            ++at;
-            continue;
+        std::size_t plainEnd = at;
+        while (plainEnd < bytes.size() && isPlainAscii(static_cast<unsigned char>(bytes[plainEnd]))) {
+            ++plainEnd;
+        }
+        out.append(bytes.substr(at, plainEnd - at));
+        at = plainEnd;
+        if (at == bytes.size()) {
+            return;
         }
         const NameUnit unit = decodeNameUnit(bytes, at, false);
         if (isPlain(unit)) {
-            field.append(bytes.substr(at, unit.length));
-            at += unit.length;
-            continue;
-        }
-        for (std::size_t i = 0; i < unit.length; ++i) {
-            const auto byte = static_cast<unsigned char>(bytes[at + i]);
-            field += "\\x";
-            field += hexDigits[byte >> 4];
-            field += hexDigits[byte & 0xF];
+            out.append(bytes.substr(at, unit.length));
+        } else {
+            for (std::size_t i = 0; i < unit.length; ++i) {
+                const auto byte = static_cast<unsigned char>(bytes[at + i]);
+                out += "\\x";
+                out += hexDigits[byte >> 4];
+                out += hexDigits[byte & 0xF];
+            }
         }
         at += unit.length;
     }
+}
+
+std::string journalField(std::string_view bytes) {
+    std::string field;
+    appendJournalField(field, bytes);
     return field;
 }
 
@@ -143,7 +164,8 @@ namespace {
 
 void appendFields(std::string& line, std::initializer_list<std::string_view> fields) {
     for (const std::string_view field : fields) {
-        line.append(" ").append(journalField(field));
+        line += ' ';
+        appendJournalField(line, field);
     }
 }
 

@@ -52,6 +52,7 @@ enum class JournalState { none, started, planned, done, takenBackInPart, takenBa
 inline constexpr std::string_view journalFirstLine = "tocase journal 1";
 
 std::string journalField(std::string_view bytes);
+void appendJournalField(std::string& out, std::string_view bytes);
 // Nothing when the field holds an escape that is not one of these.
 std::optional<std::string> fromJournalField(std::string_view field);
 

@@ -129,12 +129,11 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
             findings.namesDirectory = findings.namesDirectory || (atTop && !settings.directoryMode && !pattern.hasWildcards);
             continue;
         }
-        std::optional<std::string> newName = convertedName(entry.name, settings);
-        const MissedOptions missed = missedOptions(entry.name, newName, settings);
-        findings.allScriptsCount += missed.allScripts;
-        findings.mixedCount += missed.mixed;
-        if (newName) {
-            renames.push_back({&entry, std::move(*newName)});
+        NameDecision decision = decideName(entry.name, settings);
+        findings.allScriptsCount += decision.missed.allScripts;
+        findings.mixedCount += decision.missed.mixed;
+        if (decision.newName) {
+            renames.push_back({&entry, std::move(*decision.newName)});
         }
     }
     std::vector<const FoundEntry*> announced;

@@ -89,6 +89,7 @@ struct Platform::State {
     // What the current directory's last reading found, while nothing has
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
+    std::size_t listingBuffers = 0;
     std::optional<RenameDirectory> renamer;
     bool spellingConfirmed = false;
     // Whether a file system keeps its file numbers, by device; looked at
@@ -163,13 +164,17 @@ bool Platform::currentIsStillInItsParent(std::string& reason) {
 // and its matches, as nothing comes between the two.
 std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
     if (!state_->listing) {
-        state_->listing = readDirectory(state_->directories.currentFd(), reason);
+        state_->listingBuffers = 0;
+        state_->listing = readDirectory(state_->directories.currentFd(), reason, &state_->listingBuffers);
     }
     return state_->listing;
 }
 
+// The walk announces a directory's renames right after its listing: one
+// the kernel gave in a single reading is itself the reading just before
+// the renames; a longer one is read again, a buffer at a time.
 void Platform::announceRenames(const std::vector<const FoundEntry*>& entries) {
-    state_->currentRenamer().announce(entries);
+    state_->currentRenamer().announce(entries, state_->listing != nullptr && state_->listingBuffers <= 1);
 }
 
 RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,
@@ -223,7 +228,8 @@ std::string Platform::currentDirectoryIdentity() {
 
 std::string Platform::entryIdentity(const FoundEntry& entry) {
     if (state_->currentNumbersLast()) {
-        return std::to_string(entry.fileId);
+        char digits[24];
+        return std::string(digits, std::to_chars(digits, digits + sizeof digits, entry.fileId).ptr);
     }
     struct stat status {};
     if (entry.isDirectory || systemCalls().fstatat(state_->directories.currentFd(), entry.name.c_str(), &status,

@@ -34,7 +34,8 @@ void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
 
 std::string reasonText(int error) { return std::strerror(error); }
 
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason) {
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+                                                      std::size_t* buffersRead) {
     // The directory may have been read before: from its start.
     if (systemCalls().lseek(directoryFd, 0, SEEK_SET) != 0) {
         reason = reasonText(errno);
@@ -51,6 +52,13 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
         if (size == 0) {
             return entries;
         }
+        if (buffersRead != nullptr) {
+            ++*buffersRead;
+        }
+        // No record is shorter than its header and a name of one byte,
+        // rounded up to 8: room for every record the buffer holds.
+        constexpr std::size_t shortestRecord = 24;
+        entries->reserve(entries->size() + static_cast<std::size_t>(size) / shortestRecord);
         for (ssize_t at = 0; at < size;) {
             const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
             at += record->d_reclen;

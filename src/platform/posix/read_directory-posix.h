@@ -14,7 +14,9 @@ using DirectoryListing = std::vector<FoundEntry>;
 // Every entry of the directory open as `directoryFd`, "." and ".."
 // included, read from its start to its end; null, with the reason, when
 // that fails part-way.
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason);
+// `buffersRead`, if given, is how many readings the kernel filled.
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+                                                      std::size_t* buffersRead = nullptr);
 
 // The text of an errno value for a person.
 std::string reasonText(int error);

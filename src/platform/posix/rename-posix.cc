@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/read_directory-posix.h"
@@ -21,11 +22,14 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 
 }  // namespace
 
-// Confirmed by the reading of the directory where the renames were
-// announced; otherwise, or where the reading gives no type, looked at
-// without following: a link listed is renamed as the link it still is,
+// Confirmed by the listing when it was read just before, or by the reading
+// of the directory where the renames were announced; otherwise, or where
+// the reading gives no type, looked at without following: a link listed is renamed as the link it still is,
 // even when its target has just been renamed.
 bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
+    if (std::binary_search(listedJustNow_.begin(), listedJustNow_.end(), &entry)) {
+        return true;
+    }
     if (confirmation_ && confirmation_->covers(entry)) {
         switch (confirmation_->confirm(entry, numbersLast_, reason)) {
             case RenameConfirmation::Verdict::confirmed:
@@ -44,8 +48,13 @@ bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reas
     return isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, reason);
 }
 
-void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries) {
-    confirmation_.emplace(directoryFd_, entries);
+void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, bool listingJustRead) {
+    if (listingJustRead) {
+        listedJustNow_ = entries;
+        std::sort(listedJustNow_.begin(), listedJustNow_.end());
+    } else {
+        confirmation_.emplace(directoryFd_, entries);
+    }
 }
 
 // 0 or the errno. The kernel's no-replace flag first; where the file system

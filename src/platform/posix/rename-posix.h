@@ -26,8 +26,9 @@ public:
         : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed), numbersLast_(numbersLast) {}
 
     // The entries about to be renamed, in the order listed: confirmed by
-    // one reading of the directory as the renames come, not one look each.
-    void announce(const std::vector<const FoundEntry*>& entries);
+    // the listing itself where it was read just before in one reading, else
+    // by one reading of the directory as the renames come; not one look each.
+    void announce(const std::vector<const FoundEntry*>& entries, bool listingJustRead);
 
     // Renames the entry to `newName` if it is still the entry listed: the
     // same file where numbers last, of the same kind (a link still a link,
@@ -56,6 +57,7 @@ private:
     bool& spellingConfirmed_;
     bool numbersLast_;
     std::optional<RenameConfirmation> confirmation_;
+    std::vector<const FoundEntry*> listedJustNow_;  // sorted
     // The names exactly as stored, read once when first needed and kept up
     // to date with the renames made here.
     std::optional<std::unordered_set<std::string>> exactNames_;
