@@ -40,7 +40,9 @@ def contenders(bin_dir, out_file, baselines):
     }
     for baseline in baselines:
         label, _, path = baseline.rpartition("=")
-        chosen[f"tocase /R ({label or 'baseline'} build)"] = ([os.path.abspath(path), "-R", "*"], "/dev/null")
+        path = os.path.abspath(path)
+        chosen[f"tocase /R ({label or 'baseline'} build)"] = ([path, "-R", "*"], "/dev/null")
+        chosen[f"tocase /Z of that run ({label or 'baseline'} build)"] = ([path, "-Z"], "/dev/null", [path, "-R", "*"])
     return chosen
 
 

@@ -9,8 +9,8 @@
 
 namespace tocase {
 
-// Why an argument was taken neither as an option nor as the file
-// specification.
+// Why an argument was taken neither as an option nor as the
+// file specification.
 enum class Unused {
     unknownOption,      // a letter after / or - that means nothing: said, and the run goes on
     unknownLongOption,  // --word that is no long option: stops the run

@@ -100,26 +100,14 @@ struct NamePattern {
     bool hasWildcards;
 };
 
-// The renames a directory is to have are decided, and journaled, before the
-// first of them is made.
-void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& pattern, RunSettings& settings,
-                  EntryHandler handler) {
-    std::string reason;
-    if (!walk.platform.currentIsStillInItsParent(reason)) {
-        walk.report("not converting in", reason);
-        return;
-    }
-    // Held here: a rename may make the platform let go of its own copy.
-    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
-    if (!listing) {
-        walk.report("cannot read directory", reason);
-        return;
-    }
-    const bool atTop = walk.levels.size() == 1;
+// Decides, from one listing, which entries of the current directory are to
+// be renamed and to what; notes what the run's closing hints need.
+std::vector<PlannedRename> planRenames(const DirectoryListing& listing, bool atTop, const NamePattern& pattern,
+                                       RunSettings& settings) {
     RunFindings& findings = settings.findings;
     findings.directoryListed = findings.directoryListed || atTop;
     std::vector<PlannedRename> renames;
-    for (const FoundEntry& entry : *listing) {
+    for (const FoundEntry& entry : listing) {
         // "." and ".." have no letters: never converted, nor a match to tell of.
         if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
             continue;
@@ -136,22 +124,24 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
             renames.push_back({&entry, std::move(*decision.newName)});
         }
     }
-    std::vector<const FoundEntry*> announced;
-    for (const PlannedRename& rename : renames) {
-        announced.push_back(rename.entry);
+    return renames;
+}
+
+void journalPlannedRenames(Walk& walk, std::string_view typedPrefix, const RunSettings& settings,
+                           const std::vector<PlannedRename>& renames) {
+    std::vector<std::string> subdirectories;
+    for (std::size_t i = 1; i < walk.levels.size(); ++i) {
+        subdirectories.push_back(walk.levels[i].name);
     }
-    walk.platform.announceRenames(announced);
-    // Most directories of a tree have nothing to rename: nothing to journal.
-    if (!settings.preview && !renames.empty()) {
-        std::vector<std::string> subdirectories;
-        for (std::size_t i = 1; i < walk.levels.size(); ++i) {
-            subdirectories.push_back(walk.levels[i].name);
-        }
-        journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, renames);
-    }
+    journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, renames);
+}
+
+// Makes (or previews) each planned rename; returns the places, in the plan,
+// of those not made, and whether anything on disk changed.
+std::vector<std::size_t> makePlannedRenames(Walk& walk, RunSettings& settings, const std::vector<PlannedRename>& renames,
+                                            EntryHandler handler, bool& changedAnything) {
     bool headerPrinted = false;
     std::vector<std::size_t> notMade;
-    bool changedAnything = false;
     for (std::size_t place = 0; place < renames.size(); ++place) {
         const PlannedRename& rename = renames[place];
         const RenameResult result =
@@ -164,7 +154,42 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         }
         walk.platform.stopIfAsked();
     }
-    if (!settings.preview && !renames.empty()) {
+    return notMade;
+}
+
+// The renames a directory is to have are decided, and journaled, before the
+// first of them is made.
+void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& pattern, RunSettings& settings,
+                  EntryHandler handler) {
+    std::string reason;
+    if (!walk.platform.currentIsStillInItsParent(reason)) {
+        walk.report("not converting in", reason);
+        return;
+    }
+    // Held here: a rename may make the platform let go of its own copy.
+    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
+    if (!listing) {
+        walk.report("cannot read directory", reason);
+        return;
+    }
+    const std::vector<PlannedRename> renames = planRenames(*listing, walk.levels.size() == 1, pattern, settings);
+    // Most directories of a tree have nothing to rename: nothing to
+    // confirm or journal.
+    if (renames.empty()) {
+        return;
+    }
+    std::vector<const FoundEntry*> announced;
+    announced.reserve(renames.size());
+    for (const PlannedRename& rename : renames) {
+        announced.push_back(rename.entry);
+    }
+    walk.platform.announceRenames(announced);
+    if (!settings.preview) {
+        journalPlannedRenames(walk, typedPrefix, settings, renames);
+    }
+    bool changedAnything = false;
+    const std::vector<std::size_t> notMade = makePlannedRenames(walk, settings, renames, handler, changedAnything);
+    if (!settings.preview) {
         journalOutcome(walk.journal, notMade, changedAnything);
     }
 }
