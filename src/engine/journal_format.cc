@@ -46,9 +46,34 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
     }
 }
 
+// A line of exactly `count` fields, split without allocating: rename lines
+// are most of a journal.
+template <std::size_t count>
+std::optional<std::array<std::string_view, count>> exactFieldsOf(std::string_view line) {
+    std::array<std::string_view, count> fields;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        const std::size_t space = line.find(' ', start);
+        if (space == std::string_view::npos) {
+            return std::nullopt;
+        }
+        fields[i] = line.substr(start, space - start);
+        start = space + 1;
+    }
+    fields[count - 1] = line.substr(start);
+    if (fields[count - 1].find(' ') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return fields;
+}
+
 std::optional<JournalRename> renameOf(std::string_view line) {
-    const std::vector<std::string_view> fields = fieldsOf(line);
-    if (fields.size() != 5 || fields[0] != "rename" || fields[1].size() != 1 ||
+    const std::optional<std::array<std::string_view, 5>> split = exactFieldsOf<5>(line);
+    if (!split) {
+        return std::nullopt;
+    }
+    const std::array<std::string_view, 5>& fields = *split;
+    if (fields[0] != "rename" || fields[1].size() != 1 ||
         journalKinds.find(fields[1][0]) == std::string_view::npos) {
         return std::nullopt;
     }
@@ -143,19 +168,22 @@ std::optional<std::string> fromJournalField(std::string_view field) {
     if (field == "\\e") {
         return std::string();
     }
+    // Copied a run at a time between escapes: most fields have none.
     std::string bytes;
-    for (std::size_t at = 0; at < field.size(); ++at) {
-        if (field[at] != '\\') {
-            bytes += field[at];
-            continue;
+    bytes.reserve(field.size());
+    for (std::size_t at = 0; at < field.size();) {
+        const std::size_t escape = std::min(field.find('\\', at), field.size());
+        bytes.append(field.substr(at, escape - at));
+        if (escape == field.size()) {
+            break;
         }
-        const int high = at + 3 < field.size() && field[at + 1] == 'x' ? hexValue(field[at + 2]) : -1;
-        const int low = high >= 0 ? hexValue(field[at + 3]) : -1;
+        const int high = escape + 3 < field.size() && field[escape + 1] == 'x' ? hexValue(field[escape + 2]) : -1;
+        const int low = high >= 0 ? hexValue(field[escape + 3]) : -1;
         if (low < 0) {
             return std::nullopt;
         }
         bytes += static_cast<char>(high << 4 | low);
-        at += 3;
+        at = escape + 4;
     }
     return bytes.empty() ? std::nullopt : std::optional<std::string>(std::move(bytes));
 }
@@ -269,12 +297,16 @@ void forEachDirectoryNewestFirst(std::string_view text,
     // A last line without its line end was cut short, and so was one that
     // a "cut" line follows: left out.
     bool skipCutLine = false;
-    std::size_t end = text.rfind('\n');
-    end = end == std::string_view::npos ? 0 : end;
-    while (end > 0) {
-        const std::size_t newline = text.rfind('\n', end - 1);
-        const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
-        const std::string_view line = text.substr(start, end - start);
+    // Line ends found going forward, where the search is fast, then the
+    // lines visited from the last.
+    std::vector<std::size_t> lineEnds;
+    for (std::size_t newline = text.find('\n'); newline != std::string_view::npos;
+         newline = text.find('\n', newline + 1)) {
+        lineEnds.push_back(newline);
+    }
+    for (std::size_t i = lineEnds.size(); i-- > 0;) {
+        const std::size_t start = i == 0 ? 0 : lineEnds[i - 1] + 1;
+        const std::string_view line = text.substr(start, lineEnds[i] - start);
         if (skipCutLine) {
             skipCutLine = false;
         } else if (line == "cut") {
@@ -304,7 +336,6 @@ void forEachDirectoryNewestFirst(std::string_view text,
             }
             gathering = {};
         }
-        end = newline == std::string_view::npos ? 0 : newline;
     }
 }
 

@@ -14,7 +14,16 @@ namespace {
 
 // A name the journal may hold: never a path, nor a way up.
 bool isPlainName(std::string_view name, const PlatformFacts& facts) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of(facts.nameSeparators) == std::string_view::npos;
+    if (name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    // One fast search per separator, rather than a set tried at every byte.
+    for (const char separator : facts.nameSeparators) {
+        if (name.find(separator) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool isOfKind(const FoundEntry& entry, char kind) { return kind == journalKind(entry.isLink, entry.isDirectory); }
@@ -62,12 +71,27 @@ public:
                 byName_.emplace(entry.name, &entry);
             }
         }
+        // Every step is decided from the one listing before the first
+        // rename, so that the entries to put back are confirmed together.
+        std::vector<Step> steps;
         for (const JournalRename& rename : directory_.renames) {
             // Never made, or found gone for good by a take-back before.
             if (rename.end == RenameEnd::notMade || rename.gone) {
                 continue;
             }
-            takeBack(rename, listing_ ? std::string_view() : reason);
+            steps.push_back(decide(rename, listing_ ? std::string_view() : reason));
+        }
+        std::vector<const FoundEntry*> announced;
+        for (const Step& step : steps) {
+            if (step.entry != nullptr) {
+                announced.push_back(step.entry);
+            }
+        }
+        if (!announced.empty()) {
+            platform_.announceRenames(announced);
+        }
+        for (const Step& step : steps) {
+            take(step);
             platform_.stopIfAsked();
         }
     }
@@ -140,6 +164,56 @@ private:
         return nullptr;
     }
 
+    // What to do for one recorded rename: put `entry` back, or list the
+    // rename as failed with `reason`; neither, where it is to be passed over.
+    struct Step {
+        const JournalRename* rename = nullptr;
+        const FoundEntry* entry = nullptr;
+        std::string reason;
+        bool gone = false;
+    };
+
+    Step decide(const JournalRename& rename, std::string_view unreachable) {
+        Step step;
+        step.rename = &rename;
+        if (!unreachable.empty()) {
+            step.reason = unreachable;
+            return step;
+        }
+        if (!isPlainName(rename.oldName, platform_.facts()) || !isPlainName(rename.newName, platform_.facts())) {
+            step.reason = "the journal does not hold a plain name for it";
+            return step;
+        }
+        const FoundEntry* renamed = listed(rename.newName);
+        if (isRecorded(renamed, rename)) {
+            step.entry = renamed;
+            return step;
+        }
+        // Never renamed, or put back already: passed over.
+        if (isRecorded(listed(rename.oldName), rename)) {
+            return step;
+        }
+        if (const FoundEntry* left = leftUnderTemporaryName(rename)) {
+            step.entry = left;
+            return step;
+        }
+        if (const FoundEntry* moved = underAnotherName(rename)) {
+            step.reason = "it has been renamed since, to " + quoted(moved->name);
+            return step;
+        }
+        step.reason = renamed != nullptr ? "another entry has taken its place" : "it is no longer there";
+        step.gone = true;
+        return step;
+    }
+
+    void take(const Step& step) {
+        if (step.entry != nullptr) {
+            putBack(*step.entry, *step.rename);
+        } else if (!step.reason.empty()) {
+            fail(*step.rename, step.reason, step.gone);
+        }
+    }
+
     // Listed as failed: not back yet, to be tried again; or, when `gone`,
     // gone for good.
     void fail(const JournalRename& rename, std::string_view reason, bool gone) {
@@ -163,35 +237,6 @@ private:
         } else if (settings_.preview && entry.isDirectory) {
             previewed_[header_ + rename.oldName] = entry.name;
         }
-    }
-
-    void takeBack(const JournalRename& rename, std::string_view unreachable) {
-        if (!unreachable.empty()) {
-            fail(rename, unreachable, false);
-            return;
-        }
-        if (!isPlainName(rename.oldName, platform_.facts()) || !isPlainName(rename.newName, platform_.facts())) {
-            fail(rename, "the journal does not hold a plain name for it", false);
-            return;
-        }
-        const FoundEntry* renamed = listed(rename.newName);
-        if (isRecorded(renamed, rename)) {
-            putBack(*renamed, rename);
-            return;
-        }
-        // Never renamed, or put back already: passed over.
-        if (isRecorded(listed(rename.oldName), rename)) {
-            return;
-        }
-        if (const FoundEntry* left = leftUnderTemporaryName(rename)) {
-            putBack(*left, rename);
-            return;
-        }
-        if (const FoundEntry* moved = underAnotherName(rename)) {
-            fail(rename, "it has been renamed since, to " + quoted(moved->name), false);
-            return;
-        }
-        fail(rename, renamed != nullptr ? "another entry has taken its place" : "it is no longer there", true);
     }
 
     const JournalDirectory& directory_;
