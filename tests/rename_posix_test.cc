@@ -1,5 +1,6 @@
 // Renames in a real directory, with the system calls made to misbehave at
 // the seam as FUSE and case-folding file systems do, or to fail outright.
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@ struct Behaviour {
     bool storeUppercase = false;  // the driver ignores the spelling asked for
     std::vector<std::string> failRenameTo;  // EIO for a rename to any of these
     int listingsBeforeFailure = -1;          // directory reads that succeed, then EIO
+    bool kindsUnknown = false;               // readings say DT_UNKNOWN, as some file systems do
 
     bool fails(const char* to) const { return std::ranges::count(failRenameTo, to) > 0; }
 };
@@ -60,7 +62,13 @@ ssize_t fakeGetdents64(int fd, void* buffer, size_t size) {
         behaviour.listingsBeforeFailure-- == 0) {
         return errno = EIO, -1;
     }
-    return realSystemCalls().getdents64(fd, buffer, size);
+    const ssize_t got = realSystemCalls().getdents64(fd, buffer, size);
+    for (ssize_t at = 0; behaviour.kindsUnknown && at < got;) {
+        auto* record = reinterpret_cast<dirent64*>(static_cast<char*>(buffer) + at);
+        record->d_type = DT_UNKNOWN;
+        at += record->d_reclen;
+    }
+    return got;
 }
 
 FoundEntry entry(const std::string& name, bool isDirectory = false, bool isLink = false) {
@@ -232,11 +240,17 @@ TEST_F(RenameSeam, OnlyAnEntryStillOfTheKindListedIsRenamed) {
 
 // Where numbers last, a name that now holds another file is refused too,
 // whether the entry is looked at alone or confirmed by the reading of the
-// directory its renames were announced with.
+// directory its renames were announced with, a reading that tells no kinds
+// included.
 TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
-    for (const bool announced : {false, true}) {
-        SCOPED_TRACE(announced);
+    struct Mode {
+        bool announced;
+        bool kindsUnknown;
+    };
+    for (const auto [announced, kindsUnknown] : {Mode{false, false}, Mode{true, false}, Mode{true, true}}) {
+        SCOPED_TRACE(testing::Message() << announced << kindsUnknown);
         Scratch scratch;
+        use({.kindsUnknown = kindsUnknown});
         scratch.dir.make({"SAME", "OTHER", "GONE", "DIR/"});
         RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
         const auto listed = [&](const std::string& name, bool isDirectory = false) {
