@@ -203,18 +203,26 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
     const struct {
         std::string moved;
         std::string expectedOutput, expectedErrors;
+        std::string inside = "A/B/C";
     } rows[] = {
         {"A/B", converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 3),
          movedAway("A\\B\\")},
         {"A", converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\B\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 3),
          movedAway("A\\")},
+        // Two levels down from the first directory to the parent: the one
+        // passed through is let go of.
+        {"A/B/C/D",
+         converted({{"A\\B\\C\\D\\E\\", "F.TXT -> f.txt"}, {"A\\B\\C\\", "F.TXT -> f.txt"},
+                    {"A\\B\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 5),
+         movedAway("A\\B\\C\\D\\"), "A/B/C/D/E"},
     };
     for (const auto& row : rows) {
         for (const bool few : {false, true}) {
             SCOPED_TRACE(row.moved + (few ? " moved, with two directories held" : " moved, with all held"));
             restart({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
+            if (row.inside != "A/B/C") dir.make({"A/B/C/D/", "A/B/C/D/E/", "A/B/C/D/E/F.TXT", "A/B/C/D/F.TXT"});
             getdentsHook = [this, &row](int fd, void* buffer, size_t size) {
-                if (isOpenAs(fd, dir / "A/B/C")) std::rename((dir / row.moved).c_str(), (dir / "OUT/X").c_str());
+                if (isOpenAs(fd, dir / row.inside)) std::rename((dir / row.moved).c_str(), (dir / "OUT/X").c_str());
                 return realSystemCalls().getdents64(fd, buffer, size);
             };
             if (few) runWithFewDescriptors({"-R", "*.TXT"});

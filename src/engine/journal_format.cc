@@ -171,7 +171,7 @@ std::optional<std::string> fromJournalField(std::string_view field) {
     // Copied a run at a time between escapes: most fields have none.
     std::string bytes;
     bytes.reserve(field.size());
-    for (std::size_t at = 0; at < field.size();) {
+    for (std::size_t at = 0;;) {
         const std::size_t escape = std::min(field.find('\\', at), field.size());
         bytes.append(field.substr(at, escape - at));
         if (escape == field.size()) {
