@@ -110,10 +110,13 @@ def change_tree(root, changes):
     """Between two runs: 'replace NAME' puts a new file in an entry's place,
     as an editor saves one; 'remake NAME' removes the entry and makes a new
     file of that name, which may get the number the entry had; 'make NAME'
-    makes a file; 'remove NAME' removes one. A file made holds a text of its
-    own."""
-    for verb, name in changes:
+    makes a file; 'remove NAME' removes one; 'move NAME TO' renames one. A
+    file made holds a text of its own."""
+    for verb, name, *to in changes:
         path = os.path.join(os.fsencode(root), name)
+        if verb == b"move":
+            os.rename(path, os.path.join(os.fsencode(root), to[0]))
+            continue
         if verb in (b"remove", b"remake"):
             os.remove(path)
         if verb == b"remove":
