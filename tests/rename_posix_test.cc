@@ -272,5 +272,30 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
     }
 }
 
+// A directory of several reading buffers is confirmed in one pass from its
+// start: the renames between two buffers leave the reading where it was.
+TEST_F(RenameSeam, ALargeDirectoryIsConfirmedInOnePass) {
+    Scratch scratch;
+    std::vector<std::string> names;
+    for (int i = 0; i < 800; ++i) names.push_back("A_NAME_LONG_ENOUGH_TO_FILL_BUFFERS_" + std::to_string(i));
+    scratch.dir.make(names);
+    std::vector<FoundEntry> listed;
+    for (const std::string& name : names) listed.push_back(entry(name));
+    std::vector<const FoundEntry*> announced;
+    for (const FoundEntry& found : listed) announced.push_back(&found);
+    static int rewinds = 0;
+    rewinds = 0;
+    systemCalls().lseek = [](int fd, off_t offset, int whence) {
+        ++rewinds;
+        return realSystemCalls().lseek(fd, offset, whence);
+    };
+    scratch.spellingConfirmed = true;
+    scratch.directory.announce(announced, false);
+    for (const FoundEntry& found : listed) {
+        ASSERT_TRUE(scratch.rename(found, folded(found.name)).renamed) << found.name;
+    }
+    EXPECT_EQ(rewinds, 1);
+}
+
 }  // namespace
 }  // namespace tocase
