@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "cli/tocase_main.h"
+#include "engine/convert_entry.h"
 #include "platform/posix/system_calls-posix.h"
 #include "scratch_directory.h"
 
@@ -317,14 +318,17 @@ TEST_F(InProcess, WithoutStatxTypesOrStandardInputTheWalkGoesOn) {
     const int input = dup(STDIN_FILENO);
     close(STDIN_FILENO);
     run({"-R", "*.TXT"});
-    dup2(input, STDIN_FILENO);
-    close(input);
-    EXPECT_EQ(opened, closed);
-    EXPECT_EQ(parentsOpened, 0);
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(errors, "");
     // An output that takes every line is never waited on: one call a line.
     EXPECT_EQ(polls, 0);
+    // A preview takes no turn with other runs, so descriptor 0 goes to its
+    // first directory.
+    run({"-N", "-R", "*.TXT"});
+    dup2(input, STDIN_FILENO);
+    close(input);
+    EXPECT_EQ(opened, closed);
+    EXPECT_EQ(parentsOpened, 0);
 }
 
 TEST_F(InProcess, FirstDirectoryThatCannotBeLookedAtIsSaidAndLetGo) {
@@ -349,6 +353,22 @@ TEST_F(InProcess, ShortWritesAreContinuedUntilTheLineIsOut) {
     run({"-R", "*.TXT"});
     EXPECT_EQ(output, converted({{"SUB\\", "A.TXT -> a.txt"}, {"", "B.TXT -> b.txt"}}, 2));
     EXPECT_EQ(heldAtLastByte, 0);
+}
+
+// An entry left under a temporary name is named with the folder it was
+// left in, where that is not its own (Windows says where a step went).
+TEST_F(InProcess, EntryStrandedElsewhereIsNamedWithItsFolder) {
+    Platform platform;
+    RunSettings settings;
+    bool headerPrinted = false;
+    const FoundEntry found{"A.TXT", false, false, false};
+    const std::string newName = "a.txt";
+    const EntryRef entry{"SUB\\", found, newName, settings, platform, headerPrinted};
+    listRename(entry, {false, "it went astray", "A.TXT.~tocase-1-0", "'OUT\\'"});
+    listRename(entry, {false, "it went astray", "A.TXT.~tocase-1-0"});
+    EXPECT_EQ(errors,
+              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0' in 'OUT\\': it went astray\n"
+              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0': it went astray\n");
 }
 
 // A reading handed back again is the directory as it is now: never one

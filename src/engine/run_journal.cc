@@ -40,7 +40,6 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
     // The outcome of the directory before, if any, goes in the same write.
     std::string text = std::move(journal.pendingOutcome);
     journal.pendingOutcome.clear();
-    text.reserve(text.size() + 64 * (renames.size() + 1) + 2 * renames.size() * renames.front().newName.size());
     text += journalDirectoryLine({platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
     for (const PlannedRename& rename : renames) {
         const FoundEntry& entry = *rename.entry;
