@@ -433,6 +433,17 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
                           "/tocase': Permission denied\n");
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
 
+    // A journal begun that can no longer be added to.
+    systemCalls().mkdirat = realSystemCalls().mkdirat;
+    restart({"B.TXT"});
+    systemCalls().openat = [](int fd, const char* name, int flags) {
+        return (flags & O_APPEND) != 0 ? (errno = EACCES, -1) : ::openat(fd, name, flags);
+    };
+    run({"*.TXT"});
+    systemCalls().openat = realSystemCalls().openat;
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: Permission denied\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
+
     // A home on a file system that refuses the no-replace flag (FUSE)
     // keeps journals all the same.
     systemCalls().mkdirat = realSystemCalls().mkdirat;
