@@ -110,8 +110,9 @@ def change_tree(root, changes):
     """Between two runs: 'replace NAME' puts a new file in an entry's place,
     as an editor saves one; 'remake NAME' removes the entry and makes a new
     file of that name, which may get the number the entry had; 'make NAME'
-    makes a file; 'remove NAME' removes one; 'move NAME TO' renames one. A
-    file made holds a text of its own."""
+    makes a file, or with a '/' after it a directory; 'remove NAME' removes
+    a file; 'move NAME TO' renames an entry. A file made holds a text of its
+    own."""
     for verb, name, *to in changes:
         path = os.path.join(os.fsencode(root), name)
         if verb == b"move":
@@ -120,6 +121,9 @@ def change_tree(root, changes):
         if verb in (b"remove", b"remake"):
             os.remove(path)
         if verb == b"remove":
+            continue
+        if verb == b"make" and name.endswith(b"/"):
+            os.mkdir(path)
             continue
         made = path + b".new" if verb == b"replace" else path
         with open(made, "xb") as f:
