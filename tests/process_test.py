@@ -403,6 +403,7 @@ class Obstacles(Scratch):
             ("a read-only file system", inside('mount --bind "$0" "$0"; mount -o remount,bind,ro "$0"'),
              "Read-only file system"),
             ("an immutable directory", [], "Operation not permitted", 0o755, "+i"),
+            ("an append-only directory", [], "Operation not permitted", 0o755, "+a"),
             ("a directory the user may not write", nobody, "Permission denied", 0o755),
             ("a sticky directory, the entry another user's", nobody, "Operation not permitted", 0o1777),
             ("a mount point", inside('mount -t tmpfs none "$0/SUB/MNT"'), "Device or resource busy"),
@@ -418,7 +419,7 @@ class Obstacles(Scratch):
                     os.chmod(self.path("SUB"), sub[0])
                 if sub[1:] and subprocess.run(["chattr", sub[1], self.path("SUB")]).returncode != 0:
                     cannot(self, f"chattr {sub[1]} is refused here")
-                self.addCleanup(subprocess.run, ["chattr", "-i", self.path("SUB")], stderr=subprocess.DEVNULL)
+                self.addCleanup(subprocess.run, ["chattr", "-ia", self.path("SUB")], stderr=subprocess.DEVNULL)
                 arguments = ["-D", "SUB/*"] if title == "a mount point" else ["SUB/*.TXT"]
                 os.chown(self.state, 65534, 65534)
                 tool = [self.root if word == "ROOT" else word for word in launcher] + TOOL
