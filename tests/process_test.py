@@ -503,12 +503,15 @@ class TakeBack(Scratch):
         self.assertEqual(errors.count("cannot be taken back"), 1, errors)
 
     def test_journals_are_the_users_own_bounded_and_never_a_way_out(self):
-        for _ in range(22):
+        for turn in range(22):
             self.files(1)
             run_tool(TOOL, self.root, ["-MIXED", "*"])
             os.rename(self.path("f0000.txt"), self.path("F0000.TXT"))
-        journals = (glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c/users/*/AppData/Local/tocase"))[0]
-                    if UNDER_WINE else os.path.join(self.state, "tocase"))
+            if turn == 0:
+                journals = (glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c/users/*/AppData/Local/tocase"))[0]
+                            if UNDER_WINE else os.path.join(self.state, "tocase"))
+                # What a run stopped while it began its journal left: removed.
+                open(os.path.join(journals, "run-19700101-000000.000000000-1.journal.new"), "wb").close()
         self.assertEqual(len([name for name in os.listdir(journals) if name.startswith("run-")]), 20)
         newest = max(os.listdir(journals))
         # Wine gives the group what no Windows account is given; no other user gets anything.
