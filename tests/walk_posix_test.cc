@@ -433,8 +433,21 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
                           "/tocase': Permission denied\n");
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
 
-    // A journal begun that can no longer be added to.
+    // A state home that is a file.
     systemCalls().mkdirat = realSystemCalls().mkdirat;
+    restart({"C.TXT"});
+    const std::string file = state.path() + "/file";
+    std::ofstream(file) << "x";
+    setenv("XDG_STATE_HOME", file.c_str(), 1);
+    run({"*.TXT"});
+    run({"-Z"});
+    setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    std::remove(file.c_str());
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: '" + file +
+                          "/tocase': Not a directory\ntocase: no run can be taken back: '" + file +
+                          "/tocase': Not a directory\n");
+
+    // A journal begun that can no longer be added to.
     restart({"B.TXT"});
     systemCalls().openat = [](int fd, const char* name, int flags) {
         return (flags & O_APPEND) != 0 ? (errno = EACCES, -1) : ::openat(fd, name, flags);
