@@ -371,6 +371,19 @@ TEST_F(InProcess, EntryStrandedElsewhereIsNamedWithItsFolder) {
               "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0': it went astray\n");
 }
 
+// A directory made after the run began, though it bears the number of the
+// one the run started in, is not where the run started.
+TEST_F(InProcess, DirectoryMadeAfterTheRunIsNotWhereItStarted) {
+    dir.make({"A.TXT"});
+    run({"*.TXT"});
+    statxHook = [](struct statx* status) { status->stx_btime.tv_sec += 3600; };
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, "tocase: nothing to take back: no run started in this directory is left to take back\n"
+                      "tocase: the newest run left to take back was started in '" + dir.path() + "'\n");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
+}
+
 // A reading handed back again is the directory as it is now: never one
 // from before a rename made in it.
 TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
