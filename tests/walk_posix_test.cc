@@ -384,6 +384,22 @@ TEST_F(InProcess, DirectoryMadeAfterTheRunIsNotWhereItStarted) {
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
 }
 
+// A take-back confirms what it puts back by one reading of the directory,
+// as a run does, not by a look at each entry.
+TEST_F(InProcess, TakeBackConfirmsByOneReading) {
+    static int looks = 0;
+    const auto looksOfTakeBack = [this](const std::vector<std::string>& tree) {
+        restart(tree);
+        run({"*.TXT"});
+        looks = 0;
+        fstatHook = [](struct stat*) { ++looks; };
+        run({"-Z"});
+        EXPECT_EQ(dir.tree(), tree);
+        return looks;
+    };
+    EXPECT_EQ(looksOfTakeBack({"A.TXT", "B.TXT", "C.TXT", "D.TXT"}), looksOfTakeBack({"A.TXT"}));
+}
+
 // A reading handed back again is the directory as it is now: never one
 // from before a rename made in it.
 TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
