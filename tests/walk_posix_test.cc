@@ -205,6 +205,7 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
         std::string moved;
         std::string expectedOutput, expectedErrors;
         std::string inside = "A/B/C";
+        std::string renamedTop = "";
     } rows[] = {
         {"A/B", converted({{"A\\B\\C\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 3),
          movedAway("A\\B\\")},
@@ -216,14 +217,22 @@ TEST_F(InProcess, DirectoryMovedOutOfTheTreeMidRunIsLeftAndSaid) {
          converted({{"A\\B\\C\\D\\E\\", "F.TXT -> f.txt"}, {"A\\B\\C\\", "F.TXT -> f.txt"},
                     {"A\\B\\", "F.TXT -> f.txt"}, {"A\\", "F.TXT -> f.txt"}, {"", "F.TXT -> f.txt"}}, 5),
          movedAway("A\\B\\C\\D\\"), "A/B/C/D/E"},
+        // Let go of, and then neither below its child nor where the first
+        // directory led to it: given up with what it still had to do.
+        {"A/B/C", ".\\\r\n  F.TXT -> f.txt\r\n\r\n1 file in 1 directory converted to lowercase.\r\n\r\n",
+         movedAway("A\\B\\C\\") + movedAway("A\\B\\") + movedAway("A\\"), "A/B/C", "A"},
     };
     for (const auto& row : rows) {
         for (const bool few : {false, true}) {
+            if (!few && !row.renamedTop.empty()) continue;
             SCOPED_TRACE(row.moved + (few ? " moved, with two directories held" : " moved, with all held"));
             restart({"A/", "A/B/", "A/B/C/", "OUT/", "F.TXT", "A/F.TXT", "A/B/F.TXT", "A/B/C/F.TXT"});
             if (row.inside != "A/B/C") dir.make({"A/B/C/D/", "A/B/C/D/E/", "A/B/C/D/E/F.TXT", "A/B/C/D/F.TXT"});
             getdentsHook = [this, &row](int fd, void* buffer, size_t size) {
-                if (isOpenAs(fd, dir / row.inside)) std::rename((dir / row.moved).c_str(), (dir / "OUT/X").c_str());
+                if (isOpenAs(fd, dir / row.inside)) {
+                    std::rename((dir / row.moved).c_str(), (dir / "OUT/X").c_str());
+                    if (!row.renamedTop.empty()) std::rename((dir / row.renamedTop).c_str(), (dir / "TOP").c_str());
+                }
                 return realSystemCalls().getdents64(fd, buffer, size);
             };
             if (few) runWithFewDescriptors({"-R", "*.TXT"});

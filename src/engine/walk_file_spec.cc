@@ -179,7 +179,6 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         return;
     }
     std::vector<const FoundEntry*> announced;
-    announced.reserve(renames.size());
     for (const PlannedRename& rename : renames) {
         announced.push_back(rename.entry);
     }
