@@ -409,6 +409,18 @@ TEST_F(InProcess, TakeBackConfirmsByOneReading) {
     EXPECT_EQ(looksOfTakeBack({"A.TXT", "B.TXT", "C.TXT", "D.TXT"}), looksOfTakeBack({"A.TXT"}));
 }
 
+// Only files of the journal folder are journals: a directory named as the
+// newest of them is not one.
+TEST_F(InProcess, OnlyFilesOfTheJournalFolderAreJournals) {
+    dir.make({"A.TXT"});
+    run({"*.TXT"});
+    std::filesystem::create_directory(state / "tocase/run-99991231-235959.999999999-1.journal");
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(dir.tree(), std::vector<std::string>{"A.TXT"});
+}
+
 // A reading handed back again is the directory as it is now: never one
 // from before a rename made in it.
 TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
