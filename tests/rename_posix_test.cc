@@ -274,7 +274,7 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
 
 // A directory of several reading buffers is confirmed in one pass from its
 // start: the renames between two buffers leave the reading where it was.
-TEST_F(RenameSeam, ALargeDirectoryIsConfirmedInOnePass) {
+TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     Scratch scratch;
     std::vector<std::string> names;
     for (int i = 0; i < 800; ++i) names.push_back("A_NAME_LONG_ENOUGH_TO_FILL_BUFFERS_" + std::to_string(i));
