@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cli/option_table.h"
 #include "cli/parse_command_line.h"
+#include "cli/report.h"
 #include "engine/case_mapping.h"
 #include "engine/file_spec.h"
 #include "engine/journal_format.h"
@@ -167,8 +170,9 @@ TEST(MatchesNamePattern, StaysFastOnHostilePatterns) {
 
 // The options a parse leaves set: L or U, then M (/MIXED), D, R, N, A, E,
 // Z, H (help), G (--help) and V (--version); then each argument left unused,
-// with "?" after an unknown option, "!" after an unknown long option and
-// "+" after a second file specification.
+// with "?" after an unknown option, "!" after an unknown long option, "~"
+// after a - word refused, "^" after a dash that is not '-', and "+" after a
+// second file specification.
 std::string optionLetters(const RunSettings& s, const CommandLine& c) {
     std::string letters = s.toLower ? "L" : "U";
     for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
@@ -176,7 +180,7 @@ std::string optionLetters(const RunSettings& s, const CommandLine& c) {
                                       {s.takeBack, 'Z'}, {s.showHelp, 'H'}, {c.longHelp, 'G'}, {c.version, 'V'}}) {
         if (set) letters += letter;
     }
-    for (const UnusedArgument& argument : c.unused) letters += " " + argument.argument + "?!+"[static_cast<int>(argument.why)];
+    for (const UnusedArgument& argument : c.unused) letters += " " + argument.argument + "?!~^+"[static_cast<int>(argument.why)];
     return letters;
 }
 
@@ -192,7 +196,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"*.TXT", "/u", "/l"}, "*.TXT", "L"},       {{"*.TXT", "/l", "/u"}, "*.TXT", "U"},
         {{"/R", "/d", "*.*"}, "*.*", "LDR"},         {{"a.txt", "b.txt", "", "c"}, "a.txt", "L b.txt+ + c+"},
         {{"", "a.txt"}, "a.txt", "L"},               {{"-?"}, "", "LH"},
-        {{"/N", "-n", "+n"}, "+n", "LN"},            {{"/Nothing", "-quiet"}, "", "LN -quiet?"},
+        {{"/N", "-n", "+n"}, "+n", "LN"},            {{"/Nothing", "-quiet"}, "", "LN -quiet~"},
         {{"+?"}, "", "LH"},                          {{"/H"}, "", "LH"},
         {{"-help", "+hx", "x"}, "x", "LH"},          {{"/?", "*.txt"}, "*.txt", "LH"},
         {{"+x"}, "+x", "L"},                         {{"+r"}, "+r", "L"},
@@ -202,7 +206,20 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         {{"/Recurse", "-r", "/r.txt"}, "", "LR"},    {{"/lower", "/upper"}, "", "U"},
         {{"/dirs"}, "", "LD"},                       {{"-u", "f", "-L"}, "f", "L"},
         {{"/All", "-e", "f"}, "f", "LAE"},           {{"-a", "/Ext"}, "", "LAE"},
-        {{"/Z", "-zap"}, "", "LZ"},
+        {{"/Z", "-zap"}, "", "LZ -zap~"},
+        // After -, several letters are a bundle, each applied in order.
+        {{"-Rn", "f"}, "f", "LRN"},                  {{"-nr", "-u"}, "", "URN"},
+        {{"-lu"}, "", "U"},                          {{"-uL"}, "", "L"},
+        {{"-Zn"}, "", "LNZ"},                        {{"-under"}, "", "UDRNE"},
+        // Or a long option's name, exactly; or refused; help comes first.
+        {{"-dry-run", "-preview", "-undo", "-recursive", "-upper", "-directories", "-extension", "-all-scripts",
+          "-lower", "-MIXED", "-version"}, "", "LMDRNAEZV"},
+        {{"-DRY-RUN", "-dirs", "-Recurse", "-r.txt", "-x1", "-\xC3\xA9", "-mixedx"}, "",
+         "L -DRY-RUN~ -dirs~ -Recurse~ -r.txt~ -x1~ -\xC3\xA9? -mixedx~"},
+        {{"-hello", "-?x", "-dirs"}, "", "LH -dirs~"},
+        // A dash other than '-' begins no option, and after -- a file name.
+        {{"\u2014dry-run", "\u2212R", "\u2010x", "\uFF0Dn", "--", "\u2014f"}, "\u2014f",
+         "L \u2014dry-run^ \u2212R^ \u2010x^ \uFF0Dn^"},
         // GNU long options by their exact names, "--" ending the options.
         {{"--dry", "--Help", "--help", "--", "-r", "--x", "/*"}, "-r", "LG --dry! --Help! --x+ /*+"},
         {{"/D", "--", "--"}, "--", "LD"},            {{"---", "--help=x", "--version", "--Z"}, "", "LV ---! --help=x! --Z!"},
@@ -234,6 +251,45 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         EXPECT_EQ(optionLetters(settings, commandLine), row.options) << label;
         EXPECT_EQ(settings.convertedCount + settings.directoryCount + settings.failedCount, 0u) << label;
     }
+}
+
+// The one table of options: each long name, after one dash or two, does
+// what the option's / form does, and --help lists exactly the table's.
+TEST(OptionTable, LongNamesDoWhatTheirLettersDoAndHelpListsThemAll) {
+    const auto parsed = [](const std::vector<std::string>& arguments) {
+        std::vector<const char*> pointers = {"tocase"};
+        for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+        RunSettings settings;
+        CommandLine commandLine;
+        parseCommandLine(settings, static_cast<int>(pointers.size()), pointers.data(), {}, commandLine);
+        return optionLetters(settings, commandLine);
+    };
+    std::string helpText;
+    for (const std::string& line : longHelpLines()) helpText += line + "\n";
+    std::set<std::string> tableNames;
+    for (const OptionRow& row : optionTable()) {
+        const std::string slash(row.slashForm.substr(0, row.slashForm.find(',')));
+        for (const std::string_view name : row.longNames) {
+            if (name.empty()) continue;
+            const std::string dashed = "--" + std::string(name);
+            tableNames.insert(dashed);
+            EXPECT_EQ(parsed({dashed}).find(' '), std::string::npos) << dashed;
+            // -help is the short help, as every -h word always was.
+            if (row.action != OptionAction::longHelp) {
+                EXPECT_EQ(parsed({dashed}), parsed({dashed.substr(1)})) << dashed;
+            }
+            if (!slash.empty()) {
+                EXPECT_EQ(parsed({dashed}), parsed({slash})) << dashed;
+            }
+        }
+    }
+    // Every --word --help names, examples included.
+    std::set<std::string> helpNames;
+    for (std::size_t at = helpText.find("--"); at != std::string::npos; at = helpText.find("--", at + 2)) {
+        const std::size_t end = helpText.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+        if (end > at + 2) helpNames.insert(helpText.substr(at, end - at));
+    }
+    EXPECT_EQ(helpNames, tableNames);
 }
 
 }  // namespace

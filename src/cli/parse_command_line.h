@@ -12,10 +12,18 @@ namespace tocase {
 // Why an argument was taken neither as an option nor as the
 // file specification.
 enum class Unused {
-    unknownOption,      // a letter after / or - that means nothing: said, and the run goes on
+    unknownOption,      // one letter after / or - that means nothing, or a / word: said, and the run goes on
     unknownLongOption,  // --word that is no long option: stops the run
+    unknownDashWord,    // -word that is neither a bundle of letters nor a long name: stops the run
+    lookAlikeDash,      // begins with a dash that is not '-', as pasted from a page: stops the run
     extraFileSpec,      // a file specification after the first
 };
+
+// Whether an argument so left stops the run before anything is renamed:
+// what it asked for may have been to rename less, or nothing.
+constexpr bool stopsTheRun(Unused why) {
+    return why == Unused::unknownLongOption || why == Unused::unknownDashWord || why == Unused::lookAlikeDash;
+}
 
 struct UnusedArgument {
     std::string argument;

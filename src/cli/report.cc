@@ -1,6 +1,11 @@
 #include "cli/report.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "cli/option_table.h"
 #include "text/printable_name.h"
+#include "text/utf8.h"
 
 namespace tocase {
 namespace {
@@ -40,8 +45,31 @@ std::vector<std::string> helpScreenLines() {
     };
 }
 
+namespace {
+
+// "  /N, --dry-run, --preview", then the description in its column, or on
+// a line of its own where the forms reach it.
+void appendOptionLines(std::vector<std::string>& lines, const OptionRow& row) {
+    constexpr std::size_t descriptionColumn = 23;
+    std::string forms = row.slashForm.empty() ? "    " : std::string(row.slashForm);
+    for (const std::string_view name : row.longNames) {
+        if (!name.empty()) {
+            forms.append(row.slashForm.empty() && forms.size() == 4 ? "--" : ", --").append(name);
+        }
+    }
+    std::string line = "  " + forms;
+    if (line.size() + 1 > descriptionColumn) {
+        lines.push_back(line);
+        line.clear();
+    }
+    line.resize(descriptionColumn, ' ');
+    lines.push_back(line.append(row.description));
+}
+
+}  // namespace
+
 std::vector<std::string> longHelpLines() {
-    return {
+    std::vector<std::string> lines = {
         "Usage: tocase [OPTION]... FILESPEC",
         "  or:  tocase --undo [--dry-run]",
         "Rename the files, or with /D the directories, that match FILESPEC so that",
@@ -49,34 +77,29 @@ std::vector<std::string> longHelpLines() {
         "FILESPEC is a path whose last component may hold the wildcards * and ?,",
         "which match names whatever their case; quote it in a POSIX shell.",
         "",
-        "  /L, --lower          convert to lowercase (the default)",
-        "  /U, --upper          convert to uppercase",
-        "  /D, --directories    rename directories instead of files",
-        "  /MIXED, --mixed      also convert names that mix both cases, like ReadMe.Txt",
-        "  /R, --recursive      also in every subdirectory that is not hidden",
-        "  /N, --dry-run, --preview",
-        "                       list what would be renamed, and rename nothing",
-        "  /A, --all-scripts    letters of every script have a case, not only A to Z",
-        "  /E, --extension      judge and convert the extension alone",
-        "  /Z, --undo           take back the newest run started in this directory",
-        "  /?, /H               the short help screen",
-        "      --help           this help (it wins over /? and --version)",
-        "      --version        the version",
+    };
+    for (const OptionRow& row : optionTable()) {
+        appendOptionLines(lines, row);
+    }
+    lines.insert(lines.end(), {
         "      --               every argument after it is a file name",
         "",
-        "Options may come before or after FILESPEC and also begin with -. Only the",
-        "letter after / or - counts (-r and /Recurse are /R), /MIXED aside.",
+        "Options may come before or after FILESPEC. After /, only the first letter",
+        "counts (/Recurse is /R), /MIXED aside. After -, a word is one letter (-r),",
+        "a bundle of letters (-rn is -r -n), -mixed, or a long option's name",
+        "(-dry-run); any other is refused.",
         "",
         "Examples:",
         "  tocase --dry-run \"*.JPG\"         what lowering the .JPG names here would do",
-        "  tocase -E -R \"Photos/*\"          lower the extensions in Photos and below",
-        "  tocase -U -D \"*\"                 uppercase the names of the directories here",
+        "  tocase -ER \"Photos/*\"            lower the extensions in Photos and below",
+        "  tocase -UD \"*\"                   uppercase the names of the directories here",
         "  tocase --undo                    take the newest run back",
         "",
-        "Exit status: 0 after --help and --version; 2 when an argument beginning",
-        "with -- is no option, and nothing is renamed; otherwise 1, after every run.",
+        "Exit status: 0 after --help and --version; 2 when an option is not",
+        "understood, and nothing is renamed; otherwise 1, after every run.",
         "The manual: man tocase",
-    };
+    });
+    return lines;
 }
 
 std::vector<std::string> versionLines() {
@@ -115,33 +138,102 @@ std::vector<std::string> failureNoticeLines(const RunSettings& settings) {
     return {"", first, "application. Close these applications and try again..."};
 }
 
+namespace {
+
+// A file specification typed with a separator at its end names a
+// directory and nothing in it: "Photos/".
+bool namesDirectoryBySeparator(std::string_view fileSpec) {
+    return !fileSpec.empty() && (fileSpec.back() == '/' || fileSpec.back() == '\\');
+}
+
+std::string directoryBySeparatorHint(std::string_view fileSpec) {
+    std::string line = quoted(fileSpec) + " is a directory: " + quoted(std::string(fileSpec) + "*") +
+                       " converts the names in it";
+    const std::string_view directory = fileSpec.substr(0, fileSpec.find_last_not_of("/\\") + 1);
+    const std::string_view last = directory.substr(std::min(directory.find_last_of("/\\") + 1, directory.size()));
+    if (!last.empty() && last != "." && last != ".." && !last.ends_with(':')) {
+        line += ", " + quoted("/D " + std::string(directory)) + " the directory's own name";
+    }
+    return line;
+}
+
+std::string directoryHint(std::string_view fileSpec) {
+    // With the separator the user typed, or one every system reads.
+    const std::size_t separator = fileSpec.find_last_of("/\\");
+    const char joint = separator == std::string::npos ? '/' : fileSpec[separator];
+    return quoted(fileSpec) + " is a directory: " + quoted(std::string(fileSpec) + joint + "*") +
+           " converts the names in it, /D the directory's own name";
+}
+
+// Only files matched where directories were asked for, or the other way
+// round; a directory named alone has its hint already.
+std::optional<std::string> otherKindHint(const RunSettings& settings) {
+    const RunFindings& found = settings.findings;
+    if (settings.directoryMode && found.matchedFile && !found.matchedDirectory) {
+        return "only files match " + quoted(settings.fileSpec) +
+               ", and /D converts directories alone; without /D it converts the files";
+    }
+    if (!settings.directoryMode && found.matchedDirectory && !found.matchedFile && !found.namesDirectory) {
+        return "only directories match " + quoted(settings.fileSpec) +
+               ", and without /D only files are converted; /D converts the directories";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<std::string> hintLines(const RunSettings& settings) {
     const RunFindings& found = settings.findings;
     std::vector<std::string> lines;
     if (found.namesDirectory) {
-        // With the separator the user typed, or one every system reads.
-        const std::size_t separator = settings.fileSpec.find_last_of("/\\");
-        const char joint = separator == std::string::npos ? '/' : settings.fileSpec[separator];
-        lines.push_back(quoted(settings.fileSpec) + " is a directory: " + quoted(settings.fileSpec + joint + "*") +
-                        " converts the names in it, /D the directory's own name");
+        lines.push_back(directoryHint(settings.fileSpec));
     }
-    if (found.directoryListed && !found.matchedAny) {
+    if (found.directoryListed && namesDirectoryBySeparator(settings.fileSpec)) {
+        lines.push_back(directoryBySeparatorHint(settings.fileSpec));
+    } else if (found.directoryListed && !found.matchedFile && !found.matchedDirectory) {
         lines.push_back("nothing matches " + quoted(settings.fileSpec) +
                         (settings.recurse ? ", in its directory or any below" : ""));
+    }
+    if (const std::optional<std::string> hint = otherKindHint(settings)) {
+        lines.push_back(*hint);
     }
     if (found.allScriptsCount > 0) {
         lines.push_back(std::to_string(found.allScriptsCount) +
                         plural(found.allScriptsCount, " name keeps", " names keep") + " letters beyond A to Z in " +
                         (settings.toLower ? "uppercase" : "lowercase") + "; /A converts those too");
     }
-    // Only where nothing was converted: a run that converted some is more
-    // likely to have left the rest on purpose.
-    if (found.mixedCount > 0 && settings.convertedCount + settings.failedCount == 0) {
+    if (found.mixedCount > 0) {
         lines.push_back(std::to_string(found.mixedCount) +
                         plural(found.mixedCount, " name mixes both cases and was", " names mix both cases and were") +
                         " left; /MIXED converts those too");
     }
     return lines;
+}
+
+std::string unusedArgumentLine(const UnusedArgument& unused) {
+    const std::string& argument = unused.argument;
+    switch (unused.why) {
+        case Unused::unknownLongOption:
+            return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options";
+        case Unused::unknownDashWord:
+            return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options (" +
+                   quoted("/" + argument.substr(1)) + " reads its first letter alone)";
+        case Unused::lookAlikeDash: {
+            const NameUnit dash = decodeNameUnit(argument, 0, false);
+            return quoted(argument) + " looks like an option typed with " + quoted(argument.substr(0, dash.length)) +
+                   ", a dash that is not '-'; '--' before it makes it a file name";
+        }
+        case Unused::unknownOption:
+            return "ignored " + quoted(argument) + ": not an option";
+        case Unused::extraFileSpec:
+            break;
+    }
+    return argument.empty() ? "ignored an empty argument"
+                            : "ignored " + quoted(argument) + ": only one file specification is taken";
+}
+
+std::string quoteWildcardAdvice() {
+    return "quote a wildcard so that the shell leaves it to tocase: tocase '*.TXT'";
 }
 
 }  // namespace tocase

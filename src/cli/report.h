@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/parse_command_line.h"
 #include "engine/run_settings.h"
 
 namespace tocase {
@@ -19,6 +20,12 @@ std::vector<std::string> failureNoticeLines(const RunSettings& settings);
 // One line for standard error for each thing the run met that suggests it
 // did less than was meant, and what would do it.
 std::vector<std::string> hintLines(const RunSettings& settings);
+
+// What standard error says of an argument left unused, or refused.
+std::string unusedArgumentLine(const UnusedArgument& argument);
+// Said after extra file specifications that look like a shell's expansion
+// of a wildcard.
+std::string quoteWildcardAdvice();
 
 }  // namespace tocase
 

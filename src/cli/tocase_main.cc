@@ -7,6 +7,7 @@
 #include "cli/report.h"
 #include "engine/convert_entry.h"
 #include "engine/run_journal.h"
+#include "engine/shell_expansion.h"
 #include "engine/take_back.h"
 #include "engine/walk_file_spec.h"
 #include "text/printable_name.h"
@@ -34,15 +35,13 @@ void printReport(Platform& platform, const RunSettings& settings) {
     printLines(platform, failureNoticeLines(settings));
 }
 
-// A long option the tool does not know may be one that asks it to rename
+// An option the tool does not understand may be one that asks it to rename
 // less, or nothing at all (--dry-run misspelt): no run goes ahead.
-bool reportUnknownLongOptions(Platform& platform, const std::vector<UnusedArgument>& unused) {
+bool reportRefusedArguments(Platform& platform, const std::vector<UnusedArgument>& unused) {
     bool found = false;
     for (const UnusedArgument& argument : unused) {
-        if (argument.why == Unused::unknownLongOption) {
-            std::string text = "unknown option '";
-            appendPrintable(text, argument.argument);
-            platform.writeErrorLine(text + "'; 'tocase --help' lists the options");
+        if (stopsTheRun(argument.why)) {
+            platform.writeErrorLine(unusedArgumentLine(argument));
             found = true;
         }
     }
@@ -50,23 +49,19 @@ bool reportUnknownLongOptions(Platform& platform, const std::vector<UnusedArgume
 }
 
 // Before anything is renamed, so that a run that does less than was typed
-// says so while it can still be stopped.
-void reportUnused(Platform& platform, const std::vector<UnusedArgument>& unused) {
-    bool fileSpecIgnored = false;
+// says so while it can still be stopped. Advice on quoting only where the
+// extra names are what a shell makes of a wildcard.
+void reportUnused(Platform& platform, const RunSettings& settings, const std::vector<UnusedArgument>& unused) {
+    std::vector<std::string> extraFileSpecs;
     for (const UnusedArgument& argument : unused) {
-        if (argument.argument.empty()) {
-            platform.writeErrorLine("ignored an empty argument");
-            continue;
+        platform.writeErrorLine(unusedArgumentLine(argument));
+        if (argument.why == Unused::extraFileSpec && !argument.argument.empty()) {
+            extraFileSpecs.push_back(argument.argument);
         }
-        const bool isOption = argument.why == Unused::unknownOption;
-        std::string text = "ignored '";
-        appendPrintable(text, argument.argument);
-        text += isOption ? "': not an option" : "': only one file specification is taken";
-        platform.writeErrorLine(text);
-        fileSpecIgnored = fileSpecIgnored || !isOption;
     }
-    if (fileSpecIgnored && platform.facts().shellExpandsWildcards) {
-        platform.writeErrorLine("quote a wildcard so that the shell leaves it to tocase: tocase '*.TXT'");
+    if (!extraFileSpecs.empty() && platform.facts().shellExpandsWildcards &&
+        looksLikeShellExpansion(settings.fileSpec, extraFileSpecs, platform)) {
+        platform.writeErrorLine(quoteWildcardAdvice());
     }
 }
 
@@ -92,7 +87,7 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     RunSettings settings;
     CommandLine commandLine;
     parseCommandLine(settings, argumentCount, arguments, platform.facts(), commandLine);
-    if (reportUnknownLongOptions(platform, commandLine.unused)) {
+    if (reportRefusedArguments(platform, commandLine.unused)) {
         return usageErrorStatus;
     }
     if (commandLine.longHelp || commandLine.version) {
@@ -100,7 +95,7 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
         platform.endOutputLine();
         return longHelpStatus;
     }
-    reportUnused(platform, commandLine.unused);
+    reportUnused(platform, settings, commandLine.unused);
     std::vector<std::string> hints;
     if (settings.showHelp || (settings.fileSpec.empty() && !settings.takeBack)) {
         printLines(platform, helpScreenLines());

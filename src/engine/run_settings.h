@@ -10,7 +10,9 @@ namespace tocase {
 // summary of a run that did less than it may have been meant to.
 struct RunFindings {
     bool directoryListed = false;       // the file specification's own directory was read
-    bool matchedAny = false;            // the name pattern matched an entry of either kind, "." and ".." aside
+    // The name pattern matched a file, or a directory, "." and ".." aside.
+    bool matchedFile = false;
+    bool matchedDirectory = false;
     std::uint32_t allScriptsCount = 0;  // names /A would convert, to another name than the run gives them
     std::uint32_t mixedCount = 0;       // names /MIXED would convert, which the run leaves
     // Without /D, a name pattern without wildcards matched a directory of

@@ -112,7 +112,7 @@ std::vector<PlannedRename> planRenames(const DirectoryListing& listing, bool atT
         if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
             continue;
         }
-        findings.matchedAny = true;
+        (entry.isDirectory ? findings.matchedDirectory : findings.matchedFile) = true;
         if (entry.isDirectory != settings.directoryMode) {
             findings.namesDirectory = findings.namesDirectory || (atTop && !settings.directoryMode && !pattern.hasWildcards);
             continue;

@@ -1,0 +1,25 @@
+#include "engine/shell_expansion.h"
+
+#include <algorithm>
+
+#include "engine/file_spec.h"
+
+namespace tocase {
+
+bool looksLikeShellExpansion(std::string_view first, const std::vector<std::string>& others, Platform& platform) {
+    const std::string prefix = splitFileSpec(first, platform.facts()).directoryPrefix;
+    std::string reason;
+    const std::shared_ptr<const DirectoryListing> listing =
+        platform.openDirectory(prefix, reason) ? platform.listDirectory(reason) : nullptr;
+    if (!listing || others.empty()) {
+        return false;
+    }
+    return std::all_of(others.begin(), others.end(), [&](const std::string& other) {
+        const FileSpecParts parts = splitFileSpec(other, platform.facts());
+        return parts.directoryPrefix == prefix &&
+               std::any_of(listing->begin(), listing->end(),
+                           [&parts](const FoundEntry& entry) { return entry.name == parts.namePattern; });
+    });
+}
+
+}  // namespace tocase
