@@ -27,8 +27,8 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME tocase-${PROJECT_VERSION}-win64)
 elseif(TOCASE_STATIC)
   # For any x86-64 Linux: no library needed, so nothing to match.
-  install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 README.md LICENSE packaging/tocase.bash-completion
-    DESTINATION . COMPONENT tool)
+  install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 README.md LICENSE ${TOCASE_COMPLETIONS}/tocase.bash-completion
+    ${TOCASE_COMPLETIONS}/_tocase ${TOCASE_COMPLETIONS}/tocase.fish DESTINATION . COMPONENT tool)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_PACKAGE_FILE_NAME tocase-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
@@ -36,8 +36,15 @@ else()
   install(TARGETS tocase RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
   install(FILES ${PROJECT_BINARY_DIR}/doc/tocase.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
-  install(FILES packaging/tocase.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+  install(FILES ${TOCASE_COMPLETIONS}/tocase.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
     RENAME tocase COMPONENT tool)
+  install(FILES ${TOCASE_COMPLETIONS}/tocase.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d
+    COMPONENT tool)
+  # zsh looks in site-functions for what is installed by hand, and in
+  # vendor-completions for what a Debian package brings.
+  install(FILES ${TOCASE_COMPLETIONS}/_tocase DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions COMPONENT zsh)
+  install(FILES ${TOCASE_COMPLETIONS}/_tocase DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions
+    COMPONENT debian EXCLUDE_FROM_ALL)
 
   # Debian's layout, for the .deb only: the manual page and the changelog
   # gzipped, the licence as copyright.

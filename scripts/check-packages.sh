@@ -47,10 +47,11 @@ dpkg-deb -x "$deb" "$scratch/deb"
 mkdir "$scratch/run" && : >"$scratch/run/README.TXT"
 (cd "$scratch/run" && "$scratch/deb/usr/bin/tocase" '*' | tr -d '\r' | grep -qx '  README.TXT -> readme.txt')
 zcat "$scratch/deb/usr/share/man/man1/tocase.1.gz" | grep -q "^\\.TH TOCASE 1 .* \"tocase $version\""
-for file in usr/share/doc/tocase/copyright usr/share/bash-completion/completions/tocase; do
+for file in usr/share/doc/tocase/copyright usr/share/bash-completion/completions/tocase \
+    usr/share/zsh/vendor-completions/_tocase usr/share/fish/vendor_completions.d/tocase.fish; do
     [ -s "$scratch/deb/$file" ]
 done
-echo "== .deb: its program converts; manual page, copyright and completion present"
+echo "== .deb: its program converts; manual page, copyright and completions present"
 
 tarball=build/static/tocase-${version}-linux-x86_64.tar.gz
 packTwice "$tarball" build/static -DTOCASE_STATIC=ON
@@ -61,7 +62,7 @@ if readelf -d "$unpacked/tocase" | grep -q NEEDED; then
     echo "the static tocase needs a library"
     exit 1
 fi
-for name in tocase.1 README.md LICENSE tocase.bash-completion; do
+for name in tocase.1 README.md LICENSE tocase.bash-completion _tocase tocase.fish; do
     [ -s "$unpacked/$name" ]
 done
 mkdir "$scratch/static" "$scratch/static/SUB" && : >"$scratch/static/SUB/A.TXT"

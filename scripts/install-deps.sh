@@ -4,8 +4,9 @@
 # ICU and the Unicode data the case tables are checked against, clang and
 # its sanitizer runtimes, the tools that make and
 # mount exFAT, FAT and ext4 images, mingw-w64 for tocase.exe, Wine to run
-# it, the Japanese locale that runs it with a double-byte code page, and
-# what builds and checks the packages).
+# it, the Japanese locale that runs it with a double-byte code page, the
+# shells whose completions are tested, and what builds and checks the
+# packages).
 # Needs root, or sudo.
 set -eu
 packages="cmake ninja-build g++"
@@ -13,7 +14,7 @@ if [ "${1:-}" != "--build-only" ]; then
     packages="$packages python3 clang libclang-rt-14-dev libgtest-dev googletest libicu-dev unicode-data
               exfat-fuse exfatprogs fusefat dosfstools fuse3 e2fsprogs
               g++-mingw-w64-x86-64 wine wine64 locales
-              dpkg-dev lintian groff-base unzip strace"
+              dpkg-dev lintian groff-base unzip strace zsh fish"
 fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

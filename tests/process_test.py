@@ -11,9 +11,11 @@ import ctypes
 import fcntl
 import glob
 import os
+import pty
 import random
 import re
 import resource
+import select
 import shutil
 import signal
 import subprocess
@@ -278,7 +280,9 @@ class Races(Scratch):
                 moved = b"tocase: not converting in 'P\\': it was moved elsewhere during the run\n"
                 self.assertIn(moved, errors.replace(b"\r", b""))
                 self.assertIsNone(re.search(rb"'P\\[^']*': it is a link", errors))
-                self.assertTrue(UNDER_WINE or errors == moved, errors)
+                # P.real, renamed by the racer, mixes both cases.
+                hints = re.compile(rb"tocase: \d+ names? mix.*/MIXED converts those too\n")
+                self.assertTrue(UNDER_WINE or hints.sub(b"", errors) == moved, errors)
 
     def test_folder_swapped_for_a_link_after_the_listing_is_not_entered(self):
         # While the walk waits on its output in one folder, the other, which
@@ -563,15 +567,59 @@ class TakeBack(Scratch):
         self.assertEqual(describe_tree(self.root), before)
 
 
-@unittest.skipIf(UNDER_WINE, "the bash completion")
+@unittest.skipIf(UNDER_WINE, "the shell completions")
 class Completion(unittest.TestCase):
-    def test_an_option_is_completed_from_its_first_letters(self):
-        script = os.path.join(os.path.dirname(HERE), "packaging", "tocase.bash-completion")
-        every = "--lower --upper --directories --mixed --recursive --dry-run --preview --all-scripts --extension --undo"
-        for word, offered in (("/M", "/MIXED"), ("--d", "--directories --dry-run"), ("--", every + " --help --version")):
-            completed = subprocess.run(["bash", "-c", f"source '{script}'; COMP_WORDS=(tocase {word}); COMP_CWORD=1;"
-                                        " _tocase; printf '%s' \"${COMPREPLY[*]}\""], capture_output=True, text=True)
-            self.assertEqual(completed.stdout, offered, word)
+    """Each completion, as the build made it from the option table, loaded
+    in its own shell, offers every long option --help lists, and no other."""
+    COMPLETIONS = os.path.join(os.path.dirname(TOOL[0]), "completions")
+
+    def setUp(self):
+        self.home = tempfile.mkdtemp(prefix="tocase-shell-")
+        self.addCleanup(shutil.rmtree, self.home)
+        help_text = subprocess.run(TOOL + ["--help"], capture_output=True, text=True).stdout
+        self.long_options = set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", help_text))
+        self.assertIn("--dry-run", self.long_options)
+
+    def bash_offers(self, word):
+        script = os.path.join(self.COMPLETIONS, "tocase.bash-completion")
+        completed = subprocess.run(["bash", "-c", f"source '{script}'; COMP_WORDS=(tocase {word}); COMP_CWORD=1;"
+                                    " _tocase; printf '%s' \"${COMPREPLY[*]}\""], capture_output=True, text=True)
+        return completed.stdout
+
+    def test_bash_completes_an_option_from_its_first_letters(self):
+        self.assertEqual(set(self.bash_offers("--").split()), self.long_options)
+        for word, offered in (("/M", "/MIXED"), ("--d", "--directories --dry-run"), ("-z", "-Z")):
+            self.assertEqual(self.bash_offers(word), offered, word)
+
+    def test_fish_offers_every_long_option(self):
+        script = os.path.join(self.COMPLETIONS, "tocase.fish")
+        offered = subprocess.run(["fish", "--no-config", "-c", f"source '{script}'; complete -C 'tocase --'"],
+                                 capture_output=True, text=True, env=dict(os.environ, HOME=self.home)).stdout
+        self.assertEqual({line.split("\t")[0] for line in offered.splitlines()}, self.long_options)
+
+    def test_zsh_offers_every_long_option(self):
+        """Typed at an interactive zsh, whose completion system reads the
+        function where fpath leads."""
+        pid, terminal = pty.fork()
+        if pid == 0:
+            os.execvpe("zsh", ["zsh", "-f", "-i"], dict(os.environ, TERM="dumb", HOME=self.home, PS1="% "))
+        self.addCleanup(os.close, terminal)
+        self.addCleanup(os.waitpid, pid, 0)
+        self.addCleanup(os.kill, pid, signal.SIGKILL)
+
+        def read_until(marker):
+            out = ""
+            while marker not in out and select.select([terminal], [], [], 10)[0]:
+                out += os.read(terminal, 65536).decode(errors="replace")
+            return out
+
+        os.write(terminal, f"fpath=({self.COMPLETIONS} $fpath); autoload -U compinit; "
+                           f"compinit -u -d {self.home}/dump; LISTMAX=0; print READY\n".encode())
+        read_until("\nREADY")
+        os.write(terminal, b"tocase --\t")
+        # The list, then the line typed drawn again under it.
+        listed = read_until("\ntocase --").partition("tocase --")[2]
+        self.assertEqual(set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", listed)), self.long_options)
 
 
 @unittest.skipUnless(UNDER_WINE, "what only tocase.exe does")
