@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes src/text/unicode_case_tables.cc, the case tables of every script,
-from the Unicode Character Database (Debian: apt-get install unicode-data).
+"""Writes src/text/unicode_case_tables.cc, the case tables of every script
+and the word characters of a title, from the Unicode Character Database
+(Debian: apt-get install unicode-data).
 
     scripts/generate-case-tables.py [UCD_DIRECTORY] [--output FILE]
 
@@ -39,25 +40,42 @@ def version(ucd):
 
 
 def full_case_mappings(ucd):
-    """Lowercase and uppercase, without locale or context: the simple
-    mappings, replaced by the unconditional rows of SpecialCasing.txt."""
-    lower, upper = {}, {}
+    """Lowercase, titlecase and uppercase, without locale or context: the
+    simple mappings, replaced by the unconditional rows of SpecialCasing.txt.
+    A character without a simple titlecase mapping takes its simple
+    uppercase one, as the UCD defines."""
+    lower, title, upper = {}, {}, {}
     for f in rows(ucd / "UnicodeData.txt"):
         c = int(f[0], 16)
         if f[13]:
             lower[c] = code_points(f[13])
         if f[12]:
             upper[c] = code_points(f[12])
+        if f[14] or f[12]:
+            title[c] = code_points(f[14] or f[12])
     for f in rows(ucd / "SpecialCasing.txt"):
         if f[4]:  # a condition: Final_Sigma is coded by hand, the rest left out
             continue
         c = int(f[0], 16)
-        lower[c], upper[c] = code_points(f[1]), code_points(f[3])
-    return tuple({c: m for c, m in mapping.items() if m != (c,)} for mapping in (lower, upper))
+        lower[c], title[c], upper[c] = code_points(f[1]), code_points(f[2]), code_points(f[3])
+    return tuple({c: m for c, m in mapping.items() if m != (c,)} for mapping in (lower, title, upper))
 
 
 def simple_case_folding(ucd):
     return {int(f[0], 16): code_points(f[2]) for f in rows(ucd / "CaseFolding.txt") if f[1] in ("C", "S")}
+
+
+def merged(ranges):
+    """First-last-value ranges sorted, those that touch with the same value
+    made one."""
+    ranges = sorted(ranges)
+    result = [list(ranges[0])]
+    for first, last, value in ranges[1:]:
+        if first == result[-1][1] + 1 and value == result[-1][2]:
+            result[-1][1] = last
+        else:
+            result.append([first, last, value])
+    return result
 
 
 def range_entries(ucd, name):
@@ -67,15 +85,29 @@ def range_entries(ucd, name):
         if f[1] != name:
             continue
         first, _, last = f[0].partition("..")
-        ranges.append([int(first, 16), int(last or first, 16)])
-    ranges.sort()
-    merged = [ranges[0]]
-    for first, last in ranges[1:]:
-        if first == merged[-1][1] + 1:
-            merged[-1][1] = last
-        else:
-            merged.append([first, last])
-    return [f"{{0x{first:04X}, 0x{last:04X}}}" for first, last in merged]
+        ranges.append((int(first, 16), int(last or first, 16), None))
+    return [f"{{0x{first:04X}, 0x{last:04X}}}" for first, last, _ in merged(ranges)]
+
+
+# What a General_Category makes a character in the words of a title.
+WORD_CHARACTER_KINDS = {"L": "letter", "Nd": "decimalDigit", "M": "markOrOtherNumber", "N": "markOrOtherNumber"}
+
+
+def word_character_entries(ucd):
+    """Letters, marks and numbers as ranges of one kind each; UnicodeData.txt
+    gives a large block as two lines, its first and its last code point."""
+    ranges = []
+    first = None
+    for f in rows(ucd / "UnicodeData.txt"):
+        c = int(f[0], 16)
+        if f[1].endswith(", First>"):
+            first = c
+            continue
+        kind = WORD_CHARACTER_KINDS.get(f[2]) or WORD_CHARACTER_KINDS.get(f[2][0])
+        if kind:
+            ranges.append((c if first is None else first, c, kind))
+        first = None
+    return [f"{{0x{first:04X}, 0x{last:04X}, {kind}}}" for first, last, kind in merged(ranges)]
 
 
 def array(declaration, items):
@@ -104,14 +136,16 @@ def mapping_entries(mapping, pool, offsets):
 
 
 def generate(ucd):
-    lower, upper = full_case_mappings(ucd)
+    lower, title, upper = full_case_mappings(ucd)
     pool, offsets = [], {}
     tables = [
         ("CaseMapping", "lowercaseMappings", mapping_entries(lower, pool, offsets)),
         ("CaseMapping", "uppercaseMappings", mapping_entries(upper, pool, offsets)),
+        ("CaseMapping", "titlecaseMappings", mapping_entries(title, pool, offsets)),
         ("CaseMapping", "simpleCaseFolding", mapping_entries(simple_case_folding(ucd), pool, offsets)),
         ("CodePointRange", "casedRanges", range_entries(ucd, "Cased")),
         ("CodePointRange", "caseIgnorableRanges", range_entries(ucd, "Case_Ignorable")),
+        ("WordCharacterRange", "wordCharacterRanges", word_character_entries(ucd)),
         ("char32_t", "sequencePool", [f"0x{c:04X}" for c in pool]),
     ]
     lines = [
@@ -121,6 +155,8 @@ def generate(ucd):
         "",
         "namespace tocase::case_tables {",
         "namespace {",
+        "",
+        *(f"constexpr auto {kind} = WordCharacterKind::{kind};" for kind in sorted(set(WORD_CHARACTER_KINDS.values()))),
         "",
     ]
     for element, name, entries in tables:

@@ -1,7 +1,9 @@
 // The case of every script against ICU, built on its own from the same
-// version of Unicode: every code point, and the final sigma in context.
+// version of Unicode: every code point, the final sigma in context, and
+// the words of a title.
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
+#include <unicode/ucasemap.h>
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
@@ -10,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "text/title_case.h"
 #include "text/unicode_case.h"
 
 namespace tocase {
@@ -95,6 +98,96 @@ TEST(UnicodeOracle, FullStopEndsAWordUnlikeInIcu) {
     for (const Row& row : rows) {
         EXPECT_EQ(icuCase(row.name, true), row.icu) << row.name;
         EXPECT_EQ(convertCaseAllScripts(row.name, true), row.ours) << row.name;
+    }
+}
+
+// ICU's title case of the root locale over the whole text as one word, its
+// first code point titled whatever it is: UTF-8 in and out.
+std::string icuTitle(const std::string& word) {
+    UErrorCode error = U_ZERO_ERROR;
+    UCaseMap* const caseMap = ucasemap_open("", U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_BREAK_ADJUSTMENT, &error);
+    char result[256];
+    const int32_t length =
+        ucasemap_utf8ToTitle(caseMap, result, 256, word.data(), static_cast<int32_t>(word.size()), &error);
+    ucasemap_close(caseMap);
+    return U_SUCCESS(error) ? std::string(result, length) : std::string("ICU failed: ") + u_errorName(error);
+}
+
+TEST(UnicodeOracle, IcuTitlesAsExpected) {
+    EXPECT_EQ(icuTitle("\u01C6\u01C4"), "\u01C5\u01C6");
+    EXPECT_EQ(icuTitle("\u00DF\u00DF"), "Ss\u00DF");
+    EXPECT_EQ(icuTitle("\uFB01\uFB01"), "Fi\uFB01");
+    EXPECT_EQ(icuTitle("\u0301A"), "\u0301a");
+}
+
+// Each code point twice: the first titled, the second lowered after it.
+TEST(UnicodeOracle, EveryCodePointTitlesAsIcuDoes) {
+    int mismatched = 0;
+    std::ostringstream firstMismatches;
+    for (UChar32 c = 0; c <= 0x10FFFF; ++c) {
+        if (U_IS_SURROGATE(c)) {
+            continue;
+        }
+        const std::string twice = utf8Of(c) + utf8Of(c);
+        const TitleCaseRun word[] = {{0, twice.size(), true}};
+        if (convertRunsToTitleCase(twice, word) != icuTitle(twice) && ++mismatched <= 20) {
+            firstMismatches << " U+" << std::hex << c << std::dec;
+        }
+    }
+    EXPECT_EQ(mismatched, 0) << "first:" << firstMismatches.str();
+}
+
+WordCharacterKind icuWordCharacterKind(UChar32 c) {
+    const uint32_t category = U_GET_GC_MASK(c);
+    if ((category & U_GC_L_MASK) != 0) {
+        return WordCharacterKind::letter;
+    }
+    if ((category & U_GC_ND_MASK) != 0) {
+        return WordCharacterKind::decimalDigit;
+    }
+    return (category & (U_GC_M_MASK | U_GC_N_MASK)) != 0 ? WordCharacterKind::markOrOtherNumber : WordCharacterKind::none;
+}
+
+TEST(UnicodeOracle, EveryCodePointIsTheWordCharacterIcuSays) {
+    int mismatched = 0;
+    std::ostringstream firstMismatches;
+    for (UChar32 c = 0; c <= 0x10FFFF; ++c) {
+        if (wordCharacterKind(c) != icuWordCharacterKind(c) && ++mismatched <= 20) {
+            firstMismatches << " U+" << std::hex << c << std::dec;
+        }
+    }
+    EXPECT_EQ(mismatched, 0) << "first:" << firstMismatches.str();
+}
+
+// Names of words joined by separators that are not case-ignorable, so that
+// a word ends the final sigma's context as it ends ICU's: each word titled
+// by ICU on its own, the separators kept. Words of letters cased or not,
+// case-ignorable or not, marks, digits and numbers, apostrophes inside.
+TEST(UnicodeOracle, NamesTitleWordByWordAsIcuTitlesEachWord) {
+    const char* const letters[] = {"\u03A3", "\u03A3", "\u0391", "\u03C3", "\u03C2", "\u0301", "\u02B0",
+                                   "\u01C6", "\u01C5", "\u00DF", "\u0130", "\uFB01", "a", "B", "7", "\u0663",
+                                   "\u217B", "\u00B2", "\u65E5", "\U00010400", "\u10D0", "\u0345"};
+    const char* const apostrophes[] = {"'", "\u2019"};
+    const char* const separators[] = {" ", "-", "_", "(", ")", "&", ".", "\u00AB", "\u00B0"};
+    std::mt19937 random(15);
+    const auto pick = [&random](const auto& pieces) {
+        return pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+    };
+    std::uniform_int_distribution<int> count(1, 4);
+    std::bernoulli_distribution apostrophe(0.2);
+    for (int i = 0; i < 20000; ++i) {
+        std::string name;
+        std::string expected;
+        for (int words = count(random); words > 0; --words) {
+            std::string word = pick(letters);
+            for (int n = count(random); n > 1; --n) {
+                word += (apostrophe(random) ? pick(apostrophes) : "") + std::string(pick(letters));
+            }
+            const std::string separator = pick(separators);
+            name += word + separator;
+            expected += icuTitle(word) + separator;
+        }
+        ASSERT_EQ(titleCaseName(name, true, true), expected) << name;
     }
 }
 

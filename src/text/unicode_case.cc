@@ -92,25 +92,40 @@ bool casedLetterPrecedes(std::string_view name, std::size_t from, std::size_t en
     return casedBefore;
 }
 
-// The rest of a name from its first byte that is not ASCII, unit by unit.
-// What precedes a capital sigma is looked at only when one comes, and back
-// to the one before at most, which is a cased letter itself: names without
-// one pay nothing for it, and names full of them no more than once.
-void appendConvertedFrom(std::string_view name, std::size_t at, bool toLower, std::string& result) {
-    const auto table = toLower ? case_tables::lowercaseMappings : case_tables::uppercaseMappings;
+// How one character of a name is mapped.
+enum class CaseMap : unsigned char { keep, lower, upper, title };
+
+std::span<const CaseMapping> tableOf(CaseMap map) {
+    if (map == CaseMap::lower) {
+        return case_tables::lowercaseMappings;
+    }
+    return map == CaseMap::upper ? case_tables::uppercaseMappings : case_tables::titlecaseMappings;
+}
+
+// The rest of a name from `at`, unit by unit, each mapped as `mapAt` says
+// from its offset. What precedes a capital sigma is looked at only when
+// one is lowered, and back to the one before at most, which is a cased
+// letter itself: names without one pay nothing for it, and names full of
+// them no more than once.
+template <typename MapAt>
+void appendConvertedFrom(std::string_view name, std::size_t at, MapAt mapAt, std::string& result) {
     std::size_t lastSigmaAt = 0;
     while (at < name.size()) {
         const NameUnit unit = decodeNameUnit(name, at, false);
-        if (!unit.valid || unit.codePoint < 0x80) {
-            // An invalid byte is never an ASCII letter: it is kept.
-            result += toAsciiCase(name[at], toLower);
-        } else if (toLower && unit.codePoint == capitalSigma) {
+        const CaseMap map = mapAt(at);
+        if (map == CaseMap::keep) {
+            result.append(name, at, unit.length);
+        } else if (!unit.valid || unit.codePoint < 0x80) {
+            // An ASCII letter's titlecase is its uppercase; an invalid byte
+            // is never an ASCII letter: it is kept.
+            result += toAsciiCase(name[at], map == CaseMap::lower);
+        } else if (map == CaseMap::lower && unit.codePoint == capitalSigma) {
             const bool endsWord =
                 casedLetterPrecedes(name, lastSigmaAt, at) && !casedLetterFollows(name, at + unit.length);
             appendUtf8(endsWord ? finalSigma : smallSigma, result);
             lastSigmaAt = at;
         } else {
-            appendMapped(unit.codePoint, table, result);
+            appendMapped(unit.codePoint, tableOf(map), result);
         }
         at += unit.length;
     }
@@ -124,11 +139,29 @@ std::string convertCaseAllScripts(std::string_view name, bool toLower) {
     for (std::size_t i = 0; i < result.size(); ++i) {
         if (byteAt(result, i) >= 0x80) {
             result.resize(i);
-            appendConvertedFrom(name, i, toLower, result);
+            const CaseMap map = toLower ? CaseMap::lower : CaseMap::upper;
+            appendConvertedFrom(name, i, [map](std::size_t) { return map; }, result);
             return result;
         }
         result[i] = toAsciiCase(result[i], toLower);
     }
+    return result;
+}
+
+std::string convertRunsToTitleCase(std::string_view name, std::span<const TitleCaseRun> runs) {
+    std::string result;
+    result.reserve(name.size());
+    auto run = runs.begin();
+    const auto mapAt = [&run, &runs](std::size_t at) {
+        while (run != runs.end() && run->end <= at) {
+            ++run;
+        }
+        if (run == runs.end() || at < run->begin) {
+            return CaseMap::keep;
+        }
+        return at == run->begin && run->titleFirst ? CaseMap::title : CaseMap::lower;
+    };
+    appendConvertedFrom(name, 0, mapAt, result);
     return result;
 }
 
