@@ -16,6 +16,9 @@ TREES = {
     "1k": (1, 10, 100),
     "100k": (1, 1000, 100),
     "1M": (2, 100, 100),
+    # One directory holding every file: a camera dump, a dataset.
+    "flat-100k": (0, 1, 100000),
+    "flat-1M": (0, 1, 1000000),
 }
 
 

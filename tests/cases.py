@@ -8,6 +8,7 @@ standard output byte for byte, standard error and the tree afterwards.
 Also the helpers that process_test.py shares.
 """
 import argparse
+import concurrent.futures
 import copy
 import glob
 import os
@@ -310,26 +311,31 @@ def main():
     options = parser.parse_args()
     tool = ([options.launcher] if options.launcher else []) + [os.path.abspath(options.tool)]
     features = set(options.features.split()) | (set() if options.no_shell else {"shell"})
-    played = failed = 0
-    for case in (played for case in read_cases() for played in (case, previewed(case)) if played):
-        wanted = {need for need in case.needs if not need.startswith("!")}
-        if options.only not in case.title or not wanted <= features or {"!" + f for f in features} & case.needs:
-            continue
+    cases = [case for case in (played for case in read_cases() for played in (case, previewed(case)) if played)
+             if options.only in case.title and {need for need in case.needs if not need.startswith("!")} <= features
+             and not {"!" + f for f in features} & case.needs]
+
+    def faults_of(case):
         root = tempfile.mkdtemp(prefix="tocase-case-")
         # Wine keeps journals in its prefix, whatever the environment says;
         # only a run under Wine clears them, never a native one beside it.
         for journals in [] if not options.launcher else glob.glob(os.path.join(os.environ.get("WINEPREFIX", "/nonexistent"), "drive_c/users/*/AppData/Local/tocase")):
             shutil.rmtree(journals)
         try:
-            faults = play(in_code_page(case), tool, root, "cp1252") if "ansi" in features else play(case, tool, root)
+            return play(in_code_page(case), tool, root, "cp1252") if "ansi" in features else play(case, tool, root)
         finally:
             shutil.rmtree(root, ignore_errors=True)
-        played += 1
+
+    # Cases share nothing, their journals included, but under Wine.
+    with concurrent.futures.ThreadPoolExecutor(1 if options.launcher else os.cpu_count() or 1) as pool:
+        found = list(pool.map(faults_of, cases))
+    failed = 0
+    for case, faults in zip(cases, found):
         if faults:
             failed += 1
             print(f"FAILED: {case.title}\n  " + "\n  ".join(faults))
-    print(f"{played - failed} of {played} cases hold ({', '.join(sorted(features))})")
-    return 1 if failed or played == 0 else 0
+    print(f"{len(cases) - failed} of {len(cases)} cases hold ({', '.join(sorted(features))})")
+    return 1 if failed or not cases else 0
 
 
 if __name__ == "__main__":
