@@ -71,7 +71,7 @@ ssize_t fakeGetdents64(int fd, void* buffer, size_t size) {
     return got;
 }
 
-FoundEntry entry(const std::string& name, bool isDirectory = false, bool isLink = false) {
+FoundEntry entry(std::string_view name, bool isDirectory = false, bool isLink = false) {
     return FoundEntry{name, isDirectory, false, isLink};
 }
 
@@ -233,7 +233,7 @@ TEST_F(RenameSeam, OnlyAnEntryStillOfTheKindListedIsRenamed) {
     EXPECT_EQ(scratch.rename(entry("LINK", true), "link").reason, "it is no longer the directory that was listed");
     EXPECT_EQ(scratch.rename(entry("NONE"), "none").reason, "No such file or directory");
     for (const auto& found : {entry("LINK", true, true), entry("DANGLING", false, true), entry("DIR", true)}) {
-        EXPECT_TRUE(scratch.rename(found, folded(found.name)).renamed) << found.name;
+        EXPECT_TRUE(scratch.rename(found, folded(std::string(found.name))).renamed) << found.name;
     }
     EXPECT_EQ(scratch.dir.tree(), (std::vector<std::string>{"FILE", "dangling", "dir/", "link"}));
 }
@@ -253,14 +253,14 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
         use({.kindsUnknown = kindsUnknown});
         scratch.dir.make({"SAME", "OTHER", "GONE", "DIR/"});
         RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
-        const auto listed = [&](const std::string& name, bool isDirectory = false) {
+        const auto listed = [&](std::string_view name, bool isDirectory = false) {
             struct stat status {};
-            lstat((scratch.dir / name).c_str(), &status);
+            lstat((scratch.dir / std::string(name)).c_str(), &status);
             FoundEntry found = entry(name, isDirectory);
             found.fileId = status.st_ino;
             return found;
         };
-        const FoundEntry same = listed("SAME"), other = listed("OTHER"), gone = listed("GONE"), dir = listed("DIR", true);
+        const FoundEntry other = listed("OTHER"), gone = listed("GONE"), dir = listed("DIR", true);
         std::rename((scratch.dir / "SAME").c_str(), (scratch.dir / "OTHER").c_str());
         std::remove((scratch.dir / "GONE").c_str());
         if (announced) directory.announce({&dir, &other, &gone}, false);
@@ -292,7 +292,7 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     scratch.spellingConfirmed = true;
     scratch.directory.announce(announced, false);
     for (const FoundEntry& found : listed) {
-        ASSERT_TRUE(scratch.rename(found, folded(found.name)).renamed) << found.name;
+        ASSERT_TRUE(scratch.rename(found, folded(std::string(found.name))).renamed) << found.name;
     }
     EXPECT_EQ(rewinds, 1);
 }

@@ -83,7 +83,7 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair
     const HANDLE handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    std::vector<FoundEntry> entries;
+    DirectoryListing entries;
     std::string reason;
     readDirectory(handle, entries, reason);
     RenameDirectory renamer(handle, finalPathOf(handle));

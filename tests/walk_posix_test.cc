@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -436,6 +437,23 @@ TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
     ASSERT_TRUE(platform.renameEntry(entry, "a.txt", {}).renamed);
     EXPECT_TRUE(named(*platform.listDirectory(reason), "a.txt"));
     EXPECT_FALSE(named(*platform.listDirectory(reason), "A.TXT"));
+}
+
+// A directory of many reading buffers is listed with its storage doubled
+// as it fills, never enlarged once a buffer: the entries are moved about
+// once each, however many they are.
+TEST_F(InProcess, ListingOfManyBuffersGrowsByDoubling) {
+    // Long names: some 150 a reading buffer, twenty buffers.
+    constexpr int count = 3000;
+    for (int i = 0; i < count; ++i) {
+        ::close(::open((dir / (std::string(200, 'N') + std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    }
+    Platform platform;
+    std::string reason;
+    ASSERT_TRUE(platform.openDirectory(dir.path() + "/", reason));
+    const std::shared_ptr<const DirectoryListing> listing = platform.listDirectory(reason);
+    ASSERT_EQ(listing->size(), count + 2u);
+    EXPECT_LE(listing->enlargements(), static_cast<std::size_t>(std::log2(count)));
 }
 
 // Once a write fails for good, not even the summary is written: a listing

@@ -215,9 +215,13 @@ std::string unusedArgumentLine(const UnusedArgument& unused) {
     switch (unused.why) {
         case Unused::unknownLongOption:
             return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options";
-        case Unused::unknownDashWord:
+        case Unused::unknownDashWord: {
+            // The same word after '/', which keeps the rule of its first letter.
+            std::string slashWord = argument;
+            slashWord.front() = '/';
             return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options (" +
-                   quoted("/" + argument.substr(1)) + " reads its first letter alone)";
+                   quoted(slashWord) + " reads its first letter alone)";
+        }
         case Unused::lookAlikeDash: {
             const NameUnit dash = decodeNameUnit(argument, 0, false);
             return quoted(argument) + " looks like an option typed with " + quoted(argument.substr(0, dash.length)) +

@@ -56,9 +56,12 @@ void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
 RenameResult convertEntry(const EntryRef& entry) {
     Platform& platform = entry.platform;
     printHeaderOnce(entry);
+    // One buffer for every new name, as the system wants one whole.
+    static std::string newName;
+    newName.assign(entry.newName);
     const RenameResult result =
-        entry.settings.preview ? platform.previewRename(entry.found, entry.newName)
-                               : platform.renameEntry(entry.found, entry.newName, [&entry](std::string_view temporaryName) {
+        entry.settings.preview ? platform.previewRename(entry.found, newName)
+                               : platform.renameEntry(entry.found, newName, [&entry](std::string_view temporaryName) {
                                      noteTemporaryName(entry, temporaryName);
                                  });
     listRename(entry, result);

@@ -14,7 +14,7 @@ namespace tocase {
 struct EntryRef {
     std::string_view directoryPrefix;  // as the headers print it, before escaping
     const FoundEntry& found;
-    const std::string& newName;  // what it is to become
+    std::string_view newName;  // what it is to become
     RunSettings& settings;
     Platform& platform;
     // Whether the header of this directory has been printed: each directory

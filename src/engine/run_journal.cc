@@ -26,8 +26,11 @@ void waitForOtherRuns(Platform& platform) {
 
 void endTurn(Platform& platform) { platform.releaseRunLock(); }
 
+// Written a part at a time as it is made, all of it before the first rename:
+// a directory of a million renames never holds its whole record in memory.
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
-                    const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames) {
+                    const std::vector<std::string>& subdirectories, const RenamePlan& plan) {
+    constexpr std::size_t writtenAtOnce = 1 << 20;
     if (journal.failed) {
         return;
     }
@@ -41,10 +44,17 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
     std::string text = std::move(journal.pendingOutcome);
     journal.pendingOutcome.clear();
     text += journalDirectoryLine({platform.currentDirectoryIdentity(), std::string(prefix), subdirectories, {}});
-    for (const PlannedRename& rename : renames) {
+    for (const PlannedRename& rename : plan.renames) {
         const FoundEntry& entry = *rename.entry;
         appendJournalRename(text, journalKind(entry.isLink, entry.isDirectory), platform.entryIdentity(entry), entry.name,
                             rename.newName);
+        if (text.size() >= writtenAtOnce) {
+            if (!platform.appendJournal(text, reason)) {
+                fail(journal, platform, firstDirectory, reason);
+                return;
+            }
+            text.clear();
+        }
     }
     if (!platform.appendJournal(text, reason)) {
         fail(journal, platform, firstDirectory, reason);

@@ -14,7 +14,17 @@ namespace tocase {
 // A rename the walk has decided on, before it is made.
 struct PlannedRename {
     const FoundEntry* entry;
-    std::string newName;
+    std::string_view newName;
+};
+
+// A directory's renames, their new names kept together.
+struct RenamePlan {
+    std::vector<PlannedRename> renames;
+    NameStore newNames;
+
+    void add(const FoundEntry& entry, std::string_view newName) {
+        renames.push_back({&entry, newNames.keep(newName)});
+    }
 };
 
 // The journal of a run, begun at its first directory with renames. A
@@ -39,7 +49,7 @@ void endTurn(Platform& platform);
 
 // A directory's renames, at least one.
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
-                    const std::vector<std::string>& subdirectories, const std::vector<PlannedRename>& renames);
+                    const std::vector<std::string>& subdirectories, const RenamePlan& plan);
 // What became of the renames journalRenames wrote: `notMade` holds the
 // places among them of those that changed nothing.
 void journalOutcome(RunJournal& journal, const std::vector<std::size_t>& notMade, bool changedAnything);

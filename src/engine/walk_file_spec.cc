@@ -17,7 +17,7 @@ namespace {
 struct OpenLevel {
     std::string name;  // in its parent; empty for the first
     std::size_t prefixLength = 0;
-    std::vector<FoundEntry> subdirectories;
+    DirectoryListing subdirectories;
     std::size_t nextSubdirectory = 0;
     bool readable = true;
 };
@@ -58,7 +58,7 @@ void findSubdirectories(Walk& walk) {
     }
     for (const FoundEntry& entry : *listing) {
         if (canDescendInto(entry)) {
-            level.subdirectories.push_back(entry);
+            level.subdirectories.add(entry);
         }
     }
 }
@@ -102,11 +102,10 @@ struct NamePattern {
 
 // Decides, from one listing, which entries of the current directory are to
 // be renamed and to what; notes what the run's closing hints need.
-std::vector<PlannedRename> planRenames(const DirectoryListing& listing, bool atTop, const NamePattern& pattern,
-                                       RunSettings& settings) {
+void planRenames(const DirectoryListing& listing, bool atTop, const NamePattern& pattern, RunSettings& settings,
+                 RenamePlan& plan) {
     RunFindings& findings = settings.findings;
     findings.directoryListed = findings.directoryListed || atTop;
-    std::vector<PlannedRename> renames;
     for (const FoundEntry& entry : listing) {
         // "." and ".." have no letters: never converted, nor a match to tell of.
         if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
@@ -121,29 +120,28 @@ std::vector<PlannedRename> planRenames(const DirectoryListing& listing, bool atT
         findings.allScriptsCount += decision.missed.allScripts;
         findings.mixedCount += decision.missed.mixed;
         if (decision.newName) {
-            renames.push_back({&entry, std::move(*decision.newName)});
+            plan.add(entry, *decision.newName);
         }
     }
-    return renames;
 }
 
 void journalPlannedRenames(Walk& walk, std::string_view typedPrefix, const RunSettings& settings,
-                           const std::vector<PlannedRename>& renames) {
+                           const RenamePlan& plan) {
     std::vector<std::string> subdirectories;
     for (std::size_t i = 1; i < walk.levels.size(); ++i) {
         subdirectories.push_back(walk.levels[i].name);
     }
-    journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, renames);
+    journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, plan);
 }
 
 // Makes (or previews) each planned rename; returns the places, in the plan,
 // of those not made, and whether anything on disk changed.
-std::vector<std::size_t> makePlannedRenames(Walk& walk, RunSettings& settings, const std::vector<PlannedRename>& renames,
+std::vector<std::size_t> makePlannedRenames(Walk& walk, RunSettings& settings, const RenamePlan& plan,
                                             EntryHandler handler, bool& changedAnything) {
     bool headerPrinted = false;
     std::vector<std::size_t> notMade;
-    for (std::size_t place = 0; place < renames.size(); ++place) {
-        const PlannedRename& rename = renames[place];
+    for (std::size_t place = 0; place < plan.renames.size(); ++place) {
+        const PlannedRename& rename = plan.renames[place];
         const RenameResult result =
             handler(EntryRef{walk.prefix, *rename.entry, rename.newName, settings, walk.platform, headerPrinted});
         // Left under a temporary name is a change too.
@@ -172,22 +170,24 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
         walk.report("cannot read directory", reason);
         return;
     }
-    const std::vector<PlannedRename> renames = planRenames(*listing, walk.levels.size() == 1, pattern, settings);
+    RenamePlan plan;
+    planRenames(*listing, walk.levels.size() == 1, pattern, settings, plan);
     // Most directories of a tree have nothing to rename: nothing to
     // confirm or journal.
-    if (renames.empty()) {
+    if (plan.renames.empty()) {
         return;
     }
     std::vector<const FoundEntry*> announced;
-    for (const PlannedRename& rename : renames) {
+    announced.reserve(plan.renames.size());
+    for (const PlannedRename& rename : plan.renames) {
         announced.push_back(rename.entry);
     }
     walk.platform.announceRenames(announced);
     if (!settings.preview) {
-        journalPlannedRenames(walk, typedPrefix, settings, renames);
+        journalPlannedRenames(walk, typedPrefix, settings, plan);
     }
     bool changedAnything = false;
-    const std::vector<std::size_t> notMade = makePlannedRenames(walk, settings, renames, handler, changedAnything);
+    const std::vector<std::size_t> notMade = makePlannedRenames(walk, settings, plan, handler, changedAnything);
     if (!settings.preview) {
         journalOutcome(walk.journal, notMade, changedAnything);
     }

@@ -1,8 +1,28 @@
 #include "platform/platform.h"
 
+#include <algorithm>
+
 // What both systems do alike: the journals and the console, each kept by
 // its own class over the system's calls.
 namespace tocase {
+
+FoundEntry& DirectoryListing::add(std::string_view name) {
+    if (entries_.size() == entries_.capacity()) {
+        entries_.reserve(std::max<std::size_t>(64, 2 * entries_.capacity()));
+        ++enlargements_;
+    }
+    FoundEntry& entry = entries_.emplace_back();
+    entry.name = names_.keep(name);
+    return entry;
+}
+
+FoundEntry& DirectoryListing::add(const FoundEntry& entry) {
+    FoundEntry& copy = add(entry.name);
+    const std::string_view name = copy.name;
+    copy = entry;
+    copy.name = name;
+    return copy;
+}
 
 bool Platform::holdRunLock(const std::function<void()>& waiting, std::string& reason) {
     return journal_.holdRunLock(waiting, reason);

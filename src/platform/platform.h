@@ -10,12 +10,15 @@
 
 #include "platform/console.h"
 #include "platform/journal_store.h"
+#include "platform/name_store.h"
 #include "platform/platform_facts.h"
 
 namespace tocase {
 
 struct FoundEntry {
-    std::string name;
+    // Followed by a NUL where it is kept (a listing's names, a std::string),
+    // so that it can be handed to the system as it is.
+    std::string_view name;
     bool isDirectory = false;
     bool isHidden = false;
     // A symbolic link, junction or other reparse point: never descended
@@ -27,8 +30,31 @@ struct FoundEntry {
 };
 
 // A directory's entries, "." and ".." included, in the order the system
-// gives them.
-using DirectoryListing = std::vector<FoundEntry>;
+// gives them, their names kept together.
+class DirectoryListing {
+public:
+    // An entry holding a copy of `name`; the others describe it.
+    FoundEntry& add(std::string_view name);
+    // A copy of an entry of another listing.
+    FoundEntry& add(const FoundEntry& entry);
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    const FoundEntry& operator[](std::size_t index) const { return entries_[index]; }
+    std::vector<FoundEntry>::const_iterator begin() const { return entries_.begin(); }
+    std::vector<FoundEntry>::const_iterator end() const { return entries_.end(); }
+    // To tell more of the entries once read; their names stay as kept.
+    std::vector<FoundEntry>::iterator begin() { return entries_.begin(); }
+    std::vector<FoundEntry>::iterator end() { return entries_.end(); }
+    // How often the entries were moved to larger storage as they came:
+    // doubling each time, so a million entries move about once each.
+    std::size_t enlargements() const { return enlargements_; }
+
+private:
+    std::vector<FoundEntry> entries_;
+    NameStore names_;
+    std::size_t enlargements_ = 0;
+};
 
 // How an attempt to enter a subdirectory ended: a link is never part of
 // the tree, so passed by without a word; a refusal is the tool's own choice

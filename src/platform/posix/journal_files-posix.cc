@@ -99,7 +99,7 @@ std::vector<std::string> fileNames(const std::string& directory) {
     if (const auto listing = fd < 0 ? nullptr : readDirectory(fd, ignored)) {
         for (const FoundEntry& entry : *listing) {
             if (!entry.isDirectory && !entry.isLink) {
-                found.push_back(entry.name);
+                found.emplace_back(entry.name);
             }
         }
     }

@@ -143,7 +143,7 @@ bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reas
 // What a listing found is confirmed again as it is opened, never through
 // a link: a listed entry is opened as any other name.
 EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
-    return openSubdirectoryByName(entry.name, reason);
+    return openSubdirectoryByName(std::string(entry.name), reason);
 }
 
 EnterResult Platform::openSubdirectoryByName(const std::string& name, std::string& reason) {
@@ -232,7 +232,7 @@ std::string Platform::entryIdentity(const FoundEntry& entry) {
         return std::string(digits, std::to_chars(digits, digits + sizeof digits, entry.fileId).ptr);
     }
     struct stat status {};
-    if (entry.isDirectory || systemCalls().fstatat(state_->directories.currentFd(), entry.name.c_str(), &status,
+    if (entry.isDirectory || systemCalls().fstatat(state_->directories.currentFd(), entry.name.data(), &status,
                                                    AT_SYMLINK_NOFOLLOW) != 0) {
         return "-";
     }
@@ -273,7 +273,7 @@ bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::stri
 
 bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since) {
     return entryIdentity(entry) == identity &&
-           !madeAfter(state_->directories.currentFd(), entry.name.c_str(), AT_SYMLINK_NOFOLLOW, since);
+           !madeAfter(state_->directories.currentFd(), entry.name.data(), AT_SYMLINK_NOFOLLOW, since);
 }
 
 void Platform::stopIfAsked() { stopIfSignalled(); }

@@ -55,15 +55,10 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
         if (buffersRead != nullptr) {
             ++*buffersRead;
         }
-        // No record is shorter than its header and a name of one byte,
-        // rounded up to 8: room for every record the buffer holds.
-        constexpr std::size_t shortestRecord = 24;
-        entries->reserve(entries->size() + static_cast<std::size_t>(size) / shortestRecord);
         for (ssize_t at = 0; at < size;) {
             const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
             at += record->d_reclen;
-            FoundEntry& entry = entries->emplace_back();
-            entry.name = record->d_name;
+            FoundEntry& entry = entries->add(record->d_name);
             entry.fileId = record->d_ino;
             entry.isHidden = entry.name.front() == '.';
             classifyEntry(directoryFd, *record, entry);

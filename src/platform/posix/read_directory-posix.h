@@ -9,8 +9,6 @@
 
 namespace tocase {
 
-using DirectoryListing = std::vector<FoundEntry>;
-
 // Every entry of the directory open as `directoryFd`, "." and ".."
 // included, read from its start to its end; null, with the reason, when
 // that fails part-way.

@@ -41,7 +41,7 @@ bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reas
         }
     }
     struct stat status {};
-    if (systemCalls().fstatat(directoryFd_, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (systemCalls().fstatat(directoryFd_, entry.name.data(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         reason = reasonText(errno);
         return false;
     }
@@ -106,7 +106,7 @@ bool RenameDirectory::readExactNames(std::string& reason) {
     }
     exactNames_.emplace();
     for (const FoundEntry& entry : *listing) {
-        exactNames_->insert(entry.name);
+        exactNames_->emplace(entry.name);
     }
     return true;
 }
@@ -164,13 +164,14 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     if (!isStillAsListed(entry, result.reason)) {
         return result;
     }
-    const StepResult direct = step(entry.name, newName);
+    const std::string oldName(entry.name);
+    const StepResult direct = step(oldName, newName);
     if (direct.end == StepEnd::done) {
         result.renamed = confirmSpelling(newName, result.reason);
         // Taken, and the old spelling kept: round a temporary name, as
         // where the file system folds case.
-        if (!result.renamed && exactNames_ && exactNames_->contains(entry.name)) {
-            return renameThroughTemporaryName(entry.name, newName, notice);
+        if (!result.renamed && exactNames_ && exactNames_->contains(oldName)) {
+            return renameThroughTemporaryName(oldName, newName, notice);
         }
         return result;
     }
@@ -187,7 +188,7 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
         result.reason = direct.reason;
         return result;
     }
-    return renameThroughTemporaryName(entry.name, newName, notice);
+    return renameThroughTemporaryName(oldName, newName, notice);
 }
 
 RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
@@ -212,18 +213,19 @@ RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string
     if (!exactNames_) {
         exactNames_.emplace();
         for (const FoundEntry& listed : listing) {
-            exactNames_->insert(listed.name);
+            exactNames_->emplace(listed.name);
         }
     }
     if (exactNames_->contains(newName)) {
         return {false, anotherEntryReason(newName), {}};
     }
+    const std::string oldName(entry.name);
     const int obstacle = obstacles_->permission != 0 ? obstacles_->permission
-                                                     : findEntryObstacle(directoryFd_, entry.name, *obstacles_);
+                                                     : findEntryObstacle(directoryFd_, oldName, *obstacles_);
     if (obstacle != 0) {
         return {false, reasonText(obstacle), {}};
     }
-    noteRenamed(entry.name, newName);
+    noteRenamed(oldName, newName);
     return {true, {}, {}};
 }
 

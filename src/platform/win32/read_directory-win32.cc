@@ -5,7 +5,7 @@
 
 namespace tocase {
 
-bool readDirectory(HANDLE directory, std::vector<FoundEntry>& entries, std::string& reason) {
+bool readDirectory(HANDLE directory, DirectoryListing& entries, std::string& reason) {
     alignas(LONGLONG) static char buffer[65536];
     for (auto kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
         if (!GetFileInformationByHandleEx(directory, kind, buffer, sizeof buffer)) {
@@ -19,8 +19,7 @@ bool readDirectory(HANDLE directory, std::vector<FoundEntry>& entries, std::stri
         for (const char* at = buffer;;) {
             const auto& record = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
             const std::wstring_view name(record.FileName, record.FileNameLength / sizeof(wchar_t));
-            FoundEntry& entry = entries.emplace_back();
-            entry.name = toUtf8(name);
+            FoundEntry& entry = entries.add(toUtf8(name));
             entry.isDirectory = (record.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entry.isHidden = (record.FileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
             entry.isLink = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

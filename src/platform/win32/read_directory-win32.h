@@ -12,7 +12,7 @@ namespace tocase {
 
 // Every entry of the directory open as `directory`, "." and ".." included,
 // from its start to its end; false, with the reason, when that fails.
-bool readDirectory(HANDLE directory, std::vector<FoundEntry>& entries, std::string& reason);
+bool readDirectory(HANDLE directory, DirectoryListing& entries, std::string& reason);
 
 }  // namespace tocase
 

@@ -89,7 +89,7 @@ void RenameDirectory::readNames() {
     if (namesByFold_) {
         return;
     }
-    std::vector<FoundEntry> entries;
+    DirectoryListing entries;
     std::string ignored;
     readDirectory(directory_, entries, ignored);
     namesByFold_.emplace();
