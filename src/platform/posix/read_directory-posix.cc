@@ -34,23 +34,22 @@ void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
 
 std::string reasonText(int error) { return std::strerror(error); }
 
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
-                                                      std::size_t* buffersRead) {
+bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+                   std::size_t* buffersRead) {
     // The directory may have been read before: from its start.
     if (systemCalls().lseek(directoryFd, 0, SEEK_SET) != 0) {
         reason = reasonText(errno);
-        return nullptr;
+        return false;
     }
     alignas(dirent64) static char buffer[32768];
-    auto entries = std::make_shared<DirectoryListing>();
     for (;;) {
         const ssize_t size = systemCalls().getdents64(directoryFd, buffer, sizeof buffer);
         if (size < 0) {
             reason = reasonText(errno);
-            return nullptr;
+            return false;
         }
         if (size == 0) {
-            return entries;
+            return true;
         }
         if (buffersRead != nullptr) {
             ++*buffersRead;
@@ -58,12 +57,24 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
         for (ssize_t at = 0; at < size;) {
             const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
             at += record->d_reclen;
-            FoundEntry& entry = entries->add(record->d_name);
-            entry.fileId = record->d_ino;
-            entry.isHidden = entry.name.front() == '.';
-            classifyEntry(directoryFd, *record, entry);
+            visit(*record);
         }
     }
+}
+
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+                                                      std::size_t* buffersRead) {
+    auto entries = std::make_shared<DirectoryListing>();
+    const bool read = forEachRecord(
+        directoryFd,
+        [&](const dirent64& record) {
+            FoundEntry& entry = entries->add(record.d_name);
+            entry.fileId = record.d_ino;
+            entry.isHidden = entry.name.front() == '.';
+            classifyEntry(directoryFd, record, entry);
+        },
+        reason, buffersRead);
+    return read ? entries : nullptr;
 }
 
 }  // namespace tocase

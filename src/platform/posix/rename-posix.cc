@@ -100,13 +100,10 @@ bool RenameDirectory::readExactNames(std::string& reason) {
     if (confirmation_) {
         confirmation_->readingMoved();
     }
-    const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, reason);
-    if (!listing) {
+    ExactNames& exact = exactNames_.emplace();
+    if (!forEachRecord(directoryFd_, [&exact](const dirent64& record) { exact.add(record.d_name); }, reason)) {
+        exactNames_.reset();
         return false;
-    }
-    exactNames_.emplace();
-    for (const FoundEntry& entry : *listing) {
-        exactNames_->emplace(entry.name);
     }
     return true;
 }
@@ -118,27 +115,38 @@ std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, std
     if (!exactNames_ && !readExactNames(reason)) {
         return std::nullopt;
     }
-    return exactNames_->contains(name);
+    return exactNames_->names.contains(name);
 }
 
 void RenameDirectory::noteRenamed(const std::string& from, const std::string& to) {
     if (exactNames_) {
-        exactNames_->erase(from);
-        exactNames_->insert(to);
+        exactNames_->names.erase(from);
+        exactNames_->add(to);
     }
 }
 
 // Some drivers store another spelling than the one asked for; reading the
-// directory back tells, once for the run.
-bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& reason) {
+// directory back tells, once for the run, looking only for the two names:
+// the new one, and the old one, which a driver that keeps its spelling
+// leaves.
+bool RenameDirectory::confirmSpelling(const std::string& newName, const std::string& oldName, bool& oldKept,
+                                      std::string& reason) {
     if (spellingConfirmed_) {
         return true;
     }
-    if (!readExactNames(reason)) {
+    if (confirmation_) {
+        confirmation_->readingMoved();
+    }
+    bool newShown = false;
+    const auto look = [&](const dirent64& record) {
+        newShown = newShown || newName == record.d_name;
+        oldKept = oldKept || oldName == record.d_name;
+    };
+    if (!forEachRecord(directoryFd_, look, reason)) {
         reason = "the new name cannot be confirmed: " + reason;
         return false;
     }
-    spellingConfirmed_ = exactNames_->contains(newName);
+    spellingConfirmed_ = newShown;
     if (!spellingConfirmed_) {
         reason = otherSpellingReason;
     }
@@ -153,7 +161,8 @@ RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldN
         [&notice](const std::string& temporary) { notice(temporary); });
     RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
     if (result.renamed) {
-        result.renamed = confirmSpelling(newName, result.reason);
+        bool oldKept = false;
+        result.renamed = confirmSpelling(newName, oldName, oldKept, result.reason);
     }
     return result;
 }
@@ -167,10 +176,11 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     const std::string oldName(entry.name);
     const StepResult direct = step(oldName, newName);
     if (direct.end == StepEnd::done) {
-        result.renamed = confirmSpelling(newName, result.reason);
+        bool oldKept = false;
+        result.renamed = confirmSpelling(newName, oldName, oldKept, result.reason);
         // Taken, and the old spelling kept: round a temporary name, as
         // where the file system folds case.
-        if (!result.renamed && exactNames_ && exactNames_->contains(oldName)) {
+        if (!result.renamed && oldKept) {
             return renameThroughTemporaryName(oldName, newName, notice);
         }
         return result;
@@ -211,12 +221,13 @@ RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string
         return {false, reasonText(ENAMETOOLONG), {}};
     }
     if (!exactNames_) {
-        exactNames_.emplace();
+        ExactNames& exact = exactNames_.emplace();
+        exact.names.reserve(listing.size());
         for (const FoundEntry& listed : listing) {
-            exactNames_->emplace(listed.name);
+            exact.add(listed.name);
         }
     }
-    if (exactNames_->contains(newName)) {
+    if (exactNames_->names.contains(newName)) {
         return {false, anotherEntryReason(newName), {}};
     }
     const std::string oldName(entry.name);

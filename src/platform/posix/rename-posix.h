@@ -3,8 +3,8 @@
 
 #include <optional>
 #include <string>
-#include <unordered_set>
 
+#include "platform/name_table.h"
 #include "platform/platform.h"
 #include "platform/posix/rename_confirmation-posix.h"
 #include "platform/posix/rename_obstacles-posix.h"
@@ -51,16 +51,22 @@ private:
     void noteRenamed(const std::string& from, const std::string& to);
     RenameResult renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
                                             const TemporaryNameNotice& notice);
-    bool confirmSpelling(const std::string& newName, std::string& reason);
+    bool confirmSpelling(const std::string& newName, const std::string& oldName, bool& oldKept, std::string& reason);
 
     int directoryFd_;  // not owned
     bool& spellingConfirmed_;
     bool numbersLast_;
     std::optional<RenameConfirmation> confirmation_;
     std::vector<const FoundEntry*> listedJustNow_;  // sorted
-    // The names exactly as stored, read once when first needed and kept up
-    // to date with the renames made here.
-    std::optional<std::unordered_set<std::string>> exactNames_;
+    // The names exactly as stored, read once where a rename meets a name
+    // taken (a file system that folds case) or a preview begins, and kept
+    // up to date with the renames made here.
+    struct ExactNames {
+        NameTable names;
+        NameStore kept;
+        void add(std::string_view name) { names.insert(kept.keep(name), 0); }
+    };
+    std::optional<ExactNames> exactNames_;
     std::optional<DirectoryObstacles> obstacles_;  // looked for once, by a preview
 };
 

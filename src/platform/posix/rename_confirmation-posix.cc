@@ -13,7 +13,8 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
     : directoryFd_(directoryFd) {
     expected_.reserve(entries.size());
     for (const FoundEntry* entry : entries) {
-        expected_.emplace(entry->name, Seen{});
+        expected_.insert(entry->name, static_cast<std::uint32_t>(seen_.size()));
+        seen_.emplace_back();
     }
 }
 
@@ -34,9 +35,8 @@ bool RenameConfirmation::readNextBuffer(std::string& reason) {
         const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
         at += record->d_reclen;
         position_ = record->d_off;
-        const auto found = expected_.find(record->d_name);
-        if (found != expected_.end()) {
-            found->second = {true, record->d_ino, record->d_type};
+        if (const std::optional<std::uint32_t> place = expected_.find(record->d_name)) {
+            seen_[*place] = {true, record->d_ino, record->d_type};
         }
     }
     return true;
@@ -44,7 +44,7 @@ bool RenameConfirmation::readNextBuffer(std::string& reason) {
 
 RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry, bool numbersLast,
                                                          std::string& reason) {
-    Seen& seen = expected_.at(entry.name);
+    Seen& seen = seen_[*expected_.find(entry.name)];
     while (!seen.met && !ended_) {
         if (!readNextBuffer(reason)) {
             reason = "the directory cannot be read again: " + reason;

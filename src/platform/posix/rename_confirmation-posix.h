@@ -5,9 +5,9 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "platform/name_table.h"
 #include "platform/platform.h"
 
 namespace tocase {
@@ -38,7 +38,9 @@ private:
     bool readNextBuffer(std::string& reason);
 
     int directoryFd_;  // not owned
-    std::unordered_map<std::string_view, Seen> expected_;
+    // The announced entries' names, each to its place in `seen_`.
+    NameTable expected_;
+    std::vector<Seen> seen_;
     off_t position_ = 0;
     bool moved_ = true;  // the listing before read to the end
     bool ended_ = false;
