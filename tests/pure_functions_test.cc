@@ -11,8 +11,9 @@
 #include "cli/parse_command_line.h"
 #include "cli/report.h"
 #include "engine/case_mapping.h"
-#include "engine/file_spec.h"
-#include "engine/journal_format.h"
+#include "engine/split_path.h"
+#include "journal/journal_format.h"
+#include "journal/journal_reading.h"
 #include "engine/name_match.h"
 #include "platform/platform.h"
 
@@ -328,61 +329,92 @@ TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
 // Directories come back the last written first, each with its renames the
 // last written first; one that does not read is said, the rest go on.
 TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
-    std::string text = journalStartLines({"1:2", "/home/me", "1733.5", true}) +
-                       journalDirectoryLine({"1:3", "", {"a b", "c"}, {}});
-    appendJournalRename(text, 'd', "7", "X", "x");
-    appendJournalRename(text, 'l', "8", "Y", "y");
-    text += journalDirectoryLine({"1:4", "data/", {}, {}}) + "rename f 9 Z\n" + journalDirectoryLine({"1:2", "", {}, {}});
-    appendJournalRename(text, 'f', "6", "A", "a");
-    const std::optional<JournalStart> start = readJournalStart(text);
-    ASSERT_TRUE(start);
-    EXPECT_EQ(start->path, "/home/me");
-    EXPECT_EQ(start->time, "1733.5");
-    EXPECT_TRUE(start->directoryMode);
-    std::vector<std::string> seen;
-    forEachDirectoryNewestFirst(text, [&seen](const JournalDirectory& directory, bool unreadable) {
-        std::string line = unreadable ? "unreadable" : directory.identity + " [" + directory.prefix + "]";
-        for (const std::string& name : directory.names) line += " " + name;
-        for (const JournalRename& rename : directory.renames) line += std::string(" ") + rename.kind + rename.newName;
-        seen.push_back(line);
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"1:2 [] fa", "unreadable", "1:3 [] a b c ly dx"}));
+    const auto directoryLine = [](std::string_view identity, std::string_view prefix,
+                                  const std::vector<std::string>& names) {
+        std::string line;
+        appendJournalDirectory(line, identity, prefix, names);
+        return line;
+    };
+    std::string text = journalStartLines({"1:2", "/home/me", "1733.5", true}) + directoryLine("1:3", "", {"a b", "c"});
+    appendJournalRename(text, 'd', false, "7", "X", "x");
+    appendJournalRename(text, 'l', false, "8", "Y", "y");
+    appendJournalWhole(text, "1734.25");
+    text += directoryLine("1:4", "data/", {}) + "rename f 9 Z\n" + directoryLine("1:2", "", {});
+    appendJournalRename(text, 'f', true, "6", "A", "a");
+    const std::optional<JournalHead> head = readJournalHead(text);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->version, 2);
+    EXPECT_EQ(head->start.path, "/home/me");
+    EXPECT_EQ(head->start.time, "1733.5");
+    EXPECT_TRUE(head->start.directoryMode);
+    // Each directory as "identity [prefix] names, kind and new name of each
+    // rename (* where it shared its number), then what it was listed by, or
+    // "cut" where its record is not whole.
+    const auto seen = [](const std::string& journal, JournalLeftovers& leftovers) {
+        std::vector<std::string> lines;
+        forEachDirectoryNewestFirst(journal, *readJournalHead(journal),
+                                    [&lines](const JournalDirectory& directory, bool unreadable) {
+            std::string line = unreadable ? "unreadable" : directory.identity + " [" + directory.prefix + "]";
+            for (const std::string& name : directory.names) line += " " + name;
+            for (const JournalRename& rename : directory.renames) {
+                line += std::string(" ") + rename.kind + (rename.sharesNumber ? "*" : "") + std::string(rename.newName);
+            }
+            lines.push_back(line + " " + (directory.whole ? directory.listedBy : "cut"));
+        }, leftovers);
+        return lines;
+    };
+    JournalLeftovers leftovers;
+    EXPECT_EQ(seen(text, leftovers), (std::vector<std::string>{"1:2 [] f*a cut", "unreadable ", "1:3 [] a b c ly dx 1734.25"}));
+    EXPECT_EQ(leftovers.unusedLines, 0u);
+    EXPECT_EQ(leftovers.unreadableRecords, 1u);
+    // A journal of the first version has no "whole": its records are whole.
+    std::string first = text;
+    first.replace(0, journalFirstLine.size(), journalFirstLineOfVersion1);
+    EXPECT_EQ(seen(first, leftovers).front(), "1:2 [] f*a ");
+    // Lines that belong to no record, or that a "cut" leaves out, and a
+    // last line without its end, are counted as unused.
+    leftovers = {};
+    seen(journalStartLines({"1:2", "/", "1", false}) + "rename f 1 A a\nwhat\n" + directoryLine("1:2", "", {}) +
+             "rename f 2 B b\nwhole 5\nrename f 3 C\ncut\ngone 1\ngone x\nrename f",
+         leftovers);
+    EXPECT_EQ(leftovers.unusedLines, 5u);
     // What became of each rename: made (+), not made (-), unknown where the
     // run stopped first (?), gone for good (!); a line cut short is left out.
     const std::string ends = "directory 1:2 \\e\nrename f 1 A a\nrename f 2 B b\nunmade 1\n"
                              "directory 1:2 \\e\nrename f 3 C c\nrename f 4 D d\nrename f 5 E";
-    const auto endsSeen = [](const std::string& journal) {
+    const auto endsSeen = [](const std::string& records) {
+        const std::string journal = journalStartLines({"1:2", "/", "1", false}) + records;
         std::string line;
-        forEachDirectoryNewestFirst(journal, [&line](const JournalDirectory& directory, bool unreadable) {
+        JournalLeftovers ignored;
+        forEachDirectoryNewestFirst(journal, *readJournalHead(journal), [&line](const JournalDirectory& directory, bool unreadable) {
             line += unreadable ? "unreadable " : "";
             for (const JournalRename& rename : directory.renames) {
-                line += rename.newName + (rename.gone ? "!" : rename.end == RenameEnd::made ? "+" : rename.end == RenameEnd::notMade ? "-" : "?");
+                line += std::string(rename.newName) + (rename.gone ? "!" : rename.end == RenameEnd::made ? "+" : rename.end == RenameEnd::notMade ? "-" : "?");
             }
             line += " ";
-        });
+        }, ignored);
         return line;
     };
     EXPECT_EQ(endsSeen(ends), "d?c? b-a+ ");
-    EXPECT_EQ(endsSeen(ends + "\ncut\ngone " + std::to_string(ends.find("rename f 3")) + "\n"), "d?c! b-a+ ");
-    for (const char* damaged : {"unmade x\n", "unmade 2\n", "unmade 0\nrename f 3 C c\n"}) {
+    const std::size_t startLength = journalStartLines({"1:2", "/", "1", false}).size();
+    EXPECT_EQ(endsSeen(ends + "\ncut\ngone " + std::to_string(startLength + ends.find("rename f 3")) + "\n"), "d?c! b-a+ ");
+    for (const char* damaged : {"unmade x\n", "unmade 2\n", "unmade 0\nrename f 3 C c\n", "whole \\q\n",
+                                "unmade 0\nwhole 1\n", "whole 1\nrename f 3 C c\n"}) {
         EXPECT_EQ(endsSeen("directory 1:2 \\e\nrename f 1 A a\nrename f 2 B b\n" + std::string(damaged)), "unreadable  ")
             << damaged;
     }
-    for (const char* damaged : {"tocase journal 2\nstart 1:2 /home/me 1733.5\nmode files\n",
+    for (const char* damaged : {"tocase journal 3\nstart 1:2 /home/me 1733.5\nmode files\n",
                                 "tocase journal 1\nstart 1:2 /home/me\nmode files\n",
                                 "tocase journal 1\nbegin 1:2 /home/me 1733.5\nmode files\n",
                                 "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode sideways\n",
                                 "tocase journal 1\nstart 1:2 /home/\\q 1733.5\nmode files\n",
                                 "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode files"}) {
-        EXPECT_EQ(readJournalStart(damaged), std::nullopt) << damaged;
+        EXPECT_EQ(readJournalHead(damaged), std::nullopt) << damaged;
     }
     // Each way a rename line can be damaged makes its directory unreadable.
-    for (const char* damaged : {"rename f 9 Z z extra", "rename fd 9 Z z", "rename x 9 Z z",
-                                "rename f 9 \\q z"}) {
-        bool unreadableSeen = false;
-        forEachDirectoryNewestFirst(journalDirectoryLine({"1:2", "", {}, {}}) + damaged + "\n",
-                                    [&unreadableSeen](const JournalDirectory&, bool unreadable) { unreadableSeen = unreadable; });
-        EXPECT_TRUE(unreadableSeen) << damaged;
+    for (const char* damaged : {"rename f 9 Z z extra", "rename fd 9 Z z", "rename x 9 Z z", "rename f 9 \\q z",
+                                "rename f** 9 Z z"}) {
+        EXPECT_EQ(endsSeen("directory 1:2 \\e\n" + std::string(damaged) + "\n"), "unreadable  ") << damaged;
     }
 }
 

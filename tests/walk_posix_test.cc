@@ -390,7 +390,8 @@ TEST_F(InProcess, DirectoryMadeAfterTheRunIsNotWhereItStarted) {
     errors.clear();
     run({"-Z"});
     EXPECT_EQ(errors, "tocase: nothing to take back: no run started in this directory is left to take back\n"
-                      "tocase: the newest run left to take back was started in '" + dir.path() + "'\n");
+                      "tocase: the newest run left to take back was started in a directory of this same path, '" +
+                          dir.path() + "', that has been removed since\n");
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
 }
 
@@ -428,7 +429,7 @@ TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
     dir.make({"A.TXT"});
     Platform platform;
     std::string reason;
-    ASSERT_TRUE(platform.openDirectory(dir.path() + "/", reason));
+    ASSERT_EQ(platform.openDirectory(dir.path() + "/", reason), EnterResult::entered);
     const std::shared_ptr<const DirectoryListing> before = platform.listDirectory(reason);
     const auto named = [](const DirectoryListing& listing, const std::string& name) {
         return std::any_of(listing.begin(), listing.end(), [&name](const FoundEntry& entry) { return entry.name == name; });
@@ -450,7 +451,7 @@ TEST_F(InProcess, ListingOfManyBuffersGrowsByDoubling) {
     }
     Platform platform;
     std::string reason;
-    ASSERT_TRUE(platform.openDirectory(dir.path() + "/", reason));
+    ASSERT_EQ(platform.openDirectory(dir.path() + "/", reason), EnterResult::entered);
     const std::shared_ptr<const DirectoryListing> listing = platform.listDirectory(reason);
     ASSERT_EQ(listing->size(), count + 2u);
     EXPECT_LE(listing->enlargements(), static_cast<std::size_t>(std::log2(count)));
@@ -488,7 +489,7 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     run({"-R", "*.TXT"});
     home ? setenv("HOME", home->c_str(), 1) : unsetenv("HOME");
     setenv("XDG_STATE_HOME", state.path().c_str(), 1);
-    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: there is no home "
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: the journals cannot be kept: there is no home "
                       "directory to keep it in\n");
     EXPECT_EQ(dir.tree(), (std::vector<std::string>{"SUB/", "SUB/d.txt", "c.txt"}));
 
@@ -497,7 +498,7 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
         return std::string_view(name).ends_with("/tocase") ? (errno = EACCES, -1) : ::mkdirat(fd, name, mode);
     };
     run({"*.TXT"});
-    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: '" + state.path() +
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: the journals cannot be kept: '" + state.path() +
                           "/tocase': Permission denied\n");
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"a.txt"});
 
@@ -511,9 +512,9 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     run({"-Z"});
     setenv("XDG_STATE_HOME", state.path().c_str(), 1);
     std::remove(file.c_str());
-    EXPECT_EQ(errors, "tocase: this run cannot be taken back: its journal cannot be written: '" + file +
-                          "/tocase': Not a directory\ntocase: no run can be taken back: '" + file +
-                          "/tocase': Not a directory\n");
+    EXPECT_EQ(errors, "tocase: this run cannot be taken back: the journals cannot be kept: '" + file +
+                          "/tocase': Not a directory\ntocase: no run can be taken back: the journals cannot be kept: '" +
+                          file + "/tocase': Not a directory\n");
 
     // A journal begun that can no longer be added to.
     restart({"B.TXT"});
@@ -541,8 +542,8 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     EXPECT_EQ(output, ".\\\r\n  b.txt -> B.TXT *** FAILED\r\n\r\n0 files in 1 directory put back.\r\n\r\n"
                       "Process failed at 1 file. Perhaps this file is in process by another\r\n"
                       "application. Close these applications and try again...\r\n\r\n");
-    EXPECT_TRUE(errors.starts_with("tocase: cannot rename 'b.txt': Permission denied\ntocase: 1 entry of this run "
-                                   "is not back")) << errors;
+    EXPECT_TRUE(errors.starts_with("tocase: cannot rename 'b.txt': its directory cannot be read: Permission denied\n"
+                                   "tocase: 1 entry of this run is not back: 1 whose directory cannot be read")) << errors;
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
 }
 
@@ -568,10 +569,11 @@ TEST_F(InProcess, JournalThatDoesNotReadIsSaidAndNothingOlderTakenBackInstead) {
     for (const int attempt : {1, 2}) {
         errors.clear();
         output.clear();
+        const std::string journal = journalsIn(state).back().filename().string();
         run({"-Z"});
         // The record not read counts as an entry not put back.
         EXPECT_NE(output.find("\r\nProcess failed at 1 file."), std::string::npos) << output;
-        EXPECT_TRUE(errors.starts_with("tocase: a record of the journal '" + journalsIn(state).back().filename().string() +
+        EXPECT_TRUE(errors.starts_with("tocase: a record of the journal '" + journal +
                                        "' cannot be read: what it holds is not put back\ntocase: 1 entry of this run "
                                        "is not back")) << attempt << errors;
         EXPECT_EQ(dir.tree(), (std::vector<std::string>{"B.TXT", "a.txt"})) << attempt;

@@ -6,10 +6,10 @@
 #include "cli/parse_command_line.h"
 #include "cli/report.h"
 #include "engine/convert_entry.h"
-#include "engine/run_journal.h"
+#include "journal/run_journal.h"
 #include "engine/shell_expansion.h"
 #include "engine/take_back.h"
-#include "engine/walk_file_spec.h"
+#include "engine/walk_tree.h"
 #include "text/printable_name.h"
 
 namespace tocase {
@@ -68,16 +68,23 @@ void reportUnused(Platform& platform, const RunSettings& settings, const std::ve
 // A run, or a take-back, in this user's turn: runs of one user never
 // rename at the same time. False when there was nothing to take back.
 bool renameInTurn(RunSettings& settings, Platform& platform) {
-    if (!settings.preview) {
-        waitForOtherRuns(platform);
-    }
+    JournalStore journals;
+    std::string reason;
+    const bool turnHeld = settings.preview || waitForOtherRuns(journals, platform, reason);
     bool ran = true;
     if (settings.takeBack) {
-        ran = takeBackNewestRun(settings, platform);
+        if (turnHeld) {
+            ran = takeBackNewestRun(settings, platform, journals);
+        } else {
+            platform.writeErrorLine("no run can be taken back: " + reason);
+            ran = false;
+        }
     } else {
-        walkFileSpec(settings.fileSpec, settings, convertEntry, platform);
+        RunJournal journal{journals, turnHeld ? JournalState::none : JournalState::unlocked};
+        journal.unlockedReason = reason;
+        walkFileSpec(settings.fileSpec, settings, convertEntry, platform, journal);
     }
-    endTurn(platform);
+    endTurn(journals);
     return ran;
 }
 

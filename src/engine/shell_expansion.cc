@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/file_spec.h"
+#include "engine/split_path.h"
 
 namespace tocase {
 
@@ -10,7 +10,7 @@ bool looksLikeShellExpansion(std::string_view first, const std::vector<std::stri
     const std::string prefix = splitFileSpec(first, platform.facts()).directoryPrefix;
     std::string reason;
     const std::shared_ptr<const DirectoryListing> listing =
-        platform.openDirectory(prefix, reason) ? platform.listDirectory(reason) : nullptr;
+        platform.openDirectory(prefix, reason) == EnterResult::entered ? platform.listDirectory(reason) : nullptr;
     if (!listing || others.empty()) {
         return false;
     }

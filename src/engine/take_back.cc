@@ -1,11 +1,13 @@
 #include "engine/take_back.h"
 
+#include <array>
 #include <string>
 #include <unordered_map>
 
 #include "engine/convert_entry.h"
-#include "engine/file_spec.h"
-#include "engine/journal_format.h"
+#include "engine/split_path.h"
+#include "journal/journal_reading.h"
+#include "platform/name_table.h"
 #include "platform/temporary_name.h"
 #include "text/printable_name.h"
 
@@ -34,12 +36,52 @@ std::string quoted(std::string_view text) {
     return quoted + "'";
 }
 
+// Why a rename of the run is not taken back. The first kinds hold the run,
+// for the user can mend them and the next take-back then puts the entry
+// back; the others are gone for good, said once and passed over after.
+enum class NotBack {
+    oldNameTaken,       // another entry holds the name to put back
+    renamedSince,       // under a third name now
+    directoryUnread,    // its directory cannot be opened or read, with the system's reason
+    refused,            // the system refused to put it back, with its reason
+    recordUnread,       // its record in the journal does not read
+    directoryGone,      // its directory is no longer where the run renamed in it
+    replaced,           // another entry has taken its place
+    vanished,           // under none of its names, nor any other
+    notPlainName,       // the journal holds a path for it
+};
+constexpr std::size_t holdingKinds = 5;
+
+bool holdsTheRun(NotBack why) { return static_cast<std::size_t>(why) < holdingKinds; }
+
+// The words for a person of why an entry is not back.
+std::string notBackReason(NotBack why, std::string_view detail) {
+    switch (why) {
+        case NotBack::oldNameTaken: return quoted(detail) + " is another entry";
+        case NotBack::renamedSince: return "it has been renamed since, to " + quoted(detail);
+        case NotBack::directoryUnread: return "its directory cannot be read: " + std::string(detail);
+        case NotBack::refused: return std::string(detail);
+        case NotBack::recordUnread: return "its record does not read";
+        case NotBack::directoryGone: return "its directory is no longer where the run renamed in it";
+        case NotBack::replaced: return "another entry has taken its place";
+        case NotBack::vanished: return "it is no longer there";
+        case NotBack::notPlainName: return "the journal does not hold a plain name for it";
+    }
+    return {};
+}
+
 // How taking back one run went: what is not back yet keeps the run the one
 // the next take-back tries; what is gone for good is noted, so that the
 // next one passes it over.
 struct TakeBackTally {
-    std::size_t left = 0;
+    std::array<std::size_t, holdingKinds> held{};
     std::vector<std::size_t> goneOffsets;
+
+    std::size_t left() const {
+        std::size_t sum = 0;
+        for (const std::size_t count : held) sum += count;
+        return sum;
+    }
 };
 
 // The names a preview would have put back, by the directory's path as the
@@ -51,9 +93,9 @@ using PreviewedNames = std::unordered_map<std::string, std::string>;
 // confirmed to be the very directory; its renames are then taken back.
 class DirectoryTakeBack {
 public:
-    DirectoryTakeBack(const JournalDirectory& directory, std::string_view since, RunSettings& settings,
+    DirectoryTakeBack(const JournalDirectory& directory, std::string_view madeBy, RunSettings& settings,
                       Platform& platform, TakeBackTally& tally, PreviewedNames& previewed)
-        : directory_(directory), since_(since), settings_(settings), platform_(platform), tally_(tally),
+        : directory_(directory), madeBy_(madeBy), settings_(settings), platform_(platform), tally_(tally),
           previewed_(previewed) {
         header_ = directory.prefix;
         for (const std::string& name : directory.names) {
@@ -62,14 +104,9 @@ public:
     }
 
     void run() {
-        std::string reason;
-        if (open(reason)) {
-            listing_ = platform_.listDirectory(reason);
-        }
-        if (listing_) {
-            for (const FoundEntry& entry : *listing_) {
-                byName_.emplace(entry.name, &entry);
-            }
+        const std::optional<NotBack> unreachable = open();
+        if (!unreachable) {
+            index();
         }
         // Every step is decided from the one listing before the first
         // rename, so that the entries to put back are confirmed together.
@@ -79,7 +116,7 @@ public:
             if (rename.end == RenameEnd::notMade || rename.gone) {
                 continue;
             }
-            steps.push_back(decide(rename, listing_ ? std::string_view() : reason));
+            steps.push_back(unreachable ? Step{&rename, nullptr, unreachable} : decide(rename));
         }
         std::vector<const FoundEntry*> announced;
         for (const Step& step : steps) {
@@ -97,57 +134,83 @@ public:
     }
 
 private:
-    bool open(std::string& reason) {
-        if (!platform_.openDirectory(directory_.prefix, reason)) {
-            return false;
+    // What to do for one recorded rename: put `entry` back, or list the
+    // rename as failed for `why`; neither, where it is to be passed over.
+    struct Step {
+        const JournalRename* rename = nullptr;
+        const FoundEntry* entry = nullptr;
+        std::optional<NotBack> why = std::nullopt;
+        const FoundEntry* other = nullptr;  // what holds its old name, or it under a third name
+    };
+
+    // Nothing when the directory is open and the very one the run renamed
+    // in; else why not, its reason in `directoryReason_`.
+    std::optional<NotBack> open() {
+        const EnterResult first = platform_.openDirectory(directory_.prefix, directoryReason_);
+        if (first != EnterResult::entered) {
+            return first == EnterResult::missing ? NotBack::directoryGone : NotBack::directoryUnread;
         }
         std::string path = directory_.prefix;
         for (const std::string& name : directory_.names) {
             const auto previewed = previewed_.find(path + name);
             const std::string& onDisk = previewed == previewed_.end() ? name : previewed->second;
             const EnterResult entered = isPlainName(name, platform_.facts())
-                                            ? platform_.openSubdirectoryByName(onDisk, reason)
-                                            : EnterResult::failed;
+                                            ? platform_.openSubdirectoryByName(onDisk, directoryReason_)
+                                            : EnterResult::missing;
+            if (entered == EnterResult::failed) {
+                return NotBack::directoryUnread;
+            }
             if (entered != EnterResult::entered) {
-                reason = "its directory is not where the run left it";
-                return false;
+                return NotBack::directoryGone;
             }
             appendSubdirectory(path, name);
         }
-        if (!platform_.isCurrentDirectoryAsRecorded(directory_.identity, since_)) {
-            reason = "its directory is not the one the run renamed in";
-            return false;
+        if (!platform_.isCurrentDirectoryAsRecorded(directory_.identity, madeBy_)) {
+            return NotBack::directoryGone;
         }
-        return true;
+        listing_ = platform_.listDirectory(directoryReason_);
+        return listing_ ? std::nullopt : std::optional<NotBack>(NotBack::directoryUnread);
     }
 
-    const FoundEntry* listed(const std::string& name) const {
-        const auto found = byName_.find(name);
-        return found == byName_.end() ? nullptr : found->second;
+    // The listing's names, and those it holds under a temporary name.
+    void index() {
+        byName_.reserve(listing_->size());
+        for (std::size_t place = 0; place < listing_->size(); ++place) {
+            const FoundEntry& entry = (*listing_)[place];
+            byName_.insert(entry.name, static_cast<std::uint32_t>(place));
+            if (entry.name.find(temporaryNameMark) != std::string_view::npos) {
+                underTemporaryNames_.push_back(&entry);
+            }
+        }
+    }
+
+    const FoundEntry* listed(std::string_view name) const {
+        const std::optional<std::uint32_t> place = byName_.find(name);
+        return place ? &(*listing_)[*place] : nullptr;
     }
 
     bool isRecorded(const FoundEntry* entry, const JournalRename& rename) const {
         return entry != nullptr && isOfKind(*entry, rename.kind) &&
-               platform_.isEntryAsRecorded(*entry, rename.identity, since_);
+               platform_.isEntryAsRecorded(*entry, rename.identity, madeBy_);
     }
 
     // Where a run was stopped between the two steps of a rename, the entry
     // is under a temporary name made of its old one.
     const FoundEntry* leftUnderTemporaryName(const JournalRename& rename) const {
-        for (const FoundEntry& entry : *listing_) {
-            const std::size_t mark = entry.name.find(temporaryNameMark);
-            if (mark != std::string::npos && rename.oldName.starts_with(std::string_view(entry.name).substr(0, mark)) &&
-                isRecorded(&entry, rename)) {
-                return &entry;
+        for (const FoundEntry* entry : underTemporaryNames_) {
+            const std::size_t mark = entry->name.find(temporaryNameMark);
+            if (rename.oldName.starts_with(entry->name.substr(0, mark)) && isRecorded(entry, rename)) {
+                return entry;
             }
         }
         return nullptr;
     }
 
     // Under a name neither of the run's: renamed since by someone else.
-    // Only where identities tell every file apart.
+    // Only where identities tell every file apart, and never for an entry
+    // that shared its number with another when it was renamed.
     const FoundEntry* underAnotherName(const JournalRename& rename) {
-        if (!platform_.identitiesAreUnique()) {
+        if (rename.sharesNumber || !platform_.identitiesAreUnique()) {
             return nullptr;
         }
         if (byIdentity_.empty()) {
@@ -155,7 +218,7 @@ private:
                 byIdentity_.emplace(platform_.entryIdentity(entry), &entry);
             }
         }
-        const auto [first, last] = byIdentity_.equal_range(rename.identity);
+        const auto [first, last] = byIdentity_.equal_range(std::string(rename.identity));
         for (auto found = first; found != last; ++found) {
             if (isRecorded(found->second, rename)) {
                 return found->second;
@@ -164,68 +227,52 @@ private:
         return nullptr;
     }
 
-    // What to do for one recorded rename: put `entry` back, or list the
-    // rename as failed with `reason`; neither, where it is to be passed over.
-    struct Step {
-        const JournalRename* rename = nullptr;
-        const FoundEntry* entry = nullptr;
-        std::string reason;
-        bool gone = false;
-    };
-
-    Step decide(const JournalRename& rename, std::string_view unreachable) {
-        Step step;
-        step.rename = &rename;
-        if (!unreachable.empty()) {
-            step.reason = unreachable;
-            return step;
-        }
+    Step decide(const JournalRename& rename) {
         if (!isPlainName(rename.oldName, platform_.facts()) || !isPlainName(rename.newName, platform_.facts())) {
-            step.reason = "the journal does not hold a plain name for it";
-            return step;
+            return {&rename, nullptr, NotBack::notPlainName};
         }
         const FoundEntry* renamed = listed(rename.newName);
+        const FoundEntry* original = listed(rename.oldName);
         if (isRecorded(renamed, rename)) {
-            step.entry = renamed;
-            return step;
+            // Another entry under the very old name: the file system tells
+            // the two apart, and would refuse.
+            if (original != nullptr && original != renamed) {
+                return {&rename, nullptr, NotBack::oldNameTaken, original};
+            }
+            return {&rename, renamed};
         }
         // Never renamed, or put back already: passed over.
-        if (isRecorded(listed(rename.oldName), rename)) {
-            return step;
+        if (isRecorded(original, rename)) {
+            return {&rename};
         }
         if (const FoundEntry* left = leftUnderTemporaryName(rename)) {
-            step.entry = left;
-            return step;
+            return {&rename, left};
         }
         if (const FoundEntry* moved = underAnotherName(rename)) {
-            step.reason = "it has been renamed since, to " + quoted(moved->name);
-            return step;
+            return {&rename, nullptr, NotBack::renamedSince, moved};
         }
-        step.reason = renamed != nullptr ? "another entry has taken its place" : "it is no longer there";
-        step.gone = true;
-        return step;
+        return {&rename, nullptr, renamed != nullptr ? NotBack::replaced : NotBack::vanished};
     }
 
     void take(const Step& step) {
         if (step.entry != nullptr) {
             putBack(*step.entry, *step.rename);
-        } else if (!step.reason.empty()) {
-            fail(*step.rename, step.reason, step.gone);
+        } else if (step.why) {
+            const std::string_view detail = step.other != nullptr ? step.other->name : std::string_view(directoryReason_);
+            fail(*step.rename, *step.why, notBackReason(*step.why, detail));
         }
     }
 
-    // Listed as failed: not back yet, to be tried again; or, when `gone`,
-    // gone for good.
-    void fail(const JournalRename& rename, std::string_view reason, bool gone) {
+    // Listed as failed: not back yet, to be tried again; or gone for good.
+    void fail(const JournalRename& rename, NotBack why, const std::string& reason) {
         // Listed by the name the run gave it, all a listing line shows of it.
         FoundEntry entry;
         entry.name = rename.newName;
-        listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_},
-                   {false, std::string(reason), {}});
-        if (gone) {
-            tally_.goneOffsets.push_back(rename.offset);
+        listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_}, {false, reason, {}});
+        if (holdsTheRun(why)) {
+            ++tally_.held[static_cast<std::size_t>(why)];
         } else {
-            ++tally_.left;
+            tally_.goneOffsets.push_back(rename.offset);
         }
     }
 
@@ -233,31 +280,57 @@ private:
         const RenameResult result =
             convertEntry(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_});
         if (!result.renamed) {
-            ++tally_.left;
+            ++tally_.held[static_cast<std::size_t>(NotBack::refused)];
         } else if (settings_.preview && entry.isDirectory) {
-            previewed_[header_ + rename.oldName] = entry.name;
+            previewed_[header_ + std::string(rename.oldName)] = entry.name;
         }
     }
 
     const JournalDirectory& directory_;
-    std::string_view since_;
+    std::string_view madeBy_;
     RunSettings& settings_;
     Platform& platform_;
     TakeBackTally& tally_;
     PreviewedNames& previewed_;
     std::string header_;
+    std::string directoryReason_;
     std::shared_ptr<const DirectoryListing> listing_;
-    std::unordered_map<std::string_view, const FoundEntry*> byName_;
+    NameTable byName_;
+    std::vector<const FoundEntry*> underTemporaryNames_;
     std::unordered_multimap<std::string, const FoundEntry*> byIdentity_;
     bool headerPrinted_ = false;
 };
 
-// A run taken back in part stays the one the next take-back tries, and
-// passes over what was found gone for good.
-void recordProgress(const std::string& name, std::string_view text, const TakeBackTally& tally, Platform& platform) {
+// What holds the run, and what to do about each: one line.
+std::string notBackLine(const TakeBackTally& tally, const std::string& journalPath) {
+    constexpr std::array<const char*, holdingKinds> remedies = {
+        " whose old name another entry holds (move that one away)",
+        " renamed since to another name (give it back the name the run gave it)",
+        " whose directory cannot be read (let this user read it)",
+        " the system refused to put back (see why above)",
+        " in a record of the journal that does not read",
+    };
+    const std::size_t left = tally.left();
+    std::string line = std::to_string(left) + (left == 1 ? " entry of this run is" : " entries of this run are") +
+                       " not back:";
+    const char* separator = " ";
+    for (std::size_t kind = 0; kind < holdingKinds; ++kind) {
+        if (tally.held[kind] > 0) {
+            line.append(separator).append(std::to_string(tally.held[kind])).append(remedies[kind]);
+            separator = ", ";
+        }
+    }
+    return line + "; each further /Z tries again, and no older run is taken back before " +
+           (left == 1 ? "it is" : "they are") + "; to give up, remove its journal: " + quoted(journalPath);
+}
+
+// A run taken back in part stays the one the next take-back tries, kept
+// beyond the runs kept, and passes over what was found gone for good.
+void recordProgress(const std::string& name, std::string_view text, const TakeBackTally& tally, JournalStore& journals,
+                    Platform& platform) {
     std::string reason;
-    if (tally.left == 0) {
-        if (!platform.markTakenBack(name, reason)) {
+    if (tally.left() == 0) {
+        if (!journals.markTakenBack(name, reason)) {
             platform.writeErrorLine("the run cannot be marked as taken back: " + reason);
         }
         return;
@@ -266,65 +339,102 @@ void recordProgress(const std::string& name, std::string_view text, const TakeBa
     for (const std::size_t offset : tally.goneOffsets) {
         notes += journalGoneLine(offset);
     }
-    if (!notes.empty() && !platform.appendToJournal(name, notes, reason)) {
+    if (!notes.empty() && !journals.appendTo(name, notes, reason)) {
         platform.writeErrorLine("what was found gone cannot be noted in the journal: " + reason);
     }
-    const bool one = tally.left == 1;
-    platform.writeErrorLine(std::to_string(tally.left) + (one ? " entry of this run is" : " entries of this run are") +
-                            " not back: each further /Z tries again, and no older run is taken back before " +
-                            (one ? "it is" : "they are") + "; to give up, remove its journal: " +
-                            quoted(platform.journalPath(name)));
+    std::string held = name;
+    if (!journals.markHeld(held, reason)) {
+        platform.writeErrorLine("the run cannot be kept beyond the last runs: " + reason);
+    }
+    platform.writeErrorLine(notBackLine(tally, journals.pathOf(held)));
 }
 
-void takeBackRun(const std::string& name, std::string_view text, const JournalStart& start, RunSettings& settings,
-                 Platform& platform) {
-    settings.directoryMode = start.directoryMode;
+// What the reading left, said: nothing of a journal goes unused in silence.
+void reportLeftovers(const std::string& name, const JournalLeftovers& leftovers, std::string_view cutAfter,
+                     bool anyRecord, Platform& platform) {
+    if (leftovers.unusedLines > 0) {
+        platform.writeErrorLine(std::to_string(leftovers.unusedLines) +
+                                (leftovers.unusedLines == 1 ? " line" : " lines") + " of the journal " + quoted(name) +
+                                " belong to no record and were not used");
+    }
+    if (!anyRecord) {
+        platform.writeErrorLine("the journal " + quoted(name) +
+                                " holds no record: the renames of its run may not be recorded, and are not put back");
+    } else if (!cutAfter.empty()) {
+        platform.writeErrorLine("the journal " + quoted(name) + " stops short in the record of " + quoted(cutAfter) +
+                                ": renames after this point may not be recorded, and are not put back");
+    }
+}
+
+void takeBackRun(const std::string& name, std::string_view text, const JournalHead& head, RunSettings& settings,
+                 JournalStore& journals, Platform& platform) {
+    settings.directoryMode = head.start.directoryMode;
     TakeBackTally tally;
     PreviewedNames previewed;
-    forEachDirectoryNewestFirst(text, [&](const JournalDirectory& directory, bool unreadable) {
-        if (unreadable) {
-            platform.writeErrorLine("a record of the journal " + quoted(name) + " cannot be read: what it holds is not put back");
-            ++settings.failedCount;
-            ++tally.left;
-            return;
-        }
-        DirectoryTakeBack(directory, start.time, settings, platform, tally, previewed).run();
-    });
+    JournalLeftovers leftovers;
+    bool anyRecord = false;
+    std::string cutAfter;
+    forEachDirectoryNewestFirst(
+        text, head,
+        [&](const JournalDirectory& directory, bool unreadable) {
+            if (unreadable) {
+                platform.writeErrorLine("a record of the journal " + quoted(name) +
+                                        " cannot be read: what it holds is not put back");
+                ++settings.failedCount;
+                ++tally.held[static_cast<std::size_t>(NotBack::recordUnread)];
+                return;
+            }
+            if (!anyRecord && !directory.whole) {
+                cutAfter = headerText(directory.prefix);
+                for (const std::string& subdirectory : directory.names) {
+                    appendSubdirectory(cutAfter, subdirectory);
+                }
+            }
+            anyRecord = true;
+            const std::string_view madeBy = directory.listedBy.empty() ? head.start.time : directory.listedBy;
+            DirectoryTakeBack(directory, madeBy, settings, platform, tally, previewed).run();
+        },
+        leftovers);
+    anyRecord = anyRecord || leftovers.unreadableRecords > 0;
+    reportLeftovers(name, leftovers, cutAfter, anyRecord, platform);
     if (!settings.preview) {
-        recordProgress(name, text, tally, platform);
+        recordProgress(name, text, tally, journals, platform);
     }
 }
 
 }  // namespace
 
-bool takeBackNewestRun(RunSettings& settings, Platform& platform) {
+bool takeBackNewestRun(RunSettings& settings, Platform& platform, JournalStore& journals) {
     std::string reason;
-    const std::vector<std::string> journals = platform.journals(reason);
+    const std::vector<std::string> names = journals.untakenBack(reason);
     if (!reason.empty()) {
         platform.writeErrorLine("no run can be taken back: " + reason);
         return false;
     }
-    std::string newestElsewhere;
-    for (const std::string& name : journals) {
+    std::optional<JournalStart> newestElsewhere;
+    for (const std::string& name : names) {
         std::string text;
-        std::optional<JournalStart> start;
-        if (!platform.readJournal(name, text, reason) || !(start = readJournalStart(text))) {
+        std::optional<JournalHead> head;
+        if (!journals.read(name, text, reason) || !(head = readJournalHead(text))) {
             platform.writeErrorLine("the journal " + quoted(name) + " cannot be read: " +
                                     (reason.empty() ? "its start is not whole" : reason) +
                                     "; nothing is taken back, as it may hold the newest run made here (remove it "
                                     "to take back the runs before it)");
             return false;
         }
-        if (!platform.isWorkingDirectoryAsRecorded(start->identity, start->time)) {
-            newestElsewhere = newestElsewhere.empty() ? start->path : newestElsewhere;
+        if (!platform.isWorkingDirectoryAsRecorded(head->start.identity, head->start.time)) {
+            newestElsewhere = newestElsewhere ? newestElsewhere : head->start;
             continue;
         }
-        takeBackRun(name, text, *start, settings, platform);
+        takeBackRun(name, text, *head, settings, journals, platform);
         return true;
     }
     platform.writeErrorLine("nothing to take back: no run started in this directory is left to take back");
-    if (!newestElsewhere.empty()) {
-        platform.writeErrorLine("the newest run left to take back was started in " + quoted(newestElsewhere));
+    if (newestElsewhere && newestElsewhere->path == platform.workingDirectoryPath()) {
+        platform.writeErrorLine("the newest run left to take back was started in a directory of this same path, " +
+                                quoted(newestElsewhere->path) + ", that has been removed since");
+    } else if (newestElsewhere) {
+        platform.writeErrorLine("the newest run left to take back was started in " + quoted(newestElsewhere->path));
     }
     return false;
 }

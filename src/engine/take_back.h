@@ -2,6 +2,7 @@
 #define TOCASE_ENGINE_TAKE_BACK_H
 
 #include "engine/run_settings.h"
+#include "journal/journal_store.h"
 #include "platform/platform.h"
 
 namespace tocase {
@@ -11,7 +12,7 @@ namespace tocase {
 // first, each confirmed to be the one the run renamed, listed as a run
 // lists its renames. With `preview`, only lists. False, with a line on
 // standard error, when there is no such run.
-bool takeBackNewestRun(RunSettings& settings, Platform& platform);
+bool takeBackNewestRun(RunSettings& settings, Platform& platform, JournalStore& journals);
 
 }  // namespace tocase
 

@@ -25,12 +25,22 @@ void NameTable::growTo(std::size_t slots) {
     }
 }
 
+namespace {
+
+std::size_t hashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+std::uint16_t tagOf(std::size_t hash) { return static_cast<std::uint16_t>(hash >> 48); }
+
+}  // namespace
+
 // The slot that holds `name`, or else the first never used on its probe.
-std::size_t NameTable::slotOf(std::string_view name) const {
+std::size_t NameTable::slotOf(std::string_view name, std::size_t hash) const {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = std::hash<std::string_view>{}(name) & mask;; at = (at + 1) & mask) {
+    const std::uint16_t tag = tagOf(hash);
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.data == nullptr || (slot.data != erasedMark && std::string_view(slot.data, slot.size) == name)) {
+        if (slot.data == nullptr || (slot.tag == tag && slot.data != erasedMark && slot.size == name.size() &&
+                                     std::string_view(slot.data, slot.size) == name)) {
             return at;
         }
     }
@@ -43,11 +53,12 @@ bool NameTable::insert(std::string_view name, std::uint32_t number) {
         const bool doubled = 4 * (count_ + 1) > slots_.size();
         growTo(std::max<std::size_t>(16, doubled ? 2 * slots_.size() : slots_.size()));
     }
-    Slot& slot = slots_[slotOf(name)];
+    const std::size_t hash = hashOf(name);
+    Slot& slot = slots_[slotOf(name, hash)];
     if (slot.data != nullptr) {
         return false;
     }
-    slot = {name.data(), static_cast<std::uint32_t>(name.size()), number};
+    slot = {name.data(), static_cast<std::uint16_t>(name.size()), tagOf(hash), number};
     ++count_;
     ++used_;
     return true;
@@ -57,7 +68,7 @@ std::optional<std::uint32_t> NameTable::find(std::string_view name) const {
     if (slots_.empty()) {
         return std::nullopt;
     }
-    const Slot& slot = slots_[slotOf(name)];
+    const Slot& slot = slots_[slotOf(name, hashOf(name))];
     return slot.data == nullptr ? std::nullopt : std::optional<std::uint32_t>(slot.number);
 }
 
@@ -65,7 +76,7 @@ void NameTable::erase(std::string_view name) {
     if (slots_.empty()) {
         return;
     }
-    Slot& slot = slots_[slotOf(name)];
+    Slot& slot = slots_[slotOf(name, hashOf(name))];
     if (slot.data != nullptr) {
         slot.data = erasedMark;
         --count_;

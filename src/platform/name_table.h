@@ -26,11 +26,12 @@ public:
 private:
     struct Slot {
         const char* data = nullptr;  // null: never used; erasedMark: erased
-        std::uint32_t size = 0;
+        std::uint16_t size = 0;      // no name is longer
+        std::uint16_t tag = 0;       // bits of its hash, so that most others are passed without a comparison
         std::uint32_t number = 0;
     };
     static const char erasedMark[1];
-    std::size_t slotOf(std::string_view name) const;
+    std::size_t slotOf(std::string_view name, std::size_t hash) const;
     void growTo(std::size_t slots);
 
     std::vector<Slot> slots_;

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/console.h"
-#include "platform/journal_store.h"
 #include "platform/name_store.h"
 #include "platform/platform_facts.h"
 
@@ -46,6 +45,10 @@ public:
     // To tell more of the entries once read; their names stay as kept.
     std::vector<FoundEntry>::iterator begin() { return entries_.begin(); }
     std::vector<FoundEntry>::iterator end() { return entries_.end(); }
+    // When the reading that listed the entries ended, as a journal records
+    // it: every entry listed was made by then.
+    const std::string& timeRead() const { return timeRead_; }
+    void setTimeRead(std::string time) { timeRead_ = std::move(time); }
     // How often the entries were moved to larger storage as they came:
     // doubling each time, so a million entries move about once each.
     std::size_t enlargements() const { return enlargements_; }
@@ -53,13 +56,15 @@ public:
 private:
     std::vector<FoundEntry> entries_;
     NameStore names_;
+    std::string timeRead_;
     std::size_t enlargements_ = 0;
 };
 
-// How an attempt to enter a subdirectory ended: a link is never part of
-// the tree, so passed by without a word; a refusal is the tool's own choice
-// (another file system), a failure the system's.
-enum class EnterResult { entered, link, refused, failed };
+// How an attempt to enter a directory ended: a link is never part of the
+// tree, so passed by without a word; a refusal is the tool's own choice
+// (another file system); `missing` is no directory of that name, a failure
+// any other reason the system gave.
+enum class EnterResult { entered, link, refused, missing, failed };
 
 // Called before a rename goes round a temporary name that cannot hold the
 // whole original name, so that a person can still recover it.
@@ -98,7 +103,7 @@ public:
 
     // Makes the directory that a file specification's directory prefix
     // names, as typed, the only open one.
-    bool openDirectory(std::string_view directoryPrefix, std::string& reason);
+    EnterResult openDirectory(std::string_view directoryPrefix, std::string& reason);
     // Opens a subdirectory that a listing of the current directory found,
     // never through a link nor into another file system, and makes it
     // current.
@@ -157,34 +162,21 @@ public:
     // Whether no two entries of the current directory can share an identity:
     // not where it is made of a size and a time.
     bool identitiesAreUnique();
-    // The time a run's journal records as its start, as the file systems
-    // stamp a file's making: whatever was made before the run reads
-    // earlier, and whatever is made once this returns reads the same or
-    // later. Waits for the clock file systems stamp with, which lags the
-    // time by up to a tick, to catch up.
+    // The time a run's journal records as its start, in the form listings
+    // give theirs (DirectoryListing::timeRead): whatever was made before
+    // the run reads the same or earlier.
     std::string runStartTime();
-    // Whether an identity recorded by a run that started at `since` is still
-    // that of the same file: the same identity, and where the system tells
-    // when a file was made, not made at or after the run's start (a number
-    // freed and given anew, which a tie cannot rule out).
-    bool isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since);
-    bool isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view since);
-    bool isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since);
-
-    // The journals that let a run be taken back (journal_store.h).
-    // Runs of one user take turns: the lock is held from here until
-    // released, or the process ends.
-    bool holdRunLock(const std::function<void()>& waiting, std::string& reason);
-    void releaseRunLock();
-    bool createJournal(std::string_view start, std::string& reason);
-    bool appendJournal(std::string_view text, std::string& reason);
-    void discardJournal();
-    std::vector<std::string> journals(std::string& reason);
-    bool readJournal(const std::string& name, std::string& text, std::string& reason);
-    bool appendToJournal(const std::string& name, std::string_view text, std::string& reason);
-    bool markTakenBack(const std::string& name, std::string& reason);
-    // Where the journal is, for a person.
-    std::string journalPath(const std::string& name) const;
+    // Returns once the clock file systems stamp a file's making with, which
+    // lags the precise time by up to a tick, reads later than `time`: a
+    // file made from then on can never be taken for one made by `time`.
+    void waitForStampsAfter(std::string_view time);
+    // Whether an identity recorded by a run is still that of the same file:
+    // the same identity, and where the system tells when a file was made,
+    // not made after `madeBy`, the time the run recorded it had been made
+    // by (else its number was freed and given anew).
+    bool isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view madeBy);
+    bool isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view madeBy);
+    bool isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view madeBy);
 
     // Console output stream, in UTF-8, which the platform writes as its
     // output wants it. A write that would block waits; one that fails for
@@ -204,7 +196,6 @@ private:
     struct State;
     std::unique_ptr<State> state_;
     // What both keep alike.
-    JournalStore journal_;
     Console console_;
 };
 

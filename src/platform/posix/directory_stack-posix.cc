@@ -21,6 +21,9 @@ void closeIfOpen(int fd) {
     }
 }
 
+// No directory of that name: nothing there, or something else.
+bool isMissing(int error) { return error == ENOENT || error == ENOTDIR; }
+
 bool isLink(int directoryFd, const std::string& name) {
     struct stat status {};
     return systemCalls().fstatat(directoryFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -69,7 +72,7 @@ bool DirectoryStack::sameMount(const Identity& a, const Identity& b) {
 }
 
 // What the user typed is opened as given, links and all.
-bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
+EnterResult DirectoryStack::openFirst(const std::string& path, std::string& reason) {
     closeAll();
     if (maxHeld_ == 0) {
         maxHeld_ = std::max<std::size_t>(limit_(), 2);
@@ -77,15 +80,16 @@ bool DirectoryStack::openFirst(const std::string& path, std::string& reason) {
     Level first;
     first.fd = systemCalls().openat(AT_FDCWD, path.c_str(), directoryFlags);
     if (first.fd < 0) {
-        reason = reasonText(errno);
-        return false;
+        const int error = errno;
+        reason = reasonText(error);
+        return isMissing(error) ? EnterResult::missing : EnterResult::failed;
     }
     if (!identify(first.fd, first.identity, reason)) {
         closeIfOpen(first.fd);
-        return false;
+        return EnterResult::failed;
     }
     levels_.push_back(std::move(first));
-    return true;
+    return EnterResult::entered;
 }
 
 // A name that has become a link since the listing is passed by, not
@@ -99,7 +103,7 @@ EnterResult DirectoryStack::openChild(const std::string& name, std::string& reas
             return EnterResult::link;
         }
         reason = reasonText(error);
-        return EnterResult::failed;
+        return isMissing(error) ? EnterResult::missing : EnterResult::failed;
     }
     if (!identify(child.fd, child.identity, reason)) {
         closeIfOpen(child.fd);

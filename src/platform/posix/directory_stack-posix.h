@@ -27,7 +27,7 @@ public:
     DirectoryStack(const DirectoryStack&) = delete;
     DirectoryStack& operator=(const DirectoryStack&) = delete;
 
-    bool openFirst(const std::string& path, std::string& reason);
+    EnterResult openFirst(const std::string& path, std::string& reason);
     EnterResult openChild(const std::string& name, std::string& reason);
     bool closeCurrent(std::string& reason);
     // Whether the current directory is still the entry of its parent under

@@ -179,10 +179,21 @@ bool renameFile(const std::string& from, const std::string& to, std::string& rea
 
 void removeFile(const std::string& path) { systemCalls().unlinkat(AT_FDCWD, path.c_str(), 0); }
 
+// Opened without following a link and without waiting on anything but a
+// file (a FIFO put there would hold the open up), and used only when it is
+// a plain file of the user's own: no one else can take a run's turn away.
 LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason) {
-    const int fd = systemCalls().createat(AT_FDCWD, path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = systemCalls().createat(AT_FDCWD, path.c_str(),
+                                          O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        reason = reasonText(errno);
+        reason = errno == ELOOP ? "it is a link" : reasonText(errno);
+        return noLock;
+    }
+    struct stat status {};
+    if (systemCalls().fstatat(fd, "", &status, AT_EMPTY_PATH) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_uid != geteuid()) {
+        reason = "it is not a plain file of this user's own";
+        systemCalls().close(fd);
         return noLock;
     }
     bool said = false;
@@ -195,6 +206,7 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
             systemCalls().close(fd);
             return noLock;
         }
+        // A stop while waiting ends the run before anything is renamed.
         stopIfSignalled();
     }
     return fd;

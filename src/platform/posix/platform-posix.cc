@@ -53,23 +53,41 @@ bool numbersLast(int fd) {
     return systemCalls().fstatfs(fd, &status) != 0 || status.f_type != fuseMagic;
 }
 
-// Made at or after the time a journal recorded as its run's start, where
-// the file system tells: then its number was given anew, to another file.
-bool madeAfter(int directoryFd, const char* name, int flags, std::string_view since) {
+// A time as a journal records it: seconds, then the nanoseconds after a dot.
+std::pair<long long, long long> secondsAndNanoseconds(std::string_view time) {
+    const std::size_t dot = time.find('.');
+    long long seconds = 0;
+    long long nanoseconds = 0;
+    std::from_chars(time.data(), time.data() + std::min(dot, time.size()), seconds);
+    if (dot != std::string_view::npos) {
+        std::from_chars(time.data() + dot + 1, time.data() + time.size(), nanoseconds);
+    }
+    return {seconds, nanoseconds};
+}
+
+// Made after the time a journal recorded all its entries had been made by,
+// where the file system tells: then its number was given anew, to another
+// file.
+bool madeAfter(int directoryFd, const char* name, int flags, std::string_view madeBy) {
     struct statx status {};
     if (systemCalls().statx(directoryFd, name, flags, STATX_BTIME, &status) != 0 ||
         (status.stx_mask & STATX_BTIME) == 0) {
         return false;
     }
-    const std::size_t dot = since.find('.');
-    long long seconds = 0;
-    long long nanoseconds = 0;
-    std::from_chars(since.data(), since.data() + std::min(dot, since.size()), seconds);
-    if (dot != std::string_view::npos) {
-        std::from_chars(since.data() + dot + 1, since.data() + since.size(), nanoseconds);
-    }
+    const auto [seconds, nanoseconds] = secondsAndNanoseconds(madeBy);
     return status.stx_btime.tv_sec > seconds ||
-           (status.stx_btime.tv_sec == seconds && status.stx_btime.tv_nsec >= nanoseconds);
+           (status.stx_btime.tv_sec == seconds && status.stx_btime.tv_nsec > nanoseconds);
+}
+
+timespec preciseTimeNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+// Seconds and nanoseconds, as a journal records a time.
+std::string timeText(const timespec& time) {
+    return std::to_string(time.tv_sec) + "." + std::to_string(1000000000 + time.tv_nsec).substr(1);
 }
 
 std::string posixDirectoryPath(std::string_view directoryPrefix) {
@@ -135,7 +153,7 @@ std::vector<std::string> Platform::commandLine(int argumentCount, char** argumen
     return std::vector<std::string>(arguments, arguments + argumentCount);
 }
 
-bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+EnterResult Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->forgetCurrentDirectory();
     return state_->directories.openFirst(posixDirectoryPath(directoryPrefix), reason);
 }
@@ -165,7 +183,12 @@ bool Platform::currentIsStillInItsParent(std::string& reason) {
 std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
     if (!state_->listing) {
         state_->listingBuffers = 0;
-        state_->listing = readDirectory(state_->directories.currentFd(), reason, &state_->listingBuffers);
+        const std::shared_ptr<DirectoryListing> fresh =
+            readDirectory(state_->directories.currentFd(), reason, &state_->listingBuffers);
+        if (fresh) {
+            fresh->setTimeRead(timeText(preciseTimeNow()));
+        }
+        state_->listing = fresh;
     }
     return state_->listing;
 }
@@ -243,37 +266,37 @@ std::string Platform::entryIdentity(const FoundEntry& entry) {
 
 bool Platform::identitiesAreUnique() { return state_->currentNumbersLast(); }
 
+// The directory it runs in was made before the run began, whatever clock
+// the file system stamps its making with: every such clock reads the
+// precise time or earlier.
+std::string Platform::runStartTime() { return timeText(preciseTimeNow()); }
+
 // Local file systems stamp a file's making with the kernel's coarse clock,
-// which lags the time by up to a tick, or with a finer time no later than
-// now: whatever was made before the run began reads earlier than the time
-// it began, and once the coarse clock has caught up with that time,
-// whatever is made reads the same or later.
-std::string Platform::runStartTime() {
-    timespec began{};
-    clock_gettime(CLOCK_REALTIME, &began);
+// or with a finer time no later than now.
+void Platform::waitForStampsAfter(std::string_view time) {
+    const auto [seconds, nanoseconds] = secondsAndNanoseconds(time);
     for (timespec coarse{};;) {
         clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
-        if (coarse.tv_sec > began.tv_sec || (coarse.tv_sec == began.tv_sec && coarse.tv_nsec >= began.tv_nsec)) {
-            break;
+        if (coarse.tv_sec > seconds || (coarse.tv_sec == seconds && coarse.tv_nsec > nanoseconds)) {
+            return;
         }
         const timespec pause{0, 200000};
         nanosleep(&pause, nullptr);
     }
-    return std::to_string(began.tv_sec) + "." + std::to_string(1000000000 + began.tv_nsec).substr(1);
 }
 
-bool Platform::isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view since) {
-    return workingDirectoryIdentity() == identity && !madeAfter(AT_FDCWD, ".", 0, since);
+bool Platform::isWorkingDirectoryAsRecorded(std::string_view identity, std::string_view madeBy) {
+    return workingDirectoryIdentity() == identity && !madeAfter(AT_FDCWD, ".", 0, madeBy);
 }
 
-bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view since) {
+bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::string_view madeBy) {
     return currentDirectoryIdentity() == identity &&
-           !madeAfter(state_->directories.currentFd(), "", AT_EMPTY_PATH, since);
+           !madeAfter(state_->directories.currentFd(), "", AT_EMPTY_PATH, madeBy);
 }
 
-bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since) {
+bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view madeBy) {
     return entryIdentity(entry) == identity &&
-           !madeAfter(state_->directories.currentFd(), entry.name.data(), AT_SYMLINK_NOFOLLOW, since);
+           !madeAfter(state_->directories.currentFd(), entry.name.data(), AT_SYMLINK_NOFOLLOW, madeBy);
 }
 
 void Platform::stopIfAsked() { stopIfSignalled(); }

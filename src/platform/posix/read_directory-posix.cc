@@ -62,7 +62,7 @@ bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& 
     }
 }
 
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason,
                                                       std::size_t* buffersRead) {
     auto entries = std::make_shared<DirectoryListing>();
     const bool read = forEachRecord(

@@ -16,7 +16,7 @@ namespace tocase {
 // included, read from its start to its end; null, with the reason, when
 // that fails part-way.
 // `buffersRead`, if given, is how many readings the kernel filled.
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason,
                                                       std::size_t* buffersRead = nullptr);
 
 // Hands each record of the directory open as `directoryFd` to `visit`,

@@ -91,24 +91,26 @@ void DirectoryHandles::closeAll() {
 
 // What the user typed is opened as given, links and all; `path` is in the
 // system's own form (\??\...), whose names are taken exactly.
-bool DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) {
+EnterResult DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) {
     closeAll();
     Level first;
     const std::wstring typed = L"\\\\?\\" + path.substr(4);
     first.handle = CreateFileW(typed.c_str(), directoryAccess | SYNCHRONIZE, withoutDeleteSharing, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (first.handle == INVALID_HANDLE_VALUE) {
-        reason = reasonText(GetLastError());
-        return false;
+        const DWORD error = GetLastError();
+        reason = reasonText(error);
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EnterResult::missing
+                                                                              : EnterResult::failed;
     }
     if (!identify(first.handle, first.identity) || (first.identity.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         reason = reasonText(ERROR_DIRECTORY);
         CloseHandle(first.handle);
-        return false;
+        return EnterResult::missing;
     }
     first.path = path;
     levels_.push_back(std::move(first));
-    return true;
+    return EnterResult::entered;
 }
 
 // A reparse point is passed by, unless a volume is mounted there. What is
@@ -131,7 +133,8 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     if (child.handle == nullptr) {
         const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
         reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);
-        return EnterResult::failed;
+        const bool missing = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
+        return !tooDeep && missing ? EnterResult::missing : EnterResult::failed;
     }
     child.name = name;
     child.path = pathWithin(currentPath(), name);

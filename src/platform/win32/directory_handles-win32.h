@@ -24,7 +24,7 @@ public:
     DirectoryHandles(const DirectoryHandles&) = delete;
     DirectoryHandles& operator=(const DirectoryHandles&) = delete;
 
-    bool openFirst(const std::wstring& path, std::string& reason);
+    EnterResult openFirst(const std::wstring& path, std::string& reason);
     // `listedId` is the file ID a listing gave; without one, whoever opens
     // it confirms it is the folder wanted.
     EnterResult openChild(const std::wstring& name, std::optional<std::uint64_t> listedId, std::string& reason);

@@ -244,6 +244,22 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
         reason = lastReason();
         return noLock;
     }
+    // A link is opened as itself, and refused, as is anything but a plain
+    // disk file of the user's own: no one else can take a run's turn away.
+    BY_HANDLE_FILE_INFORMATION information;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool own = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+                     (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+                     GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                     nullptr, &descriptor) == ERROR_SUCCESS &&
+                     userSid() != nullptr && EqualSid(owner, userSid());
+    LocalFree(descriptor);
+    if (!own) {
+        reason = "it is not a plain file of this user's own";
+        CloseHandle(file);
+        return noLock;
+    }
     bool said = false;
     for (OVERLAPPED whole{};; Sleep(20)) {
         if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {

@@ -106,6 +106,17 @@ std::optional<std::wstring> typedPathOf(std::wstring typed, std::string& reason)
     return L"\\??\\" + *full;
 }
 
+ULONGLONG ticksOf(const FILETIME& time) { return ULONGLONG{time.dwHighDateTime} << 32 | time.dwLowDateTime; }
+
+// As precise as the system tells: every clock a file system stamps a
+// file's making with reads that time or earlier.
+std::string preciseTimeNow() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return std::to_string(ticksOf(now));
+}
+
+
 }  // namespace
 
 struct Platform::State {
@@ -144,11 +155,11 @@ std::vector<std::string> Platform::commandLine(int, char**) {
     return arguments;
 }
 
-bool Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+EnterResult Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->renamer.reset();
     const std::optional<std::wstring> path = typedPathOf(fromUtf8(directoryPrefix), reason);
     if (!path) {
-        return false;
+        return EnterResult::failed;
     }
     return state_->directories.openFirst(*path, reason);
 }
@@ -178,6 +189,7 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
     if (!readDirectory(state_->directories.current(), *entries, reason)) {
         return nullptr;
     }
+    entries->setTimeRead(preciseTimeNow());
     // A listing marks a folder where a volume is mounted as it marks a link:
     // that one is said when it is not entered.
     for (FoundEntry& entry : *entries) {
@@ -242,49 +254,45 @@ std::string Platform::entryIdentity(const FoundEntry& entry) { return std::to_st
 
 bool Platform::identitiesAreUnique() { return true; }
 
-namespace {
 
-ULONGLONG ticksOf(const FILETIME& time) { return ULONGLONG{time.dwHighDateTime} << 32 | time.dwLowDateTime; }
+std::string Platform::runStartTime() { return preciseTimeNow(); }
 
-}  // namespace
-
-// A file's making is stamped with the system time, which moves on a tick
-// at a time (about 16 ms) and so lags the precise time; under Wine with
-// the Unix file system's clock, which lags it too, where this wait cannot
-// see it: the start is taken a tick early.
-std::string Platform::runStartTime() {
+// A file's making is stamped with the system time, which moves on a tick at
+// a time and so lags the precise time; under Wine, with the Unix file
+// system's clock, which lags it too and cannot be read from here: a tick
+// more.
+void Platform::waitForStampsAfter(std::string_view time) {
     constexpr ULONGLONG tick = 160000;  // in 100 ns
-    FILETIME began;
-    GetSystemTimePreciseAsFileTime(&began);
+    ULONGLONG recorded = 0;
+    std::from_chars(time.data(), time.data() + time.size(), recorded);
     for (FILETIME coarse;; Sleep(1)) {
         GetSystemTimeAsFileTime(&coarse);
-        if (ticksOf(coarse) >= ticksOf(began)) {
-            break;
+        if (ticksOf(coarse) > recorded + (isWine() ? tick : 0)) {
+            return;
         }
     }
-    return std::to_string(ticksOf(began) - tick);
 }
 
 namespace {
 
-// A file made at or after the time a journal recorded as its run's start:
-// then its number was given anew, to another file (as Wine's file IDs, the
-// Unix inode numbers, may be). Not a folder: Wine moves a folder's time of
+// A file made after the time a journal recorded it had been made by: then
+// its number was given anew, to another file (as Wine's file IDs, the Unix
+// inode numbers, may be). Not a folder: Wine moves a folder's time of
 // making on as its entries change.
-bool madeAfter(HANDLE file, std::string_view since) {
+bool madeAfter(HANDLE file, std::string_view madeBy) {
     BY_HANDLE_FILE_INFORMATION information;
     ULONGLONG recorded = 0;
-    std::from_chars(since.data(), since.data() + since.size(), recorded);
+    std::from_chars(madeBy.data(), madeBy.data() + madeBy.size(), recorded);
     return GetFileInformationByHandle(file, &information) &&
            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-           ticksOf(information.ftCreationTime) >= recorded;
+           ticksOf(information.ftCreationTime) > recorded;
 }
 
-bool openedAndMadeAfter(HANDLE directory, const std::wstring& name, std::string_view since) {
+bool openedAndMadeAfter(HANDLE directory, const std::wstring& name, std::string_view madeBy) {
     NTSTATUS status = 0;
     const HANDLE file = openRelative(directory, name, FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
-    const bool after = file != nullptr && madeAfter(file, since);
+    const bool after = file != nullptr && madeAfter(file, madeBy);
     if (file != nullptr) {
         CloseHandle(file);
     }
@@ -301,9 +309,9 @@ bool Platform::isCurrentDirectoryAsRecorded(std::string_view identity, std::stri
     return currentDirectoryIdentity() == identity;
 }
 
-bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view since) {
+bool Platform::isEntryAsRecorded(const FoundEntry& entry, std::string_view identity, std::string_view madeBy) {
     return entryIdentity(entry) == identity &&
-           !openedAndMadeAfter(state_->directories.current(), fromUtf8(entry.name), since);
+           !openedAndMadeAfter(state_->directories.current(), fromUtf8(entry.name), madeBy);
 }
 
 void Platform::stopIfAsked() { stopIfRequested(); }

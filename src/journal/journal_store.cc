@@ -1,4 +1,4 @@
-#include "platform/journal_store.h"
+#include "journal/journal_store.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +13,8 @@ constexpr std::size_t keptRuns = 20;
 constexpr std::string_view namePrefix = "run-";
 constexpr std::string_view journalSuffix = ".journal";
 constexpr std::string_view takenBackSuffix = ".taken-back";
+// A run a take-back left not fully back: kept beyond the twenty.
+constexpr std::string_view heldSuffix = ".held.journal";
 // A journal being made, before it holds its start.
 constexpr std::string_view unfinishedSuffix = ".new";
 constexpr std::string_view lockName = "lock";
@@ -59,11 +61,15 @@ std::vector<std::string> JournalStore::names(bool takenBackToo) const {
 }
 
 // Only a run that holds the lock removes what another left unfinished: no
-// other can be making one then.
+// other can be making one then. A run not fully back is never removed: it
+// holds entries the user may still want back.
 void JournalStore::prune() {
     std::vector<std::string> kept;
+    std::size_t held = 0;
     for (const std::string& name : journal_files::fileNames(directory_)) {
-        if (isRunFile(name, journalSuffix) || isRunFile(name, takenBackSuffix)) {
+        if (isRunFile(name, heldSuffix)) {
+            ++held;
+        } else if (isRunFile(name, journalSuffix) || isRunFile(name, takenBackSuffix)) {
             kept.push_back(name);
         } else if (isRunFile(name, unfinishedSuffix) && lock_ != journal_files::noLock) {
             journal_files::removeFile(journal_files::pathWithin(directory_, name));
@@ -73,6 +79,7 @@ void JournalStore::prune() {
     for (std::size_t i = keptRuns; i < kept.size(); ++i) {
         journal_files::removeFile(journal_files::pathWithin(directory_, kept[i]));
     }
+    heldBeyondKept_ = std::min(kept.size(), keptRuns) + held > keptRuns ? held : 0;
 }
 
 JournalStore::~JournalStore() { releaseRunLock(); }
@@ -85,10 +92,20 @@ void JournalStore::releaseRunLock() {
 }
 
 bool JournalStore::holdRunLock(const std::function<void()>& waiting, std::string& reason) {
-    if (lock_ == journal_files::noLock && findDirectory(true, reason)) {
-        lock_ = journal_files::holdLock(journal_files::pathWithin(directory_, lockName), waiting, reason);
+    if (lock_ != journal_files::noLock) {
+        return true;
     }
-    return lock_ != journal_files::noLock;
+    if (!findDirectory(true, reason)) {
+        reason = "the journals cannot be kept: " + reason;
+        return false;
+    }
+    const std::string path = journal_files::pathWithin(directory_, lockName);
+    lock_ = journal_files::holdLock(path, waiting, reason);
+    if (lock_ == journal_files::noLock) {
+        reason = "runs of this user cannot take turns on the lock '" + path + "': " + reason;
+        return false;
+    }
+    return true;
 }
 
 // Made whole under a name no one reads, then given its own: a stop at any
@@ -148,6 +165,18 @@ std::string JournalStore::pathOf(const std::string& name) const { return journal
 bool JournalStore::markTakenBack(const std::string& name, std::string& reason) {
     const std::string path = pathOf(name);
     return journal_files::renameFile(path, path + std::string(takenBackSuffix), reason);
+}
+
+bool JournalStore::markHeld(std::string& name, std::string& reason) {
+    if (name.ends_with(heldSuffix)) {
+        return true;
+    }
+    const std::string held = name.substr(0, name.size() - journalSuffix.size()) + std::string(heldSuffix);
+    if (!journal_files::renameFile(pathOf(name), pathOf(held), reason)) {
+        return false;
+    }
+    name = held;
+    return true;
 }
 
 }  // namespace tocase

@@ -1,5 +1,5 @@
-#ifndef TOCASE_ENGINE_FILE_SPEC_H
-#define TOCASE_ENGINE_FILE_SPEC_H
+#ifndef TOCASE_ENGINE_SPLIT_PATH_H
+#define TOCASE_ENGINE_SPLIT_PATH_H
 
 #include <string>
 #include <string_view>

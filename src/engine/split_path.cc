@@ -1,4 +1,4 @@
-#include "engine/file_spec.h"
+#include "engine/split_path.h"
 
 namespace tocase {
 

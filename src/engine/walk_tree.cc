@@ -1,12 +1,12 @@
-#include "engine/walk_file_spec.h"
+#include "engine/walk_tree.h"
 
 #include <string>
 #include <vector>
 
 #include "engine/case_mapping.h"
-#include "engine/file_spec.h"
+#include "engine/split_path.h"
 #include "engine/name_match.h"
-#include "engine/run_journal.h"
+#include "journal/run_journal.h"
 #include "text/printable_name.h"
 
 namespace tocase {
@@ -29,7 +29,7 @@ struct Walk {
     std::vector<OpenLevel> levels;
     std::string prefix;
     Platform& platform;
-    RunJournal journal;
+    RunJournal& journal;
 
     // "cannot read directory 'sub\': reason", and the like.
     void report(std::string_view what, std::string_view reason) {
@@ -87,6 +87,7 @@ void enterNextSubdirectory(Walk& walk) {
         case EnterResult::refused:
             walk.report("not entering", reason);
             break;
+        case EnterResult::missing:
         case EnterResult::failed:
             walk.report("cannot read directory", reason);
             break;
@@ -126,12 +127,12 @@ void planRenames(const DirectoryListing& listing, bool atTop, const NamePattern&
 }
 
 void journalPlannedRenames(Walk& walk, std::string_view typedPrefix, const RunSettings& settings,
-                           const RenamePlan& plan) {
+                           const RenamePlan& plan, std::string_view listedBy) {
     std::vector<std::string> subdirectories;
     for (std::size_t i = 1; i < walk.levels.size(); ++i) {
         subdirectories.push_back(walk.levels[i].name);
     }
-    journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, plan);
+    journalRenames(walk.journal, walk.platform, settings, typedPrefix, subdirectories, plan, listedBy);
 }
 
 // Makes (or previews) each planned rename; returns the places, in the plan,
@@ -184,7 +185,8 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
     }
     walk.platform.announceRenames(announced);
     if (!settings.preview) {
-        journalPlannedRenames(walk, typedPrefix, settings, plan);
+        plan.markSharedNumbers(*listing);
+        journalPlannedRenames(walk, typedPrefix, settings, plan, listing->timeRead());
     }
     bool changedAnything = false;
     const std::vector<std::size_t> notMade = makePlannedRenames(walk, settings, plan, handler, changedAnything);
@@ -211,13 +213,14 @@ void leaveLevel(Walk& walk) {
 
 }  // namespace
 
-void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform) {
+void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler handler, Platform& platform,
+                  RunJournal& journal) {
     const FileSpecParts parts = splitFileSpec(fileSpec, platform.facts());
     const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16},
                               parts.namePattern.find_first_of("*?") != std::string::npos};
-    Walk walk{{}, parts.directoryPrefix, platform, {}};
+    Walk walk{{}, parts.directoryPrefix, platform, journal};
     std::string reason;
-    if (!platform.openDirectory(parts.directoryPrefix, reason)) {
+    if (platform.openDirectory(parts.directoryPrefix, reason) != EnterResult::entered) {
         walk.report("cannot read directory", reason);
         return;
     }

@@ -1,5 +1,5 @@
-#ifndef TOCASE_PLATFORM_JOURNAL_STORE_H
-#define TOCASE_PLATFORM_JOURNAL_STORE_H
+#ifndef TOCASE_JOURNAL_JOURNAL_STORE_H
+#define TOCASE_JOURNAL_JOURNAL_STORE_H
 
 #include <cstdint>
 #include <functional>
@@ -12,9 +12,10 @@ namespace tocase {
 // The journals that let a run be taken back, kept by the same rules on every
 // system: one file per run that renames, named by the time it began, in a
 // directory of the user's own that no one else may write, each readable by
-// the user alone; the newest twenty kept. A journal appears with its start
-// whole, or not at all. Runs of one user take turns: each holds the lock
-// while it renames. Failures come with a reason for a person.
+// the user alone; the newest twenty kept, and beside them every run a
+// take-back left not fully back. A journal appears with its start whole, or
+// not at all. Runs of one user take turns: each holds the lock while it
+// renames. Failures come with a reason for a person.
 class JournalStore {
 public:
     JournalStore() = default;
@@ -28,6 +29,9 @@ public:
     void releaseRunLock();
     // This run's journal, made holding `start` whole.
     bool create(std::string_view start, std::string& reason);
+    // How many runs not fully taken back the last pruning kept, where they
+    // make more than twenty.
+    std::size_t heldBeyondKept() const { return heldBeyondKept_; }
     bool append(std::string_view text, std::string& reason);
     // This run's journal, of a run that changed nothing, removed.
     void discard();
@@ -38,6 +42,8 @@ public:
     bool read(const std::string& name, std::string& text, std::string& reason);
     bool appendTo(const std::string& name, std::string_view text, std::string& reason);
     bool markTakenBack(const std::string& name, std::string& reason);
+    // Kept beside the twenty from now on, its name changed to say so.
+    bool markHeld(std::string& name, std::string& reason);
     std::string pathOf(const std::string& name) const;
 
 private:
@@ -48,6 +54,7 @@ private:
     std::string directory_;
     std::string journal_;  // this run's, once made
     bool missing_ = false;  // no journal has been kept yet
+    std::size_t heldBeyondKept_ = 0;
     std::intptr_t lock_ = -1;
 };
 

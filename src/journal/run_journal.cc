@@ -1,0 +1,125 @@
+#include "journal/run_journal.h"
+
+#include <algorithm>
+
+namespace tocase {
+namespace {
+
+bool begin(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string& reason) {
+    if (!journal.store.create(journalStartLines({platform.workingDirectoryIdentity(), platform.workingDirectoryPath(),
+                                                 platform.runStartTime(), settings.directoryMode}),
+                              reason)) {
+        return false;
+    }
+    if (const std::size_t held = journal.store.heldBeyondKept(); held > 0) {
+        platform.writeErrorLine(std::to_string(held) + (held == 1 ? " run" : " runs") +
+                                " not fully taken back " + (held == 1 ? "is" : "are") +
+                                " kept beside the last 20: /Z from where each was started tries again; to give one "
+                                "up, remove its journal in " + journal.store.pathOf(""));
+    }
+    return true;
+}
+
+void fail(RunJournal& journal, Platform& platform, bool anyRecorded, std::string_view reason) {
+    platform.writeErrorLine(std::string(anyRecorded ? "the rest of this run" : "this run") +
+                            " cannot be taken back: its journal cannot be written: " + std::string(reason));
+    journal.state = JournalState::failed;
+}
+
+}  // namespace
+
+// Only another link to the same file shares a number with an entry; a
+// directory has none, and "." and ".." name directories.
+void RenamePlan::markSharedNumbers(const DirectoryListing& listing) {
+    std::vector<std::uint64_t> numbers;
+    numbers.reserve(listing.size());
+    for (const FoundEntry& entry : listing) {
+        if (!entry.isDirectory) {
+            numbers.push_back(entry.fileId);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    if (std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end()) {
+        return;
+    }
+    for (PlannedRename& rename : renames) {
+        const auto [first, last] = std::equal_range(numbers.begin(), numbers.end(), rename.entry->fileId);
+        rename.sharesNumber = !rename.entry->isDirectory && last - first > 1;
+    }
+}
+
+bool waitForOtherRuns(JournalStore& store, Platform& platform, std::string& reason) {
+    return store.holdRunLock([&platform] { platform.writeErrorLine("waiting for another run of this user to end"); },
+                             reason);
+}
+
+void endTurn(JournalStore& store) { store.releaseRunLock(); }
+
+// Written a part at a time as it is made, all of it before the first rename:
+// a directory of a million renames never holds its whole record in memory.
+void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
+                    const std::vector<std::string>& subdirectories, const RenamePlan& plan, std::string_view listedBy) {
+    constexpr std::size_t writtenAtOnce = 1 << 20;
+    if (journal.state == JournalState::unlocked && !journal.unlockedReason.empty()) {
+        platform.writeErrorLine("this run cannot be taken back: " + journal.unlockedReason);
+        journal.unlockedReason.clear();
+    }
+    if (journal.state == JournalState::failed || journal.state == JournalState::unlocked) {
+        return;
+    }
+    std::string reason;
+    const bool anyRecorded = journal.state == JournalState::open;
+    if (!anyRecorded && !begin(journal, platform, settings, reason)) {
+        fail(journal, platform, false, reason);
+        return;
+    }
+    journal.state = JournalState::open;
+    // The outcome of the directory before, if any, goes in the same write.
+    std::string text = std::move(journal.pendingOutcome);
+    journal.pendingOutcome.clear();
+    appendJournalDirectory(text, platform.currentDirectoryIdentity(), prefix, subdirectories);
+    for (const PlannedRename& rename : plan.renames) {
+        const FoundEntry& entry = *rename.entry;
+        appendJournalRename(text, journalKind(entry.isLink, entry.isDirectory), rename.sharesNumber,
+                            platform.entryIdentity(entry), entry.name, rename.newName);
+        if (text.size() >= writtenAtOnce) {
+            if (!journal.store.append(text, reason)) {
+                fail(journal, platform, anyRecorded, reason);
+                return;
+            }
+            text.clear();
+        }
+    }
+    appendJournalWhole(text, listedBy);
+    journal.lastListedBy = listedBy;
+    if (!journal.store.append(text, reason)) {
+        fail(journal, platform, anyRecorded, reason);
+    }
+}
+
+// A stop before it is written loses only this line: a take-back then knows
+// a rename not made by its entry still under the old name.
+void journalOutcome(RunJournal& journal, const std::vector<std::size_t>& notMade, bool changedAnything) {
+    journal.changedAnything = journal.changedAnything || changedAnything;
+    if (journal.state == JournalState::open) {
+        journal.pendingOutcome = journalUnmadeLine(notMade);
+    }
+}
+
+// A run whose renames were all refused leaves nothing to take back.
+void endJournal(RunJournal& journal, Platform& platform) {
+    if (!journal.changedAnything) {
+        journal.store.discard();
+        journal.state = JournalState::none;
+        return;
+    }
+    std::string reason;
+    if (journal.state == JournalState::open && !journal.pendingOutcome.empty()) {
+        journal.store.append(journal.pendingOutcome, reason);
+    }
+    if (!journal.lastListedBy.empty()) {
+        platform.waitForStampsAfter(journal.lastListedBy);
+    }
+}
+
+}  // namespace tocase
