@@ -1,6 +1,7 @@
 #include "platform/posix/read_directory-posix.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -34,13 +35,12 @@ void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
 
 std::string reasonText(int error) { return std::strerror(error); }
 
-std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
-                                                      std::size_t* buffersRead) {
-    // The directory may have been read before: from its start.
-    if (systemCalls().lseek(directoryFd, 0, SEEK_SET) != 0) {
-        reason = reasonText(errno);
-        return nullptr;
-    }
+int openReading(int directoryFd) {
+    return systemCalls().openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+std::shared_ptr<const DirectoryListing> readUnreadDirectory(int directoryFd, std::string& reason,
+                                                            std::size_t* buffersRead) {
     alignas(dirent64) static char buffer[32768];
     auto entries = std::make_shared<DirectoryListing>();
     for (;;) {
@@ -69,6 +69,18 @@ std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::stri
             classifyEntry(directoryFd, *record, entry);
         }
     }
+}
+
+std::shared_ptr<const DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+                                                      std::size_t* buffersRead) {
+    const int readingFd = openReading(directoryFd);
+    if (readingFd < 0) {
+        reason = reasonText(errno);
+        return nullptr;
+    }
+    std::shared_ptr<const DirectoryListing> listing = readUnreadDirectory(readingFd, reason, buffersRead);
+    systemCalls().close(readingFd);
+    return listing;
 }
 
 }  // namespace tocase

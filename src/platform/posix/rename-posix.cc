@@ -96,9 +96,11 @@ StepResult RenameDirectory::step(const std::string& from, const std::string& to)
     }
 }
 
+// A reading of its own, from the directory's start; the confirmation's
+// reading is let go of first, so that the two never hold two descriptors.
 bool RenameDirectory::readExactNames(std::string& reason) {
     if (confirmation_) {
-        confirmation_->readingMoved();
+        confirmation_->letGo();
     }
     const std::shared_ptr<const DirectoryListing> listing = readDirectory(directoryFd_, reason);
     if (!listing) {
@@ -128,32 +130,62 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
     }
 }
 
-// Some drivers store another spelling than the one asked for; reading the
-// directory back tells, once for the run.
-bool RenameDirectory::confirmSpelling(const std::string& newName, std::string& reason) {
+// Where the file system tells the two spellings apart, their look-ups
+// tell which one the entry holds: the new one leads to it, the old one
+// nowhere. Where it folds case, both lead to it, and only a reading tells.
+bool RenameDirectory::holdsOnlyNewSpelling(const FoundEntry& entry, const std::string& newName) {
+    struct stat status {};
+    std::string ignored;
+    if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, ignored)) {
+        return false;
+    }
+    return systemCalls().fstatat(directoryFd_, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+           errno == ENOENT;
+}
+
+// Some drivers store another spelling than the one asked for; a reading of
+// the directory from its start tells, once for the run. A reading that
+// does not show the new name (a cache that lags behind the rename, or a
+// reading that fails) is not taken for a refusal the system never gave:
+// the rename is made unless the names' look-ups cannot tell and the
+// reading shows another spelling. False, with the reason, only then.
+bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string& newName, RenameResult& result) {
+    result.renamed = true;
     if (spellingConfirmed_) {
         return true;
     }
-    if (!readExactNames(reason)) {
-        reason = "the new name cannot be confirmed: " + reason;
-        return false;
+    std::string reason;
+    const bool read = readExactNames(reason);
+    if (read && exactNames_->contains(newName)) {
+        spellingConfirmed_ = true;
+        return true;
     }
-    spellingConfirmed_ = exactNames_->contains(newName);
-    if (!spellingConfirmed_) {
-        reason = otherSpellingReason;
+    if (holdsOnlyNewSpelling(entry, newName)) {
+        // What the reading showed is not the directory as it is.
+        exactNames_.reset();
+        result.notice = read ? "the directory's listing does not show the new name yet; its own look-up finds it"
+                             : "the directory cannot be read to show the new name; its own look-up finds it: " + reason;
+        return true;
     }
-    return spellingConfirmed_;
+    if (!read) {
+        result.notice = "its new spelling cannot be confirmed: " + reason;
+        return true;
+    }
+    result.renamed = false;
+    result.reason = otherSpellingReason;
+    return false;
 }
 
-RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+RenameResult RenameDirectory::renameThroughTemporaryName(const FoundEntry& entry, const std::string& newName,
                                                          const TemporaryNameNotice& notice) {
     const auto outcome = tocase::renameThroughTemporaryName(
-        oldName, newName, NAME_MAX, static_cast<unsigned long>(getpid()),
+        entry.name, newName, NAME_MAX, static_cast<unsigned long>(getpid()),
         [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
         [&notice](const std::string& temporary) { notice(temporary); });
     RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
     if (result.renamed) {
-        result.renamed = confirmSpelling(newName, result.reason);
+        confirmSpelling(entry, newName, result);
     }
     return result;
 }
@@ -166,11 +198,10 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     }
     const StepResult direct = step(entry.name, newName);
     if (direct.end == StepEnd::done) {
-        result.renamed = confirmSpelling(newName, result.reason);
         // Taken, and the old spelling kept: round a temporary name, as
         // where the file system folds case.
-        if (!result.renamed && exactNames_ && exactNames_->contains(entry.name)) {
-            return renameThroughTemporaryName(entry.name, newName, notice);
+        if (!confirmSpelling(entry, newName, result) && exactNames_->contains(entry.name)) {
+            return renameThroughTemporaryName(entry, newName, notice);
         }
         return result;
     }
@@ -187,7 +218,7 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
         result.reason = direct.reason;
         return result;
     }
-    return renameThroughTemporaryName(entry.name, newName, notice);
+    return renameThroughTemporaryName(entry, newName, notice);
 }
 
 RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
