@@ -3,8 +3,8 @@
 #  1. the Win32 tocase.exe, cross-built with mingw-w64;
 #  2. the native build with g++, warnings as errors: unit tests, the
 #     system-call seam, the cases in temporary directories, on mounted
-#     exFAT, FAT, ext4 and tmpfs and with tocase.exe under Wine, and the
-#     process tests;
+#     exFAT, FAT, ext4, tmpfs and sshfs and with tocase.exe under Wine, and
+#     the process tests;
 #  3. the same with clang under AddressSanitizer and UndefinedBehaviorSanitizer,
 #     Wine aside;
 #  4. the README's commands, in a fresh clone: every package made twice

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/posix/read_directory-posix.h"
 #include "platform/posix/rename-posix.h"
 #include "platform/posix/system_calls-posix.h"
 #include "scratch_directory.h"
@@ -31,11 +33,15 @@ struct Behaviour {
     std::vector<std::string> failRenameTo;  // EIO for a rename to any of these
     int listingsBeforeFailure = -1;          // directory reads that succeed, then EIO
     bool kindsUnknown = false;               // readings say DT_UNKNOWN, as some file systems do
+    bool readingsEndForGood = false;  // a description read to its end gives nothing more, as sshfs's
+    bool listingLags = false;         // readings show the names as they were before the renames
 
     bool fails(const char* to) const { return std::ranges::count(failRenameTo, to) > 0; }
 };
 Behaviour behaviour;
 std::vector<std::string> calls;  // "from>to" for each rename that reached the kernel
+std::set<int> endedReadings;
+int readingsOpened = 0;
 
 int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
     if (behaviour.fails(to)) return errno = EIO, -1;
@@ -62,10 +68,17 @@ ssize_t fakeGetdents64(int fd, void* buffer, size_t size) {
         behaviour.listingsBeforeFailure-- == 0) {
         return errno = EIO, -1;
     }
+    if (behaviour.readingsEndForGood && endedReadings.contains(fd)) return 0;
     const ssize_t got = realSystemCalls().getdents64(fd, buffer, size);
-    for (ssize_t at = 0; behaviour.kindsUnknown && at < got;) {
+    if (got == 0) endedReadings.insert(fd);
+    for (ssize_t at = 0; at < got;) {
         auto* record = reinterpret_cast<dirent64*>(static_cast<char*>(buffer) + at);
-        record->d_type = DT_UNKNOWN;
+        if (behaviour.kindsUnknown) record->d_type = DT_UNKNOWN;
+        // A case change keeps the name's length: undone in place.
+        for (auto call = calls.rbegin(); behaviour.listingLags && call != calls.rend(); ++call) {
+            const std::size_t split = call->find('>');
+            if (2 * split + 1 == call->size() && call->substr(split + 1) == record->d_name) call->copy(record->d_name, split);
+        }
         at += record->d_reclen;
     }
     return got;
@@ -98,12 +111,19 @@ protected:
         systemCalls().renameat2 = fakeRenameat2;
         systemCalls().renameat = fakeRenameat;
         systemCalls().getdents64 = fakeGetdents64;
+        systemCalls().openat = [](int directoryFd, const char* name, int flags) {
+            readingsOpened += std::string_view(name) == ".";
+            return ::openat(directoryFd, name, flags);
+        };
+        systemCalls().close = [](int fd) { return endedReadings.erase(fd), ::close(fd); };
         use(Behaviour{});
     }
     void TearDown() override { systemCalls() = realSystemCalls(); }
     static void use(const Behaviour& setup) {
         behaviour = setup;
         calls.clear();
+        endedReadings.clear();
+        readingsOpened = 0;
     }
 
     const std::string temporary_ = ".~tocase-" + std::to_string(getpid()) + "-";
@@ -117,6 +137,7 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
         const char* reason;  // empty: renamed
         std::vector<std::string> after;
         std::size_t kernelCalls;  // renames that reached the kernel
+        const char* notice = "";
     };
     const Row rows[] = {
         {"without the flag, a free name is looked up, then taken", {.refuseFlag = EINVAL},
@@ -137,17 +158,30 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
          {.storeUppercase = true}, {"A.TXT"}, "the file system kept another spelling", {"A.TXT"}, 3},
         {"a directory that cannot be read to tell a twin from itself is left alone",
          {.foldCase = true, .listingsBeforeFailure = 0}, {"A.TXT"}, "the directory cannot be read again: ", {"A.TXT"}, 0},
-        {"nor is a rename confirmed that cannot be read back",
-         {.foldCase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "the new name cannot be confirmed: ", {"a.txt"}, 2},
+        {"a rename made is made, though a reading cannot show it",
+         {.foldCase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "", {"a.txt"}, 2,
+         "the directory cannot be read to show the new name; its own look-up finds it: Input/output error"},
+        {"so is one whose spelling neither a reading nor the look-ups can tell",
+         {.foldCase = true, .storeUppercase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "", {"A.TXT"}, 2,
+         "its new spelling cannot be confirmed: Input/output error"},
+        // sshfs: no flag, and from a directory it has read to its end (as
+        // the listing leaves it) nothing more, even from its start.
+        {"sshfs: the new name is read from the start", {.refuseFlag = EINVAL, .readingsEndForGood = true},
+         {"A.TXT"}, "", {"a.txt"}, 1},
+        {"sshfs: a cached listing that lags is said", {.refuseFlag = EINVAL, .readingsEndForGood = true, .listingLags = true},
+         {"A.TXT"}, "", {"a.txt"}, 1, "the directory's listing does not show the new name yet; its own look-up finds it"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
         use(row.setup);
         Scratch scratch;
         scratch.dir.make(row.before);
+        std::string listed;
+        if (row.setup.readingsEndForGood) readUnreadDirectory(scratch.fd, listed);
         const RenameResult result = scratch.rename("A.TXT", "a.txt");
         if (*row.reason == '\0') {
             EXPECT_TRUE(result.renamed) << result.reason;
+            EXPECT_EQ(result.notice, row.notice);
         } else {
             EXPECT_FALSE(result.renamed);
             EXPECT_TRUE(result.reason.starts_with(row.reason)) << result.reason;
@@ -273,28 +307,32 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
 }
 
 // A directory of several reading buffers is confirmed in one pass from its
-// start: the renames between two buffers leave the reading where it was.
+// start, on a reading of its own: the renames between two buffers leave it
+// where it was. The reading that confirms the spelling lets go of it, and
+// the rest are met in a reading from the start: never one seeks, as sshfs's
+// cannot.
 TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     Scratch scratch;
     std::vector<std::string> names;
     for (int i = 0; i < 800; ++i) names.push_back("A_NAME_LONG_ENOUGH_TO_FILL_BUFFERS_" + std::to_string(i));
     scratch.dir.make(names);
-    std::vector<FoundEntry> listed;
-    for (const std::string& name : names) listed.push_back(entry(name));
-    std::vector<const FoundEntry*> announced;
-    for (const FoundEntry& found : listed) announced.push_back(&found);
-    static int rewinds = 0;
-    rewinds = 0;
-    systemCalls().lseek = [](int fd, off_t offset, int whence) {
-        ++rewinds;
-        return realSystemCalls().lseek(fd, offset, whence);
-    };
-    scratch.spellingConfirmed = true;
-    scratch.directory.announce(announced, false);
-    for (const FoundEntry& found : listed) {
-        ASSERT_TRUE(scratch.rename(found, folded(std::string(found.name))).renamed) << found.name;
+    // Lowered where the spelling is known, then raised where it is not.
+    for (const bool spellingKnown : {true, false}) {
+        std::vector<FoundEntry> listed;
+        for (const std::string& name : names) listed.push_back(entry(name));
+        std::vector<const FoundEntry*> announced;
+        for (const FoundEntry& found : listed) announced.push_back(&found);
+        use({.readingsEndForGood = true});
+        RenameDirectory directory{scratch.fd, scratch.spellingConfirmed = spellingKnown, false};
+        directory.announce(announced, false);
+        std::vector<std::string> renamed;
+        for (const std::string& name : names) renamed.push_back(spellingKnown ? folded(name) : "A" + name.substr(1));
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_TRUE(directory.rename(listed[i], renamed[i], {}).renamed) << names[i];
+        }
+        names = renamed;
+        EXPECT_EQ(readingsOpened, spellingKnown ? 1 : 3);
     }
-    EXPECT_EQ(rewinds, 1);
 }
 
 }  // namespace

@@ -43,6 +43,14 @@ void reportFailure(const EntryRef& entry, const RenameResult& result) {
     entry.platform.writeErrorLine(text);
 }
 
+// A rename made that the platform could not confirm in every way: said,
+// rather than listed as failed.
+void reportNotice(const EntryRef& entry, const RenameResult& result) {
+    std::string text = "renamed " + quotedPath(entry) + ": ";
+    appendPrintable(text, result.notice);
+    entry.platform.writeErrorLine(text);
+}
+
 // Said before the first step, so that a run cut short between the two
 // still leaves the original name somewhere.
 void noteTemporaryName(const EntryRef& entry, std::string_view temporaryName) {
@@ -88,6 +96,8 @@ void listRename(const EntryRef& entry, const RenameResult& result) {
     platform.endOutputLine();
     if (!result.renamed) {
         reportFailure(entry, result);
+    } else if (!result.notice.empty()) {
+        reportNotice(entry, result);
     }
 }
 

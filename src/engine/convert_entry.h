@@ -10,7 +10,8 @@ namespace tocase {
 RenameResult convertEntry(const EntryRef& entry);
 
 // Lists a rename that ended as `result`, with the header of its directory
-// first, and counts it; a failed one gets its reason on standard error.
+// first, and counts it; a failed one gets its reason on standard error,
+// and so does the notice beside one made.
 void listRename(const EntryRef& entry, const RenameResult& result);
 
 }  // namespace tocase

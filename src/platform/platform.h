@@ -79,6 +79,8 @@ struct RenameResult {
     std::string strandedName;
     // Where, when not in its own directory: a folder for a person.
     std::string strandedFolder = {};
+    // Beside a rename made: what could not be confirmed of it, for a person.
+    std::string notice = {};
 };
 
 // Everything the engine and the front end ask of the operating system; one
@@ -141,7 +143,9 @@ public:
     // exactly: on Windows each one is looked at again; on POSIX the
     // directory is read back after renames until one shows that the file
     // system keeps the spelling asked for, which holds for the rest of the
-    // run: the walk stays on one file system.
+    // run: the walk stays on one file system. A rename the system made is
+    // never reported as failed for a reading that cannot show it (a cache
+    // that lags, a reading that fails): renamed, with a notice.
     RenameResult renameEntry(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
     // What renameEntry would answer, as far as can be known without
     // renaming: refused where another entry holds the new name, counting

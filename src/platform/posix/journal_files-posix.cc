@@ -96,7 +96,7 @@ std::vector<std::string> fileNames(const std::string& directory) {
     std::vector<std::string> found;
     const int fd = systemCalls().openat(AT_FDCWD, directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     std::string ignored;
-    if (const auto listing = fd < 0 ? nullptr : readDirectory(fd, ignored)) {
+    if (const auto listing = fd < 0 ? nullptr : readUnreadDirectory(fd, ignored)) {
         for (const FoundEntry& entry : *listing) {
             if (!entry.isDirectory && !entry.isLink) {
                 found.emplace_back(entry.name);

@@ -108,6 +108,9 @@ struct Platform::State {
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
     std::size_t listingBuffers = 0;
+    // Whether the current directory's descriptor has never been read: only
+    // then is it read itself; any later reading opens one of its own.
+    bool currentUnread = false;
     std::optional<RenameDirectory> renamer;
     bool spellingConfirmed = false;
     // Whether a file system keeps its file numbers, by device; looked at
@@ -155,7 +158,9 @@ std::vector<std::string> Platform::commandLine(int argumentCount, char** argumen
 
 EnterResult Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
     state_->forgetCurrentDirectory();
-    return state_->directories.openFirst(posixDirectoryPath(directoryPrefix), reason);
+    const EnterResult opened = state_->directories.openFirst(posixDirectoryPath(directoryPrefix), reason);
+    state_->currentUnread = opened == EnterResult::entered;
+    return opened;
 }
 
 // What a listing found is confirmed again as it is opened, never through
@@ -166,11 +171,14 @@ EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& rea
 
 EnterResult Platform::openSubdirectoryByName(const std::string& name, std::string& reason) {
     state_->forgetCurrentDirectory();
-    return state_->directories.openChild(name, reason);
+    const EnterResult entered = state_->directories.openChild(name, reason);
+    state_->currentUnread = entered == EnterResult::entered;
+    return entered;
 }
 
 bool Platform::closeDirectory(std::string& reason) {
     state_->forgetCurrentDirectory();
+    state_->currentUnread = false;
     return state_->directories.closeCurrent(reason);
 }
 
@@ -183,8 +191,11 @@ bool Platform::currentIsStillInItsParent(std::string& reason) {
 std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
     if (!state_->listing) {
         state_->listingBuffers = 0;
-        const std::shared_ptr<DirectoryListing> fresh =
-            readDirectory(state_->directories.currentFd(), reason, &state_->listingBuffers);
+        const int fd = state_->directories.currentFd();
+        const std::shared_ptr<DirectoryListing> fresh = state_->currentUnread
+                                                            ? readUnreadDirectory(fd, reason, &state_->listingBuffers)
+                                                            : readDirectory(fd, reason, &state_->listingBuffers);
+        state_->currentUnread = false;
         if (fresh) {
             fresh->setTimeRead(timeText(preciseTimeNow()));
         }

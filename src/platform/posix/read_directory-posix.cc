@@ -1,6 +1,7 @@
 #include "platform/posix/read_directory-posix.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -34,13 +35,12 @@ void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
 
 std::string reasonText(int error) { return std::strerror(error); }
 
-bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
-                   std::size_t* buffersRead) {
-    // The directory may have been read before: from its start.
-    if (systemCalls().lseek(directoryFd, 0, SEEK_SET) != 0) {
-        reason = reasonText(errno);
-        return false;
-    }
+int openReading(int directoryFd) {
+    return systemCalls().openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+                         std::size_t* buffersRead) {
     alignas(dirent64) static char buffer[32768];
     for (;;) {
         const ssize_t size = systemCalls().getdents64(directoryFd, buffer, sizeof buffer);
@@ -62,10 +62,21 @@ bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& 
     }
 }
 
-std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason,
-                                                      std::size_t* buffersRead) {
+bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+                   std::size_t* buffersRead) {
+    const int readingFd = openReading(directoryFd);
+    if (readingFd < 0) {
+        reason = reasonText(errno);
+        return false;
+    }
+    const bool read = forEachUnreadRecord(readingFd, visit, reason, buffersRead);
+    systemCalls().close(readingFd);
+    return read;
+}
+
+std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, std::string& reason, std::size_t* buffersRead) {
     auto entries = std::make_shared<DirectoryListing>();
-    const bool read = forEachRecord(
+    const bool read = forEachUnreadRecord(
         directoryFd,
         [&](const dirent64& record) {
             FoundEntry& entry = entries->add(record.d_name);
@@ -75,6 +86,17 @@ std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& re
         },
         reason, buffersRead);
     return read ? entries : nullptr;
+}
+
+std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason, std::size_t* buffersRead) {
+    const int readingFd = openReading(directoryFd);
+    if (readingFd < 0) {
+        reason = reasonText(errno);
+        return nullptr;
+    }
+    std::shared_ptr<DirectoryListing> listing = readUnreadDirectory(readingFd, reason, buffersRead);
+    systemCalls().close(readingFd);
+    return listing;
 }
 
 }  // namespace tocase

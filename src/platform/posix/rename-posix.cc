@@ -96,9 +96,11 @@ StepResult RenameDirectory::step(const std::string& from, const std::string& to)
     }
 }
 
+// A reading of its own, from the directory's start; the confirmation's
+// reading is let go of first, so that the two never hold two descriptors.
 bool RenameDirectory::readExactNames(std::string& reason) {
     if (confirmation_) {
-        confirmation_->readingMoved();
+        confirmation_->letGo();
     }
     ExactNames& exact = exactNames_.emplace();
     if (!forEachRecord(directoryFd_, [&exact](const dirent64& record) { exact.add(record.d_name); }, reason)) {
@@ -125,44 +127,72 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
     }
 }
 
-// Some drivers store another spelling than the one asked for; reading the
-// directory back tells, once for the run, looking only for the two names:
-// the new one, and the old one, which a driver that keeps its spelling
-// leaves.
-bool RenameDirectory::confirmSpelling(const std::string& newName, const std::string& oldName, bool& oldKept,
-                                      std::string& reason) {
+// Where the file system tells the two spellings apart, their look-ups
+// tell which one the entry holds: the new one leads to it, the old one
+// nowhere. Where it folds case, both lead to it, and only a reading tells.
+bool RenameDirectory::holdsOnlyNewSpelling(const FoundEntry& entry, const std::string& newName) {
+    struct stat status {};
+    std::string ignored;
+    if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, ignored)) {
+        return false;
+    }
+    return systemCalls().fstatat(directoryFd_, entry.name.data(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+           errno == ENOENT;
+}
+
+// Some drivers store another spelling than the one asked for; a reading of
+// the directory from its start tells, once for the run, looking only for
+// the new name and the old one, which a driver that keeps its spelling
+// leaves (`oldKept`). A reading that does not show the new name (a cache
+// that lags behind the rename, or a reading that fails) is not taken for a
+// refusal the system never gave: the rename is made unless the names'
+// look-ups cannot tell and the reading shows another spelling. False, with
+// the reason, only then.
+bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string& newName, bool& oldKept,
+                                      RenameResult& result) {
+    result.renamed = true;
     if (spellingConfirmed_) {
         return true;
     }
     if (confirmation_) {
-        confirmation_->readingMoved();
+        confirmation_->letGo();
     }
     bool newShown = false;
     const auto look = [&](const dirent64& record) {
         newShown = newShown || newName == record.d_name;
-        oldKept = oldKept || oldName == record.d_name;
+        oldKept = oldKept || entry.name == record.d_name;
     };
-    if (!forEachRecord(directoryFd_, look, reason)) {
-        reason = "the new name cannot be confirmed: " + reason;
-        return false;
+    std::string reason;
+    const bool read = forEachRecord(directoryFd_, look, reason);
+    if (read && newShown) {
+        spellingConfirmed_ = true;
+        return true;
     }
-    spellingConfirmed_ = newShown;
-    if (!spellingConfirmed_) {
-        reason = otherSpellingReason;
+    if (holdsOnlyNewSpelling(entry, newName)) {
+        result.notice = read ? "the directory's listing does not show the new name yet; its own look-up finds it"
+                             : "the directory cannot be read to show the new name; its own look-up finds it: " + reason;
+        return true;
     }
-    return spellingConfirmed_;
+    if (!read) {
+        result.notice = "its new spelling cannot be confirmed: " + reason;
+        return true;
+    }
+    result.renamed = false;
+    result.reason = otherSpellingReason;
+    return false;
 }
 
-RenameResult RenameDirectory::renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+RenameResult RenameDirectory::renameThroughTemporaryName(const FoundEntry& entry, const std::string& newName,
                                                          const TemporaryNameNotice& notice) {
     const auto outcome = tocase::renameThroughTemporaryName(
-        oldName, newName, NAME_MAX, static_cast<unsigned long>(getpid()),
+        std::string(entry.name), newName, NAME_MAX, static_cast<unsigned long>(getpid()),
         [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
         [&notice](const std::string& temporary) { notice(temporary); });
     RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
     if (result.renamed) {
         bool oldKept = false;
-        result.renamed = confirmSpelling(newName, oldName, oldKept, result.reason);
+        confirmSpelling(entry, newName, oldKept, result);
     }
     return result;
 }
@@ -176,12 +206,11 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     const std::string oldName(entry.name);
     const StepResult direct = step(oldName, newName);
     if (direct.end == StepEnd::done) {
-        bool oldKept = false;
-        result.renamed = confirmSpelling(newName, oldName, oldKept, result.reason);
         // Taken, and the old spelling kept: round a temporary name, as
         // where the file system folds case.
-        if (!result.renamed && oldKept) {
-            return renameThroughTemporaryName(oldName, newName, notice);
+        bool oldKept = false;
+        if (!confirmSpelling(entry, newName, oldKept, result) && oldKept) {
+            return renameThroughTemporaryName(entry, newName, notice);
         }
         return result;
     }
@@ -198,7 +227,7 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
         result.reason = direct.reason;
         return result;
     }
-    return renameThroughTemporaryName(oldName, newName, notice);
+    return renameThroughTemporaryName(entry, newName, notice);
 }
 
 RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,

@@ -34,7 +34,8 @@ public:
     // same file where numbers last, of the same kind (a link still a link,
     // whatever it points to). Renamed only where the
     // directory shows `newName` byte for byte, or the file system has been
-    // seen to keep the spelling asked for.
+    // seen to keep the spelling asked for; where a reading cannot show it,
+    // renamed with a notice unless the names' own look-ups show otherwise.
     RenameResult rename(const FoundEntry& entry, const std::string& newName, const TemporaryNameNotice& notice);
     // What rename would answer, as far as can be known without renaming:
     // the refusals the kernel would meet first, with its reasons, and
@@ -49,9 +50,10 @@ private:
     std::optional<bool> holdsExactName(const std::string& name, std::string& reason);
     bool readExactNames(std::string& reason);
     void noteRenamed(const std::string& from, const std::string& to);
-    RenameResult renameThroughTemporaryName(const std::string& oldName, const std::string& newName,
+    RenameResult renameThroughTemporaryName(const FoundEntry& entry, const std::string& newName,
                                             const TemporaryNameNotice& notice);
-    bool confirmSpelling(const std::string& newName, const std::string& oldName, bool& oldKept, std::string& reason);
+    bool confirmSpelling(const FoundEntry& entry, const std::string& newName, bool& oldKept, RenameResult& result);
+    bool holdsOnlyNewSpelling(const FoundEntry& entry, const std::string& newName);
 
     int directoryFd_;  // not owned
     bool& spellingConfirmed_;

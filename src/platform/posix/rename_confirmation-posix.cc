@@ -13,31 +13,45 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
     : directoryFd_(directoryFd) {
     expected_.reserve(entries.size());
     for (const FoundEntry* entry : entries) {
-        expected_.insert(entry->name, static_cast<std::uint32_t>(seen_.size()));
-        seen_.emplace_back();
+        if (expected_.insert(entry->name, static_cast<std::uint32_t>(seen_.size()))) {
+            seen_.emplace_back();
+            ++unmet_;
+        }
     }
 }
 
+void RenameConfirmation::letGo() {
+    if (readingFd_ >= 0) {
+        systemCalls().close(readingFd_);
+        readingFd_ = -1;
+    }
+}
+
+// The reading is let go of as soon as nothing more is to be met in it.
 bool RenameConfirmation::readNextBuffer(std::string& reason) {
-    if (moved_ && systemCalls().lseek(directoryFd_, position_, SEEK_SET) != position_) {
+    if (readingFd_ < 0 && (readingFd_ = openReading(directoryFd_)) < 0) {
         reason = reasonText(errno);
         return false;
     }
-    moved_ = false;
     alignas(dirent64) static char buffer[32768];
-    const ssize_t size = systemCalls().getdents64(directoryFd_, buffer, sizeof buffer);
+    const ssize_t size = systemCalls().getdents64(readingFd_, buffer, sizeof buffer);
     if (size < 0) {
         reason = reasonText(errno);
+        letGo();
         return false;
     }
     ended_ = size == 0;
     for (ssize_t at = 0; at < size;) {
         const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
         at += record->d_reclen;
-        position_ = record->d_off;
         if (const std::optional<std::uint32_t> place = expected_.find(record->d_name)) {
-            seen_[*place] = {true, record->d_ino, record->d_type};
+            Seen& seen = seen_[*place];
+            unmet_ -= !seen.met;
+            seen = {true, record->d_ino, record->d_type};
         }
+    }
+    if (ended_ || unmet_ == 0) {
+        letGo();
     }
     return true;
 }

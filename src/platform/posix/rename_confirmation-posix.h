@@ -18,16 +18,23 @@ namespace tocase {
 // name as the same file (the same inode number, where numbers last) of the
 // same kind. One reading stands for a look at each entry; what is left
 // between the reading and the rename is the time a buffer's renames take.
+// The reading is its own, held from the first buffer until every entry has
+// been met or the directory ends.
 class RenameConfirmation {
 public:
     RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries);
+    ~RenameConfirmation() { letGo(); }
+    RenameConfirmation(const RenameConfirmation&) = delete;
+    RenameConfirmation& operator=(const RenameConfirmation&) = delete;
 
     bool covers(const FoundEntry& entry) const { return expected_.contains(entry.name); }
     enum class Verdict { confirmed, refused, typeUnknown };
     // Reads on until the entry is met, or the directory ends.
     Verdict confirm(const FoundEntry& entry, bool numbersLast, std::string& reason);
-    // Another reading of the same descriptor has moved its position.
-    void readingMoved() { moved_ = true; }
+    // Closes the reading, so that another one of the directory never needs
+    // a second descriptor beside it: the entries not met yet are then
+    // looked for in a reading from the directory's start.
+    void letGo();
 
 private:
     struct Seen {
@@ -38,11 +45,11 @@ private:
     bool readNextBuffer(std::string& reason);
 
     int directoryFd_;  // not owned
+    int readingFd_ = -1;
     // The announced entries' names, each to its place in `seen_`.
     NameTable expected_;
     std::vector<Seen> seen_;
-    off_t position_ = 0;
-    bool moved_ = true;  // the listing before read to the end
+    std::size_t unmet_ = 0;
     bool ended_ = false;
 };
 

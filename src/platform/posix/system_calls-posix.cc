@@ -15,7 +15,6 @@ SystemCalls realSystemCalls() {
         ::statx,
         ::faccessat,
         ::getdents64,
-        ::lseek,
         ::close,
         ::write,
         ::poll,
