@@ -297,7 +297,7 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
         const FoundEntry other = listed("OTHER"), gone = listed("GONE"), dir = listed("DIR", true);
         std::rename((scratch.dir / "SAME").c_str(), (scratch.dir / "OTHER").c_str());
         std::remove((scratch.dir / "GONE").c_str());
-        if (announced) directory.announce({&dir, &other, &gone}, false);
+        if (announced) directory.announce({&dir, &other, &gone}, nullptr, {});
         EXPECT_EQ(directory.rename(other, "other", {}).reason, "it is no longer the file that was listed");
         EXPECT_EQ(directory.preview(other, "other", {}).reason, "it is no longer the file that was listed");
         EXPECT_EQ(directory.rename(gone, "gone", {}).reason, "No such file or directory");
@@ -319,12 +319,17 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     // Lowered where the spelling is known, then raised where it is not.
     for (const bool spellingKnown : {true, false}) {
         std::vector<FoundEntry> listed;
-        for (const std::string& name : names) listed.push_back(entry(name));
+        for (const std::string& name : names) {
+            struct stat status {};
+            lstat((scratch.dir / name).c_str(), &status);
+            listed.push_back(entry(name));
+            listed.back().fileId = status.st_ino;
+        }
         std::vector<const FoundEntry*> announced;
         for (const FoundEntry& found : listed) announced.push_back(&found);
         use({.readingsEndForGood = true});
-        RenameDirectory directory{scratch.fd, scratch.spellingConfirmed = spellingKnown, false};
-        directory.announce(announced, false);
+        RenameDirectory directory{scratch.fd, scratch.spellingConfirmed = spellingKnown, true};
+        directory.announce(announced, nullptr, {});
         std::vector<std::string> renamed;
         for (const std::string& name : names) renamed.push_back(spellingKnown ? folded(name) : "A" + name.substr(1));
         for (std::size_t i = 0; i < names.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/posix/rename_confirmation-posix.h"
 #include "platform/posix/stop_signals-posix.h"
 #include "platform/posix/system_calls-posix.h"
 
@@ -18,6 +19,10 @@ using Clock = std::chrono::steady_clock;
 // A write that would block waits for the reader; after a stop signal, at
 // most this long, so that a reader that never comes cannot hold the stop up.
 constexpr std::chrono::milliseconds stopGrace{1000};
+
+// A write that took longer than this waited for its reader.
+constexpr std::chrono::milliseconds waited{1};
+Clock::time_point lastWait{};
 
 // The milliseconds poll may wait: without end until a stop signal, then
 // what is left of the grace from when the writer first saw it.
@@ -37,6 +42,7 @@ int waitLimit() {
 bool waitUntilWritable(int fd) {
     pollfd request{fd, POLLOUT, 0};
     const int ready = systemCalls().poll(&request, 1, waitLimit());
+    lastWait = Clock::now();
     return ready > 0 || (ready < 0 && errno == EINTR);
 }
 
@@ -50,7 +56,11 @@ bool writeAll(int fd, std::string_view bytes) {
         }
         const std::size_t size = receivedStopSignal() != 0 ? std::min<std::size_t>(bytes.size(), PIPE_BUF)
                                                            : bytes.size();
+        const Clock::time_point began = Clock::now();
         const ssize_t written = systemCalls().write(fd, bytes.data(), size);
+        if (const Clock::time_point now = Clock::now(); now - began > waited) {
+            lastWait = now;
+        }
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
@@ -67,6 +77,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 const std::string_view errorLineEnd = "\n";
+
+RenameConfirmation::Clock::time_point lastOutputWait() { return lastWait; }
 
 bool writeStandardOutput(std::string_view bytes) { return writeAll(STDOUT_FILENO, bytes); }
 

@@ -108,6 +108,7 @@ struct Platform::State {
     // been renamed in it since.
     std::shared_ptr<const DirectoryListing> listing;
     std::size_t listingBuffers = 0;
+    RenameConfirmation::Clock::time_point listedAt;
     // Whether the current directory's descriptor has never been read: only
     // then is it read itself; any later reading opens one of its own.
     bool currentUnread = false;
@@ -198,6 +199,7 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
         state_->currentUnread = false;
         if (fresh) {
             fresh->setTimeRead(timeText(preciseTimeNow()));
+            state_->listedAt = RenameConfirmation::Clock::now();
         }
         state_->listing = fresh;
     }
@@ -208,7 +210,8 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
 // the kernel gave in a single reading is itself the reading just before
 // the renames; a longer one is read again, a buffer at a time.
 void Platform::announceRenames(const std::vector<const FoundEntry*>& entries) {
-    state_->currentRenamer().announce(entries, state_->listing != nullptr && state_->listingBuffers <= 1);
+    const bool oneReading = state_->listing != nullptr && state_->listingBuffers <= 1;
+    state_->currentRenamer().announce(entries, oneReading ? state_->listing.get() : nullptr, state_->listedAt);
 }
 
 RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,

@@ -22,21 +22,18 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 
 }  // namespace
 
-// Confirmed by the listing when it was read just before, or by the reading
-// of the directory where the renames were announced; otherwise, or where
-// the reading gives no type, looked at without following: a link listed is renamed as the link it still is,
-// even when its target has just been renamed.
+// Confirmed by the reading of the directory where the renames were
+// announced; otherwise, where that reading is no longer fresh or gives no
+// type, looked at without following: a link listed is renamed as the link
+// it still is, even when its target has just been renamed.
 bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
-    if (std::binary_search(listedJustNow_.begin(), listedJustNow_.end(), &entry)) {
-        return true;
-    }
     if (confirmation_ && confirmation_->covers(entry)) {
         switch (confirmation_->confirm(entry, numbersLast_, reason)) {
             case RenameConfirmation::Verdict::confirmed:
                 return true;
             case RenameConfirmation::Verdict::refused:
                 return false;
-            case RenameConfirmation::Verdict::typeUnknown:
+            case RenameConfirmation::Verdict::lookAlone:
                 break;
         }
     }
@@ -48,12 +45,12 @@ bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reas
     return isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, reason);
 }
 
-void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, bool listingJustRead) {
-    if (listingJustRead) {
-        listedJustNow_ = entries;
-        std::sort(listedJustNow_.begin(), listedJustNow_.end());
-    } else {
-        confirmation_.emplace(directoryFd_, entries);
+// Where numbers do not last (FUSE), a reading tells no more than a look at
+// each entry, which a network file system answers as fast.
+void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* justListed,
+                               RenameConfirmation::Clock::time_point listedAt) {
+    if (numbersLast_) {
+        confirmation_.emplace(directoryFd_, entries, justListed, listedAt);
     }
 }
 

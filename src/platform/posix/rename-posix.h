@@ -25,10 +25,12 @@ public:
     RenameDirectory(int directoryFd, bool& spellingConfirmed, bool numbersLast)
         : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed), numbersLast_(numbersLast) {}
 
-    // The entries about to be renamed, in the order listed: confirmed by
-    // the listing itself where it was read just before in one reading, else
-    // by one reading of the directory as the renames come; not one look each.
-    void announce(const std::vector<const FoundEntry*>& entries, bool listingJustRead);
+    // The entries about to be renamed, in the order listed: confirmed by one
+    // reading of the directory as the renames come, not one look each; the
+    // first buffer of it `justListed`, where that listing read the whole
+    // directory in one, at `listedAt`.
+    void announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* justListed,
+                  RenameConfirmation::Clock::time_point listedAt);
 
     // Renames the entry to `newName` if it is still the entry listed: the
     // same file where numbers last, of the same kind (a link still a link,
@@ -59,7 +61,6 @@ private:
     bool& spellingConfirmed_;
     bool numbersLast_;
     std::optional<RenameConfirmation> confirmation_;
-    std::vector<const FoundEntry*> listedJustNow_;  // sorted
     // The names exactly as stored, read once where a rename meets a name
     // taken (a file system that folds case) or a preview begins, and kept
     // up to date with the renames made here.

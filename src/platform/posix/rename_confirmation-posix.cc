@@ -8,8 +8,16 @@
 #include "platform/posix/system_calls-posix.h"
 
 namespace tocase {
+namespace {
 
-RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries)
+unsigned char typeOf(const FoundEntry& entry) {
+    return entry.isLink ? DT_LNK : entry.isDirectory ? DT_DIR : DT_REG;
+}
+
+}  // namespace
+
+RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries,
+                                       const DirectoryListing* listing, Clock::time_point listedAt)
     : directoryFd_(directoryFd) {
     expected_.reserve(entries.size());
     for (const FoundEntry* entry : entries) {
@@ -18,6 +26,18 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
             ++unmet_;
         }
     }
+    if (listing == nullptr) {
+        return;
+    }
+    // The listing was the whole directory in one buffer: it stands for the
+    // first, which a reading from the start gives again.
+    readings_.push_back({0, listedAt, ++stamps_});
+    for (const FoundEntry* entry : entries) {
+        Seen& seen = seen_[*expected_.find(entry->name)];
+        unmet_ -= !seen.met;
+        seen = {true, static_cast<ino_t>(entry->fileId), typeOf(*entry), 0, stamps_};
+    }
+    ended_ = true;
 }
 
 void RenameConfirmation::letGo() {
@@ -27,38 +47,103 @@ void RenameConfirmation::letGo() {
     }
 }
 
-// The reading is let go of as soon as nothing more is to be met in it.
-bool RenameConfirmation::readNextBuffer(std::string& reason) {
-    if (readingFd_ < 0 && (readingFd_ = openReading(directoryFd_)) < 0) {
+// A reading of its own, from the directory's start.
+bool RenameConfirmation::open(std::string& reason) {
+    if (readingFd_ >= 0) {
+        return true;
+    }
+    readingFd_ = openReading(directoryFd_);
+    if (readingFd_ < 0) {
         reason = reasonText(errno);
         return false;
     }
+    position_ = 0;
+    positionMoved_ = false;
+    return true;
+}
+
+// One buffer of the reading, its entries noted as shown by `reading`; the
+// size read, or -1.
+ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, std::string& reason) {
     alignas(dirent64) static char buffer[32768];
     const ssize_t size = systemCalls().getdents64(readingFd_, buffer, sizeof buffer);
     if (size < 0) {
         reason = reasonText(errno);
         letGo();
-        return false;
+        return size;
     }
-    ended_ = size == 0;
+    Reading& read = readings_[reading];
+    read.at = Clock::now();
+    read.stamp = ++stamps_;
     for (ssize_t at = 0; at < size;) {
         const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
         at += record->d_reclen;
+        position_ = record->d_off;
         if (const std::optional<std::uint32_t> place = expected_.find(record->d_name)) {
             Seen& seen = seen_[*place];
             unmet_ -= !seen.met;
-            seen = {true, record->d_ino, record->d_type};
+            seen = {true, record->d_ino, record->d_type, reading, read.stamp};
         }
     }
+    return size;
+}
+
+// The reading is let go of as soon as nothing more is to be met in it.
+bool RenameConfirmation::readNextBuffer(std::string& reason) {
+    if (!open(reason)) {
+        return false;
+    }
+    if (positionMoved_ && systemCalls().lseek(readingFd_, position_, SEEK_SET) != position_) {
+        reason = reasonText(errno);
+        letGo();
+        return false;
+    }
+    positionMoved_ = false;
+    readings_.push_back({position_, {}, 0});
+    const ssize_t size = readBuffer(static_cast<std::uint32_t>(readings_.size() - 1), reason);
+    if (size < 0) {
+        return false;
+    }
+    ended_ = size == 0;
     if (ended_ || unmet_ == 0) {
         letGo();
     }
     return true;
 }
 
+// Read again from where it began, once; a buffer whose renames outlast a
+// second reading, or a file system that cannot go back to it, leave the
+// rest to be looked at alone.
+bool RenameConfirmation::readAgain(std::uint32_t reading) {
+    Reading& read = readings_[reading];
+    std::string ignored;
+    if (read.readAgain || !open(ignored)) {
+        lookingAlone_ = true;
+        return false;
+    }
+    read.readAgain = true;
+    ++readAgainCount_;
+    const off_t resume = position_;
+    if (systemCalls().lseek(readingFd_, read.start, SEEK_SET) != read.start || readBuffer(reading, ignored) < 0) {
+        lookingAlone_ = true;
+        letGo();
+        return false;
+    }
+    position_ = resume;
+    positionMoved_ = true;
+    return true;
+}
+
+bool RenameConfirmation::isStale(const Reading& reading) const {
+    return Clock::now() - reading.at > freshFor || reading.at < lastOutputWait();
+}
+
 RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry, bool numbersLast,
                                                          std::string& reason) {
     Seen& seen = seen_[*expected_.find(entry.name)];
+    if (lookingAlone_) {
+        return Verdict::lookAlone;
+    }
     while (!seen.met && !ended_) {
         if (!readNextBuffer(reason)) {
             reason = "the directory cannot be read again: " + reason;
@@ -69,8 +154,13 @@ RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry,
         reason = reasonText(ENOENT);
         return Verdict::refused;
     }
+    // Not shown by its buffer read again: it is elsewhere now, or gone.
+    if (isStale(readings_[seen.reading]) &&
+        (!readAgain(seen.reading) || seen.stamp != readings_[seen.reading].stamp)) {
+        return Verdict::lookAlone;
+    }
     if (seen.type == DT_UNKNOWN) {
-        return Verdict::typeUnknown;
+        return Verdict::lookAlone;
     }
     return isAsListed(entry, {seen.inode, seen.type == DT_LNK, seen.type == DT_DIR}, numbersLast, reason)
                ? Verdict::confirmed

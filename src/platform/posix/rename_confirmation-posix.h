@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,44 +15,74 @@
 namespace tocase {
 
 // The entries of one directory that are about to be renamed, confirmed by
-// reading the directory again just before their renames, one reading buffer
-// at a time as the renames ask for them: each must still be listed under its
-// name as the same file (the same inode number, where numbers last) of the
-// same kind. One reading stands for a look at each entry; what is left
-// between the reading and the rename is the time a buffer's renames take.
-// The reading is its own, held from the first buffer until every entry has
-// been met or the directory ends.
+// reading the directory again as the renames ask for them, one reading
+// buffer at a time: each must still be listed under its name as the same
+// file (the same inode number, where numbers last) of the same kind. One
+// reading stands for a look at each entry it shows, for a bounded time:
+// an entry is renamed only on a reading of its buffer made within
+// `freshFor`, and after the last write to standard output that had to
+// wait. A buffer older than that is read again from where it began; one
+// whose renames outlast it even so, and a file system that cannot read a
+// buffer again, leave each entry to be looked at alone.
 class RenameConfirmation {
 public:
-    RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries);
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds freshFor{50};
+
+    // `listing`, when given, is a reading of the whole directory in one
+    // buffer, made at `listedAt`: it stands for the first.
+    RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries,
+                       const DirectoryListing* listing = nullptr, Clock::time_point listedAt = {});
     ~RenameConfirmation() { letGo(); }
     RenameConfirmation(const RenameConfirmation&) = delete;
     RenameConfirmation& operator=(const RenameConfirmation&) = delete;
 
     bool covers(const FoundEntry& entry) const { return expected_.contains(entry.name); }
-    enum class Verdict { confirmed, refused, typeUnknown };
-    // Reads on until the entry is met, or the directory ends.
+    enum class Verdict { confirmed, refused, lookAlone };
+    // Reads on until the entry is met, or the directory ends; reads its
+    // buffer again where it is no longer fresh.
     Verdict confirm(const FoundEntry& entry, bool numbersLast, std::string& reason);
     // Closes the reading, so that another one of the directory never needs
     // a second descriptor beside it: the entries not met yet are then
     // looked for in a reading from the directory's start.
     void letGo();
+    // How many buffers were read, and how many of them again.
+    std::size_t buffersRead() const { return readings_.size(); }
+    std::size_t buffersReadAgain() const { return readAgainCount_; }
 
 private:
     struct Seen {
         bool met = false;
         ino_t inode = 0;
         unsigned char type = 0;
+        std::uint32_t reading = 0;  // which of `readings_` showed it last
+        std::uint32_t stamp = 0;    // the reading's stamp then
     };
+    struct Reading {
+        off_t start = 0;
+        Clock::time_point at;
+        std::uint32_t stamp = 0;
+        bool readAgain = false;
+    };
+    bool open(std::string& reason);
     bool readNextBuffer(std::string& reason);
+    bool readAgain(std::uint32_t reading);
+    ssize_t readBuffer(std::uint32_t reading, std::string& reason);
+    bool isStale(const Reading& reading) const;
 
     int directoryFd_;  // not owned
     int readingFd_ = -1;
+    off_t position_ = 0;         // where the next buffer of the reading begins
+    bool positionMoved_ = false;  // a buffer read again moved the reading
     // The announced entries' names, each to its place in `seen_`.
     NameTable expected_;
     std::vector<Seen> seen_;
+    std::vector<Reading> readings_;
+    std::uint32_t stamps_ = 0;
     std::size_t unmet_ = 0;
+    std::size_t readAgainCount_ = 0;
     bool ended_ = false;
+    bool lookingAlone_ = false;
 };
 
 // What is under an entry's name now.
@@ -64,6 +96,10 @@ struct FoundNow {
 // and of the same kind, a link still a link whatever it points to; the
 // reason when not.
 bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, std::string& reason);
+
+// When standard output last had to wait for its reader: a reading made
+// before it stands for nothing any more.
+RenameConfirmation::Clock::time_point lastOutputWait();
 
 }  // namespace tocase
 

@@ -15,6 +15,7 @@ SystemCalls realSystemCalls() {
         ::statx,
         ::faccessat,
         ::getdents64,
+        ::lseek,
         ::close,
         ::write,
         ::poll,

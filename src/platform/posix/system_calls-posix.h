@@ -19,6 +19,7 @@ struct SystemCalls {
     int (*statx)(int directoryFd, const char* name, int flags, unsigned int mask, struct statx* status);
     int (*faccessat)(int directoryFd, const char* name, int mode, int flags);
     ssize_t (*getdents64)(int directoryFd, void* buffer, size_t size);
+    off_t (*lseek)(int fd, off_t offset, int whence);
     int (*close)(int fd);
     ssize_t (*write)(int fd, const void* bytes, size_t size);
     int (*poll)(pollfd* fds, nfds_t count, int timeoutMilliseconds);
