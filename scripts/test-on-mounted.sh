@@ -68,7 +68,7 @@ share() {  # sshfs options beyond the login
 case $kind in exfat | fat | sshfs) [ -w /dev/fuse ] || cannot "/dev/fuse cannot be used" ;; esac
 mkdir "$work/mnt"
 # What each can hold, as the cases name it.
-posix="twins links linkrenames utf8 anynames dirrenames"
+posix="twins links linkrenames hardlinks utf8 anynames dirrenames"
 case $kind in
 tmpfs) mount -t tmpfs -o size=256M tocase-test "$work/mnt" || cannot "mount failed"
     features=$posix ;;

@@ -21,7 +21,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 # What a Linux temporary directory holds; a mounted file system says its own.
 # Every level but Wine adds "shell", which expands wildcards on POSIX.
-POSIX_FEATURES = "twins links linkrenames utf8 anynames dirrenames"
+POSIX_FEATURES = "twins links linkrenames hardlinks utf8 anynames dirrenames"
 # What each long name, after - or --, and each letter, alone or in a
 # bundle after -, asks for.
 LONG_NAMES = {"lower": "l", "upper": "u", "directories": "d", "recursive": "r", "dry-run": "n", "preview": "n",
@@ -132,12 +132,12 @@ def change_tree(root, changes):
     as an editor saves one; 'remake NAME' removes the entry and makes a new
     file of that name, which may get the number the entry had; 'make NAME'
     makes a file, or with a '/' after it a directory; 'remove NAME' removes
-    a file; 'move NAME TO' renames an entry. A file made holds a text of its
-    own."""
+    a file; 'move NAME TO' renames an entry; 'link NAME TO' gives it a second
+    name. A file made holds a text of its own."""
     for verb, name, *to in changes:
         path = os.path.join(os.fsencode(root), name)
-        if verb == b"move":
-            os.rename(path, os.path.join(os.fsencode(root), to[0]))
+        if verb in (b"move", b"link"):
+            (os.rename if verb == b"move" else os.link)(path, os.path.join(os.fsencode(root), to[0]))
             continue
         if verb in (b"remove", b"remake"):
             os.remove(path)
@@ -242,7 +242,7 @@ def previewed(case):
     """A case's first run with -N: the same listing and standard error, a
     summary of what would be, no notice of failures, nothing renamed."""
     first = case.steps[0]
-    if {"z", "n"} & asked(first.arguments) or first.status != 1:
+    if {"z", "n"} & asked(first.arguments) or first.status != 1 or first.before:
         return None
     preview = copy.deepcopy(case)
     preview.title = case.title + " (-N)"

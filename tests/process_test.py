@@ -490,6 +490,117 @@ class TakeBack(Scratch):
         _, errors, _ = run_tool(TOOL, self.root, ["-Z"], timeout=120)
         self.assertEqual(describe_tree(self.root), before, errors)
 
+    @unittest.skipIf(UNDER_WINE, "strace")
+    def test_a_run_or_a_take_back_killed_at_any_rename_leaves_only_what_take_backs_undo(self):
+        # Killed as it enters its Nth rename, the journal's own among them:
+        # eight points of a run, then eight of a take-back of a whole run;
+        # take-backs until nothing is left give back every name and number.
+        if not shutil.which("strace"):
+            cannot(self, "strace is missing")
+
+        def killed_at(point, arguments):
+            subprocess.run(["strace", "-f", "-o", "/dev/null", "-e", "trace=renameat,renameat2", "-e",
+                            f"inject=renameat,renameat2:signal=SIGKILL:when={point}", *TOOL, *arguments],
+                           cwd=self.root, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+
+        def numbered():
+            return sorted((path, os.lstat(os.path.join(self.root, os.fsdecode(path).split("<")[0].rstrip("/"))).st_ino)
+                          for path in describe_tree(self.root))
+
+        for take_back, point in [(False, p) for p in range(1, 25, 3)] + [(True, p) for p in range(1, 25, 3)]:
+            with self.subTest(take_back=take_back, point=point):
+                self.setUp()
+                make_tree(self.root, [b"SUB/", b"Mixed.Txt"])
+                self.files(10)
+                self.files(10, "SUB")
+                before = numbered()
+                if take_back:
+                    run_tool(TOOL, self.root, ["-R", "-MIXED", "*"])
+                killed_at(point, ["-Z"] if take_back else ["-R", "-MIXED", "*"])
+                for _ in range(4):
+                    _, errors, _ = run_tool(TOOL, self.root, ["-Z"])
+                    if "nothing to take back" in errors:
+                        break
+                self.assertEqual(numbered(), before, errors)
+
+    @unittest.skipIf(UNDER_WINE, "the POSIX clock of a file's making")
+    def test_entries_made_while_the_run_goes_and_renamed_by_it_are_taken_back(self):
+        # Made while the run waits on its full output in SUB, before the
+        # folder they are in is listed: a file beside SUB, a folder in it.
+        for arguments, made in ((["-R", "*"], "LATE.TXT"), (["-R", "-D", "*"], os.path.join("SUB", "NEW"))):
+            with self.subTest(made=made):
+                self.setUp()
+                make_tree(self.root, [b"SUB/", b"SUB/DEEP/"])
+                for i in range(300):
+                    os.mkdir(self.path("SUB", "DEEP", f"D{i:03d}"))
+                self.files(300, os.path.join("SUB", "DEEP"))
+                before = describe_tree(self.root)
+                tool = self.start(arguments)
+                self.wait_until_output_is_full(tool)
+                (os.mkdir if "-D" in arguments else lambda path: open(path, "x").close())(self.path(made))
+                tool.stdout.read()
+                tool.communicate(timeout=60)
+                self.assertNotIn(os.fsencode(made), describe_tree(self.root))
+                _, errors, _ = run_tool(TOOL, self.root, ["-Z"])
+                self.assertEqual(describe_tree(self.root), sorted(before + [os.fsencode(made) + (b"/" if "-D" in arguments else b"<")]),
+                                 errors)
+                self.assertEqual(errors, "")
+
+    @unittest.skipIf(UNDER_WINE, "POSIX files")
+    def test_a_turn_is_neither_skipped_nor_waited_for_on_a_lock_not_a_plain_file_of_the_users_own(self):
+        # The lock a link, a FIFO, or another user's: the run goes on, said
+        # beyond a take-back, and a take-back puts nothing back.
+        def another_users(lock):
+            open(lock, "x").close()
+            os.chown(lock, 65534, 65534)
+            os.chmod(lock, 0)
+
+        for kind, make in (("link", lambda lock: os.symlink("elsewhere", lock)), ("FIFO", os.mkfifo),
+                           ("another user's", another_users)):
+            with self.subTest(lock=kind):
+                self.setUp()
+                os.makedirs(os.path.join(self.state, "tocase"), mode=0o700)
+                make(os.path.join(self.state, "tocase", "lock"))
+                self.files(2)
+                output, errors, _ = run_tool(TOOL, self.root, ["*"], timeout=10)
+                self.assertIn(b"2 files in 1 directory converted", output)
+                self.assertEqual(errors.count("this run cannot be taken back: runs of this user cannot take turns"), 1, errors)
+                output, errors, _ = run_tool(TOOL, self.root, ["-Z"], timeout=10)
+                self.assertEqual(output, b"")
+                self.assertIn("no run can be taken back: runs of this user cannot take turns", errors)
+                journals = os.listdir(os.path.join(self.state, "tocase"))
+                self.assertEqual([name for name in journals if name.startswith("run-")], [])
+        # A stop while waiting for a turn ends the run before its first rename.
+        self.setUp()
+        self.files(2)
+        os.makedirs(os.path.join(self.state, "tocase"), mode=0o700)
+        turn = os.open(os.path.join(self.state, "tocase", "lock"), os.O_CREAT | os.O_RDONLY, 0o600)
+        fcntl.flock(turn, fcntl.LOCK_EX)
+        waiting = self.start(["*"])
+        self.assertEqual(waiting.stderr.readline().strip(), b"tocase: waiting for another run of this user to end")
+        waiting.send_signal(signal.SIGINT)
+        self.assertEqual(waiting.wait(timeout=10), -signal.SIGINT)
+        os.close(turn)
+        self.assertEqual(describe_tree(self.root), [b"F0000.TXT<", b"F0001.TXT<"])
+
+    @unittest.skipIf(UNDER_WINE, "a POSIX mount")
+    def test_a_journal_cut_short_by_a_full_disk_is_taken_back_as_far_as_it_goes_and_said(self):
+        if os.geteuid() != 0 or not shutil.which("unshare"):
+            cannot(self, "mounting needs root and unshare")
+        self.files(1000)
+        script = ('mount -t tmpfs -o size=16k none "$XDG_STATE_HOME" && "$0" "*" >/dev/null 2>"$XDG_STATE_HOME/../run.err";'
+                  ' "$0" -Z; umount "$XDG_STATE_HOME"')
+        os.makedirs(os.path.join(self.state, "small"))
+        output, errors, _ = run_tool(["unshare", "-m", "--propagation", "private", "sh", "-c", script, TOOL[-1]],
+                                     self.root, [], env=dict(os.environ, XDG_STATE_HOME=os.path.join(self.state, "small")))
+        with open(os.path.join(self.state, "run.err")) as run_errors:
+            self.assertIn("this run cannot be taken back: its journal cannot be written: No space left on device",
+                          run_errors.read())
+        self.assertIn("stops short in the record of '.\\': renames after this point may not be recorded", errors)
+        put_back = int(re.search(rb"(\d+) files in 1 directory put back", output).group(1))
+        self.assertEqual(len([name for name in os.listdir(self.root) if name.startswith("F")]), put_back)
+        self.assertGreater(put_back, 0)
+
     def test_a_run_is_taken_back_only_where_it_started(self):
         make_tree(self.root, [b"A/", b"A/X.TXT", b"B/"])
         run_tool(TOOL, self.path("A"), ["*"])
@@ -511,14 +622,21 @@ class TakeBack(Scratch):
     def test_journals_are_the_users_own_bounded_and_never_a_way_out(self):
         for turn in range(22):
             self.files(1)
-            run_tool(TOOL, self.root, ["-MIXED", "*"])
+            _, errors, _ = run_tool(TOOL, self.root, ["-MIXED", "*"])
             os.rename(self.path("f0000.txt"), self.path("F0000.TXT"))
             if turn == 0:
                 journals = (glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c/users/*/AppData/Local/tocase"))[0]
                             if UNDER_WINE else os.path.join(self.state, "tocase"))
                 # What a run stopped while it began its journal left: removed.
                 open(os.path.join(journals, "run-19700101-000000.000000000-1.journal.new"), "wb").close()
-        self.assertEqual(len([name for name in os.listdir(journals) if name.startswith("run-")]), 20)
+                # A run a take-back left not fully back is kept beside the
+                # last twenty, and said.
+                first = next(name for name in os.listdir(journals) if name.endswith(".journal"))
+                held = first.replace(".journal", ".held.journal")
+                os.rename(os.path.join(journals, first), os.path.join(journals, held))
+        self.assertEqual(len([name for name in os.listdir(journals) if name.startswith("run-")]), 21)
+        self.assertIn(held, os.listdir(journals))
+        self.assertIn("1 run not fully taken back is kept beside the last 20", errors)
         newest = max(os.listdir(journals))
         # Wine gives the group what no Windows account is given; no other user gets anything.
         private = (0o750, 0o750) if UNDER_WINE else (0o700, 0o600)
