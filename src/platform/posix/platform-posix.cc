@@ -211,7 +211,7 @@ std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& rea
 // the renames; a longer one is read again, a buffer at a time.
 void Platform::announceRenames(const std::vector<const FoundEntry*>& entries) {
     const bool oneReading = state_->listing != nullptr && state_->listingBuffers <= 1;
-    state_->currentRenamer().announce(entries, oneReading ? state_->listing.get() : nullptr, state_->listedAt);
+    state_->currentRenamer().announce(entries, state_->listing.get(), oneReading, state_->listedAt);
 }
 
 RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& newName,

@@ -47,10 +47,10 @@ bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reas
 
 // Where numbers do not last (FUSE), a reading tells no more than a look at
 // each entry, which a network file system answers as fast.
-void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* justListed,
-                               RenameConfirmation::Clock::time_point listedAt) {
+void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* listing,
+                               bool listedInOne, RenameConfirmation::Clock::time_point listedAt) {
     if (numbersLast_) {
-        confirmation_.emplace(directoryFd_, entries, justListed, listedAt);
+        confirmation_.emplace(directoryFd_, entries, listing, listedInOne, listedAt);
     }
 }
 
@@ -138,18 +138,20 @@ bool RenameDirectory::holdsOnlyNewSpelling(const FoundEntry& entry, const std::s
            errno == ENOENT;
 }
 
-// Some drivers store another spelling than the one asked for; a reading of
-// the directory from its start tells, once for the run, looking only for
-// the new name and the old one, which a driver that keeps its spelling
-// leaves (`oldKept`). A reading that does not show the new name (a cache
-// that lags behind the rename, or a reading that fails) is not taken for a
-// refusal the system never gave: the rename is made unless the names'
-// look-ups cannot tell and the reading shows another spelling. False, with
-// the reason, only then.
+// Some drivers store another spelling than the one asked for; once for the
+// run, the names' own look-ups tell where the file system tells the two
+// spellings apart, and else a reading of the directory from its start,
+// looking only for the new name and the old one, which a driver that keeps
+// its spelling leaves (`oldKept`). A reading that does not show the new
+// name (a cache that lags behind the rename, or a reading that fails) is
+// not taken for a refusal the system never gave: the rename is made unless
+// the look-ups cannot tell and the reading shows another spelling. False,
+// with the reason, only then.
 bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string& newName, bool& oldKept,
                                       RenameResult& result) {
     result.renamed = true;
-    if (spellingConfirmed_) {
+    if (spellingConfirmed_ || holdsOnlyNewSpelling(entry, newName)) {
+        spellingConfirmed_ = true;
         return true;
     }
     if (confirmation_) {
@@ -164,11 +166,6 @@ bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string
     const bool read = forEachRecord(directoryFd_, look, reason);
     if (read && newShown) {
         spellingConfirmed_ = true;
-        return true;
-    }
-    if (holdsOnlyNewSpelling(entry, newName)) {
-        result.notice = read ? "the directory's listing does not show the new name yet; its own look-up finds it"
-                             : "the directory cannot be read to show the new name; its own look-up finds it: " + reason;
         return true;
     }
     if (!read) {

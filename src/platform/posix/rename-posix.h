@@ -26,10 +26,10 @@ public:
         : directoryFd_(directoryFd), spellingConfirmed_(spellingConfirmed), numbersLast_(numbersLast) {}
 
     // The entries about to be renamed, in the order listed: confirmed by one
-    // reading of the directory as the renames come, not one look each; the
-    // first buffer of it `justListed`, where that listing read the whole
-    // directory in one, at `listedAt`.
-    void announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* justListed,
+    // reading of the directory as the renames come, not one look each. They
+    // point into `listing`, which read the whole directory in one buffer at
+    // `listedAt` where `listedInOne`: that stands for the reading's first.
+    void announce(const std::vector<const FoundEntry*>& entries, const DirectoryListing* listing, bool listedInOne,
                   RenameConfirmation::Clock::time_point listedAt);
 
     // Renames the entry to `newName` if it is still the entry listed: the

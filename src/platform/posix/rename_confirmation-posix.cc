@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/read_directory-posix.h"
@@ -17,7 +18,7 @@ unsigned char typeOf(const FoundEntry& entry) {
 }  // namespace
 
 RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries,
-                                       const DirectoryListing* listing, Clock::time_point listedAt)
+                                       const DirectoryListing* listing, bool listedInOne, Clock::time_point listedAt)
     : directoryFd_(directoryFd) {
     expected_.reserve(entries.size());
     for (const FoundEntry* entry : entries) {
@@ -26,7 +27,23 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
             ++unmet_;
         }
     }
-    if (listing == nullptr) {
+    if (listing == nullptr || listing->empty()) {
+        return;
+    }
+    const FoundEntry* first = &(*listing)[0];
+    if (std::all_of(entries.begin(), entries.end(), [&](const FoundEntry* entry) {
+            return entry >= first && entry < first + listing->size();
+        })) {
+        listing_ = listing;
+        seenOfListed_.assign(listing->size(), none);
+        listedOfSeen_.assign(seen_.size(), none);
+        for (const FoundEntry* entry : entries) {
+            const std::uint32_t place = *expected_.find(entry->name);
+            seenOfListed_[static_cast<std::size_t>(entry - first)] = place;
+            listedOfSeen_[place] = static_cast<std::uint32_t>(entry - first);
+        }
+    }
+    if (!listedInOne) {
         return;
     }
     // The listing was the whole directory in one buffer: it stands for the
@@ -59,7 +76,23 @@ bool RenameConfirmation::open(std::string& reason) {
     }
     position_ = 0;
     positionMoved_ = false;
+    next_ = 0;
     return true;
+}
+
+// Where the reading shows what the listing showed next, its place comes from
+// the listing; where it strays (an entry made, or gone, since), from the
+// table, and the listing is followed on from the entry found there.
+std::optional<std::uint32_t> RenameConfirmation::placeOf(std::string_view name) {
+    if (listing_ != nullptr && next_ < listing_->size() && (*listing_)[next_].name == name) {
+        const std::uint32_t place = seenOfListed_[next_++];
+        return place == none ? std::nullopt : std::optional<std::uint32_t>(place);
+    }
+    const std::optional<std::uint32_t> place = expected_.find(name);
+    if (place && listing_ != nullptr) {
+        next_ = listedOfSeen_[*place] + 1;
+    }
+    return place;
 }
 
 // One buffer of the reading, its entries noted as shown by `reading`; the
@@ -79,7 +112,7 @@ ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, std::string& reaso
         const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
         at += record->d_reclen;
         position_ = record->d_off;
-        if (const std::optional<std::uint32_t> place = expected_.find(record->d_name)) {
+        if (const std::optional<std::uint32_t> place = placeOf(record->d_name)) {
             Seen& seen = seen_[*place];
             unmet_ -= !seen.met;
             seen = {true, record->d_ino, record->d_type, reading, read.stamp};
@@ -124,6 +157,7 @@ bool RenameConfirmation::readAgain(std::uint32_t reading) {
     read.readAgain = true;
     ++readAgainCount_;
     const off_t resume = position_;
+    const std::size_t resumeListed = next_;
     if (systemCalls().lseek(readingFd_, read.start, SEEK_SET) != read.start || readBuffer(reading, ignored) < 0) {
         lookingAlone_ = true;
         letGo();
@@ -131,6 +165,7 @@ bool RenameConfirmation::readAgain(std::uint32_t reading) {
     }
     position_ = resume;
     positionMoved_ = true;
+    next_ = resumeListed;
     return true;
 }
 

@@ -29,10 +29,13 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds freshFor{50};
 
-    // `listing`, when given, is a reading of the whole directory in one
-    // buffer, made at `listedAt`: it stands for the first.
+    // `listing`, when given, is the listing `entries` point into, whose
+    // order the readings most likely follow; where `listedInOne`, it read
+    // the whole directory in one buffer at `listedAt`, and stands for the
+    // first.
     RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries,
-                       const DirectoryListing* listing = nullptr, Clock::time_point listedAt = {});
+                       const DirectoryListing* listing = nullptr, bool listedInOne = false,
+                       Clock::time_point listedAt = {});
     ~RenameConfirmation() { letGo(); }
     RenameConfirmation(const RenameConfirmation&) = delete;
     RenameConfirmation& operator=(const RenameConfirmation&) = delete;
@@ -68,6 +71,7 @@ private:
     bool readNextBuffer(std::string& reason);
     bool readAgain(std::uint32_t reading);
     ssize_t readBuffer(std::uint32_t reading, std::string& reason);
+    std::optional<std::uint32_t> placeOf(std::string_view name);
     bool isStale(const Reading& reading) const;
 
     int directoryFd_;  // not owned
@@ -77,6 +81,15 @@ private:
     // The announced entries' names, each to its place in `seen_`.
     NameTable expected_;
     std::vector<Seen> seen_;
+    // The listing's order, which a reading most likely follows: each
+    // listed entry's place in `seen_`, or none, and each announced entry's
+    // place in the listing. Names are compared in that order first, the
+    // table asked only where the reading strays from it.
+    static constexpr std::uint32_t none = ~std::uint32_t{0};
+    const DirectoryListing* listing_ = nullptr;
+    std::vector<std::uint32_t> seenOfListed_;
+    std::vector<std::uint32_t> listedOfSeen_;
+    std::size_t next_ = 0;  // in the listing, the entry the reading most likely shows next
     std::vector<Reading> readings_;
     std::uint32_t stamps_ = 0;
     std::size_t unmet_ = 0;
