@@ -232,7 +232,7 @@ std::string unusedArgumentLine(const UnusedArgument& unused) {
             return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options";
         case Unused::unknownDashWord:
             return "unknown option " + quoted(argument) + "; 'tocase --help' lists the options (" +
-                   quoted("/" + argument.substr(1)) + " reads its first letter alone)";
+                   quoted(std::string("/").append(argument, 1)) + " reads its first letter alone)";
         case Unused::lookAlikeDash: {
             const NameUnit dash = decodeNameUnit(argument, 0, false);
             return quoted(argument) + " looks like an option typed with " + quoted(argument.substr(0, dash.length)) +
