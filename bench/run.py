@@ -12,13 +12,15 @@ import subprocess
 import sys
 
 TREES = {
-    # name: (depth, fanout, files per leaf directory)
-    "1k": (1, 10, 100),
-    "100k": (1, 1000, 100),
-    "1M": (2, 100, 100),
+    # name: (depth, fanout, files per leaf directory, percent of names in capitals)
+    "1k": (1, 10, 100, 50),
+    "100k": (1, 1000, 100, 50),
+    "1M": (2, 100, 100, 50),
+    # Every name in capitals, so that /T renames the very entries /L does.
+    "100k-caps": (1, 1000, 100, 100),
     # One directory holding every file: a camera dump, a dataset.
-    "flat-100k": (0, 1, 100000),
-    "flat-1M": (0, 1, 1000000),
+    "flat-100k": (0, 1, 100000, 50),
+    "flat-1M": (0, 1, 1000000, 50),
 }
 
 
@@ -32,6 +34,7 @@ def contenders(bin_dir, out_file, baselines):
         "floor (C)": ([floor, "."], "/dev/null"),
         "tocase /R": ([tocase, "-R", "*"], "/dev/null"),
         "tocase /R /A": ([tocase, "-R", "-A", "*"], "/dev/null"),
+        "tocase /R /T": ([tocase, "-R", "-T", "*"], "/dev/null"),
         "tocase /Z of that run": ([tocase, "-Z"], "/dev/null", [tocase, "-R", "*"]),
         "python scandir/rename": ([sys.executable, os.path.join(here, "scandir_rename.py"), "."], "/dev/null"),
         "mmv": (["mmv", "-v", ";FILE_*", "#1file_#l2"], "/dev/null"),
@@ -52,9 +55,9 @@ def contenders(bin_dir, out_file, baselines):
 def make_tree(bin_dir, root, tree):
     if os.path.exists(root):
         shutil.rmtree(root)
-    depth, fanout, files = TREES[tree]
+    depth, fanout, files, capitals = TREES[tree]
     subprocess.run([os.path.join(bin_dir, "bench_make_tree"), root, str(depth), str(fanout),
-                    str(files), "50"], check=True)
+                    str(files), str(capitals)], check=True)
     os.sync()
 
 

@@ -22,7 +22,7 @@ namespace {
 
 RunSettings settingsFor(bool toLower, bool mixed, bool allScripts = false, bool extensionOnly = false) {
     RunSettings settings;
-    settings.toLower = toLower;
+    settings.targetCase = toLower ? TargetCase::lower : TargetCase::upper;
     settings.mixed = mixed;
     settings.allScripts = allScripts;
     settings.extensionOnly = extensionOnly;
@@ -169,13 +169,13 @@ TEST(MatchesNamePattern, StaysFastOnHostilePatterns) {
     EXPECT_FALSE(matchesNamePattern(beta, std::string(20000, '\xFF'), {true}));
 }
 
-// The options a parse leaves set: L or U, then M (/MIXED), D, R, N, A, E,
+// The options a parse leaves set: L, U or T, then M (/MIXED), D, R, N, A, E,
 // Z, H (help), G (--help) and V (--version); then each argument left unused,
 // with "?" after an unknown option, "!" after an unknown long option, "~"
 // after a - word refused, "^" after a dash that is not '-', and "+" after a
 // second file specification.
 std::string optionLetters(const RunSettings& s, const CommandLine& c) {
-    std::string letters = s.toLower ? "L" : "U";
+    std::string letters(1, "LUT"[static_cast<int>(s.targetCase)]);
     for (const auto& [set, letter] : {std::pair{s.mixed, 'M'}, {s.directoryMode, 'D'}, {s.recurse, 'R'},
                                       {s.preview, 'N'}, {s.allScripts, 'A'}, {s.extensionOnly, 'E'},
                                       {s.takeBack, 'Z'}, {s.showHelp, 'H'}, {c.longHelp, 'G'}, {c.version, 'V'}}) {
@@ -211,6 +211,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         // After -, several letters are a bundle, each applied in order.
         {{"-Rn", "f"}, "f", "LRN"},                  {{"-nr", "-u"}, "", "URN"},
         {{"-lu"}, "", "U"},                          {{"-uL"}, "", "L"},
+        {{"-Rt", "/u", "/Title"}, "", "TR"},         {{"-title", "-tl"}, "", "L"},
         {{"-Zn"}, "", "LNZ"},                        {{"-under"}, "", "UDRNE"},
         // Or a long option's name, exactly; or refused; help comes first.
         {{"-dry-run", "-preview", "-undo", "-recursive", "-upper", "-directories", "-extension", "-all-scripts",
@@ -242,7 +243,7 @@ TEST(ParseCommandLine, OptionsGoByTheirLetterAndTheFirstOtherArgumentIsTheFilesp
         RunSettings settings;
         settings.convertedCount = settings.directoryCount = settings.failedCount = 7;
         settings.fileSpec = "stale";
-        settings.toLower = false;
+        settings.targetCase = TargetCase::title;
         settings.mixed = settings.directoryMode = settings.recurse = settings.preview = settings.allScripts =
             settings.extensionOnly = settings.takeBack = settings.showHelp = true;
         CommandLine commandLine{true, true, {{"stale"}}};

@@ -10,6 +10,7 @@ namespace {
 constexpr OptionRow rows[] = {
     {OptionAction::lower, 'l', "/L", {"lower"}, "convert to lowercase (the default)"},
     {OptionAction::upper, 'u', "/U", {"upper"}, "convert to uppercase"},
+    {OptionAction::title, 't', "/T", {"title"}, "convert to title case: each word capitalized"},
     {OptionAction::directories, 'd', "/D", {"directories"}, "rename directories instead of files"},
     {OptionAction::mixed, '\0', "/MIXED", {"mixed"}, "also convert names that mix both cases, like ReadMe.Txt"},
     {OptionAction::recursive, 'r', "/R", {"recursive"}, "also in every subdirectory that is not hidden"},

@@ -11,6 +11,7 @@ namespace tocase {
 enum class OptionAction {
     lower,
     upper,
+    title,
     directories,
     mixed,
     recursive,

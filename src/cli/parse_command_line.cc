@@ -48,8 +48,9 @@ enum class OptionUse { notAnOption, taken, unknown, refused };
 
 void apply(RunSettings& settings, CommandLine& commandLine, OptionAction action) {
     switch (action) {
-        case OptionAction::lower: settings.toLower = true; break;
-        case OptionAction::upper: settings.toLower = false; break;
+        case OptionAction::lower: settings.targetCase = TargetCase::lower; break;
+        case OptionAction::upper: settings.targetCase = TargetCase::upper; break;
+        case OptionAction::title: settings.targetCase = TargetCase::title; break;
         case OptionAction::directories: settings.directoryMode = true; break;
         case OptionAction::mixed: settings.mixed = true; break;
         case OptionAction::recursive: settings.recurse = true; break;
@@ -78,7 +79,7 @@ OptionUse takeLetterWord(RunSettings& settings, CommandLine& commandLine, std::s
     return OptionUse::unknown;
 }
 
-// -rn is -r -n, as GNU tools read it; the last of -l and -u wins.
+// -rn is -r -n, as GNU tools read it; the last of -l, -u and -t wins.
 bool takeBundle(RunSettings& settings, CommandLine& commandLine, std::string_view letters) {
     if (!std::all_of(letters.begin(), letters.end(), [](char c) { return optionOfLetter(c) != nullptr; })) {
         return false;

@@ -21,6 +21,15 @@ std::string quoted(std::string_view text) {
     return quotedText + "'";
 }
 
+const char* caseName(TargetCase target) {
+    switch (target) {
+        case TargetCase::lower: return "lowercase";
+        case TargetCase::upper: return "uppercase";
+        case TargetCase::title: return "title case";
+    }
+    return "";
+}
+
 }  // namespace
 
 std::vector<std::string> helpScreenLines() {
@@ -73,7 +82,8 @@ std::vector<std::string> longHelpLines() {
         "Usage: tocase [OPTION]... FILESPEC",
         "  or:  tocase --undo [--dry-run]",
         "Rename the files, or with /D the directories, that match FILESPEC so that",
-        "their names become all lowercase or all uppercase, and list every rename.",
+        "their names become all lowercase, all uppercase or title case, and list",
+        "every rename.",
         "FILESPEC is a path whose last component may hold the wildcards * and ?,",
         "which match names whatever their case; quote it in a POSIX shell.",
         "",
@@ -93,6 +103,7 @@ std::vector<std::string> longHelpLines() {
         "  tocase --dry-run \"*.JPG\"         what lowering the .JPG names here would do",
         "  tocase -ER \"Photos/*\"            lower the extensions in Photos and below",
         "  tocase -UD \"*\"                   uppercase the names of the directories here",
+        "  tocase -TR \"Music/*\"             title case for the files in Music and below",
         "  tocase --undo                    take the newest run back",
         "",
         "Exit status: 0 after --help and --version; 2 when an option is not",
@@ -121,8 +132,7 @@ std::string summaryLine(const RunSettings& settings) {
         return line + (settings.preview ? " would be put back." : " put back.");
     }
     line += settings.preview ? " would be converted to " : " converted to ";
-    line += settings.toLower ? "lowercase." : "uppercase.";
-    return line;
+    return line + caseName(settings.targetCase) + ".";
 }
 
 std::vector<std::string> failureNoticeLines(const RunSettings& settings) {
@@ -198,9 +208,14 @@ std::vector<std::string> hintLines(const RunSettings& settings) {
         lines.push_back(*hint);
     }
     if (found.allScriptsCount > 0) {
+        // Where the run left them: in the other case, or out of title case.
+        const TargetCase target = settings.targetCase;
+        const char* left = target == TargetCase::title   ? "out of title case"
+                           : target == TargetCase::lower ? "in uppercase"
+                                                         : "in lowercase";
         lines.push_back(std::to_string(found.allScriptsCount) +
-                        plural(found.allScriptsCount, " name keeps", " names keep") + " letters beyond A to Z in " +
-                        (settings.toLower ? "uppercase" : "lowercase") + "; /A converts those too");
+                        plural(found.allScriptsCount, " name keeps", " names keep") + " letters beyond A to Z " + left +
+                        "; /A converts those too");
     }
     if (found.mixedCount > 0) {
         lines.push_back(std::to_string(found.mixedCount) +
@@ -234,6 +249,10 @@ std::string unusedArgumentLine(const UnusedArgument& unused) {
     }
     return argument.empty() ? "ignored an empty argument"
                             : "ignored " + quoted(argument) + ": only one file specification is taken";
+}
+
+std::string titleWithExtensionRefusal() {
+    return "/T does not go with /E: title case is for the words of a name, and /E converts the extension alone";
 }
 
 std::string quoteWildcardAdvice() {

@@ -23,6 +23,8 @@ std::vector<std::string> hintLines(const RunSettings& settings);
 
 // What standard error says of an argument left unused, or refused.
 std::string unusedArgumentLine(const UnusedArgument& argument);
+// Why a run asked for title case and the extension alone stops.
+std::string titleWithExtensionRefusal();
 // Said after extra file specifications that look like a shell's expansion
 // of a wildcard.
 std::string quoteWildcardAdvice();

@@ -36,14 +36,20 @@ void printReport(Platform& platform, const RunSettings& settings) {
 }
 
 // An option the tool does not understand may be one that asks it to rename
-// less, or nothing at all (--dry-run misspelt): no run goes ahead.
-bool reportRefusedArguments(Platform& platform, const std::vector<UnusedArgument>& unused) {
+// less, or nothing at all (--dry-run misspelt): no run goes ahead. Nor
+// does one that asks for title case and the extension alone, which have
+// no word to title between them.
+bool reportRefusedArguments(Platform& platform, const RunSettings& settings, const std::vector<UnusedArgument>& unused) {
     bool found = false;
     for (const UnusedArgument& argument : unused) {
         if (stopsTheRun(argument.why)) {
             platform.writeErrorLine(unusedArgumentLine(argument));
             found = true;
         }
+    }
+    if (settings.targetCase == TargetCase::title && settings.extensionOnly) {
+        platform.writeErrorLine(titleWithExtensionRefusal());
+        found = true;
     }
     return found;
 }
@@ -94,7 +100,7 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
     RunSettings settings;
     CommandLine commandLine;
     parseCommandLine(settings, argumentCount, arguments, platform.facts(), commandLine);
-    if (reportRefusedArguments(platform, commandLine.unused)) {
+    if (reportRefusedArguments(platform, settings, commandLine.unused)) {
         return usageErrorStatus;
     }
     if (commandLine.longHelp || commandLine.version) {

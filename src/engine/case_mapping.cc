@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "text/ascii_case.h"
+#include "text/title_case.h"
 #include "text/unicode_case.h"
 
 namespace tocase {
 namespace {
-
 
 // A part without a byte beyond ASCII, or in a run without /A, takes the
 // one scan it always took: the full mapping of an ASCII letter is its
@@ -33,6 +33,8 @@ LetterScan scanLetters(std::string_view part) {
     return {high == 0, upper, lower};
 }
 
+bool hasBothCases(const LetterScan& scan) { return scan.hasUpper && scan.hasLower; }
+
 bool hasOtherCase(const LetterScan& scan, bool toLower) { return toLower ? scan.hasUpper : scan.hasLower; }
 
 bool asciiNeedsConverting(const LetterScan& scan, bool toLower, bool mixed) {
@@ -50,14 +52,38 @@ std::optional<std::string> convertedAllScripts(std::string_view part, bool toLow
 
 // What the options that decide a name's new name say.
 struct CaseRules {
-    bool toLower;
+    TargetCase target;
     bool mixed;
     bool allScripts;
     bool extensionOnly;
+    bool isDirectory;  // a run converts the kind of entry /D asks for alone
 };
 
 CaseRules caseRules(const RunSettings& settings) {
-    return {settings.toLower, settings.mixed, settings.allScripts, settings.extensionOnly};
+    return {settings.targetCase, settings.mixed, settings.allScripts, settings.extensionOnly, settings.directoryMode};
+}
+
+bool lowers(const CaseRules& rules) { return rules.target == TargetCase::lower; }
+
+// Whether the words of a name are all of one case, which is what lets a
+// name be titled without /MIXED: by their ASCII letters, or with /A and a
+// character beyond ASCII, by lowering or raising leaving them as they are.
+bool wordsOfOneCase(std::string_view words, const LetterScan& scan, bool allScripts) {
+    if (allScripts && !scan.ascii) {
+        return convertCaseAllScripts(words, true) == words || convertCaseAllScripts(words, false) == words;
+    }
+    return !hasBothCases(scan);
+}
+
+// The title form of a name, where it differs and the name is to take it.
+// The words alone are judged: "SHOUTING NAME.mp3" is all of one case.
+std::optional<std::string> titledName(std::string_view name, const CaseRules& rules) {
+    const std::string_view words = name.substr(0, titleCaseWordsEnd(name, rules.isDirectory));
+    if (!rules.mixed && !wordsOfOneCase(words, scanLetters(words), rules.allScripts)) {
+        return std::nullopt;
+    }
+    std::string titled = titleCaseName(name, rules.isDirectory, rules.allScripts);
+    return titled == name ? std::nullopt : std::optional<std::string>(std::move(titled));
 }
 
 std::optional<std::size_t> convertedPartStart(std::string_view name, const CaseRules& rules) {
@@ -81,6 +107,9 @@ std::string withAsciiConverted(std::string_view name, std::size_t start, bool to
 }
 
 std::optional<std::string> convertedName(std::string_view name, const CaseRules& rules) {
+    if (rules.target == TargetCase::title) {
+        return titledName(name, rules);
+    }
     const std::optional<std::size_t> start = convertedPartStart(name, rules);
     if (!start) {
         return std::nullopt;
@@ -88,13 +117,13 @@ std::optional<std::string> convertedName(std::string_view name, const CaseRules&
     const std::string_view part = name.substr(*start);
     const LetterScan scan = scanLetters(part);
     if (rules.allScripts && !scan.ascii) {
-        const std::optional<std::string> converted = convertedAllScripts(part, rules.toLower, rules.mixed);
+        const std::optional<std::string> converted = convertedAllScripts(part, lowers(rules), rules.mixed);
         return converted ? std::optional<std::string>(std::string(name.substr(0, *start)) + *converted) : std::nullopt;
     }
-    if (!asciiNeedsConverting(scan, rules.toLower, rules.mixed)) {
+    if (!asciiNeedsConverting(scan, lowers(rules), rules.mixed)) {
         return std::nullopt;
     }
-    return withAsciiConverted(name, *start, rules.toLower);
+    return withAsciiConverted(name, *start, lowers(rules));
 }
 
 // Which options the run lacks that would convert a name, to another name
@@ -113,6 +142,28 @@ MissedOptions missedOptions(std::string_view name, const std::optional<std::stri
     return missed;
 }
 
+// An ASCII name's title form is the same with /A as without it, and
+// whether /MIXED would give it is told by the same scan.
+NameDecision decideTitle(std::string_view name, const CaseRules& rules) {
+    NameDecision decision;
+    if (!scanLetters(name).ascii) {
+        decision.newName = titledName(name, rules);
+        decision.missed = missedOptions(name, decision.newName, rules);
+        return decision;
+    }
+    std::string titled = titleCaseName(name, rules.isDirectory, false);
+    if (titled == name) {
+        return decision;
+    }
+    const LetterScan words = scanLetters(name.substr(0, titleCaseWordsEnd(name, rules.isDirectory)));
+    if (rules.mixed || !hasBothCases(words)) {
+        decision.newName = std::move(titled);
+    } else {
+        decision.missed.mixed = true;
+    }
+    return decision;
+}
+
 }  // namespace
 
 std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings) {
@@ -123,6 +174,9 @@ std::optional<std::string> convertedName(std::string_view name, const RunSetting
 // without it, what /MIXED would do told by the same scan.
 NameDecision decideName(std::string_view name, const RunSettings& settings) {
     const CaseRules rules = caseRules(settings);
+    if (rules.target == TargetCase::title) {
+        return decideTitle(name, rules);
+    }
     NameDecision decision;
     const std::optional<std::size_t> start = convertedPartStart(name, rules);
     if (!start) {
@@ -132,10 +186,10 @@ NameDecision decideName(std::string_view name, const RunSettings& settings) {
     if (!scan.ascii) {
         decision.newName = convertedName(name, rules);
         decision.missed = missedOptions(name, decision.newName, rules);
-    } else if (asciiNeedsConverting(scan, rules.toLower, rules.mixed)) {
-        decision.newName = withAsciiConverted(name, *start, rules.toLower);
+    } else if (asciiNeedsConverting(scan, lowers(rules), rules.mixed)) {
+        decision.newName = withAsciiConverted(name, *start, lowers(rules));
     } else {
-        decision.missed.mixed = hasOtherCase(scan, rules.toLower);
+        decision.missed.mixed = hasOtherCase(scan, lowers(rules));
     }
     return decision;
 }

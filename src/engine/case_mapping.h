@@ -17,6 +17,10 @@ namespace tocase {
 // all its letters have the other case; with it, whenever converting
 // changes it. With `extensionOnly` the same holds for the text after the
 // last dot, unless that dot begins the name; the rest stays as it is.
+// Title case (titleCaseName) judges the words before a file's extension
+// alone, and takes a name whose words are all of one case, or with
+// `mixed` any name, whose title form differs; it never goes with
+// `extensionOnly`, which the front end refuses beside it.
 std::optional<std::string> convertedName(std::string_view name, const RunSettings& settings);
 
 // Which options the run lacks that would convert a name, to another name

@@ -20,6 +20,9 @@ struct RunFindings {
     bool namesDirectory = false;
 };
 
+// The case a run gives names: /L, /U or /T, the last given.
+enum class TargetCase { lower, upper, title };
+
 // The options and tallies of one run: the front end fills the options, the
 // engine reads them and counts. One per run, passed by reference.
 struct RunSettings {
@@ -27,7 +30,7 @@ struct RunSettings {
     std::uint32_t directoryCount = 0;  // directory headers printed
     std::uint32_t failedCount = 0;     // renames that failed
     std::string fileSpec;              // empty: none given
-    bool toLower = true;
+    TargetCase targetCase = TargetCase::lower;
     bool mixed = false;
     bool directoryMode = false;
     bool recurse = false;
