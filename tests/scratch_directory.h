@@ -2,6 +2,7 @@
 #define TOCASE_TESTS_SCRATCH_DIRECTORY_H
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,12 +12,14 @@
 
 namespace tocase {
 
-// A fresh directory under $TMPDIR, removed with everything in it.
+// A fresh directory under $TMPDIR, or where none is asked for, in memory
+// (/dev/shm) where there is one, removed with everything in it.
 class ScratchDirectory {
 public:
     ScratchDirectory() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tocase-test-XXXXXX";
+        const char* inMemory = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string pattern = std::string(base != nullptr ? base : inMemory) + "/tocase-test-XXXXXX";
         path_ = mkdtemp(pattern.data());
     }
     ~ScratchDirectory() { std::filesystem::remove_all(path_); }
