@@ -35,6 +35,7 @@ struct Behaviour {
     bool kindsUnknown = false;               // readings say DT_UNKNOWN, as some file systems do
     bool readingsEndForGood = false;  // a description read to its end gives nothing more, as sshfs's
     bool listingLags = false;         // readings show the names as they were before the renames
+    bool readingsRefused = false;     // a reading of its own cannot be opened: EMFILE
 
     bool fails(const char* to) const { return std::ranges::count(failRenameTo, to) > 0; }
 };
@@ -127,6 +128,7 @@ protected:
         systemCalls().fstatat = fakeFstatat;
         systemCalls().openat = [](int directoryFd, const char* name, int flags) {
             readingsOpened += std::string_view(name) == ".";
+            if (behaviour.readingsRefused && std::string_view(name) == ".") return errno = EMFILE, -1;
             return ::openat(directoryFd, name, flags);
         };
         systemCalls().close = [](int fd) { return endedReadings.erase(fd), ::close(fd); };
@@ -354,6 +356,15 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
         // The names' look-ups tell the spelling: no reading but the one.
         EXPECT_EQ(readingsOpened, 1);
     }
+    // Where no reading can be opened, nothing is renamed on a guess.
+    std::vector<FoundEntry> listed;
+    for (const std::string& name : names) listed.push_back(entry(name));
+    std::vector<const FoundEntry*> announced;
+    for (const FoundEntry& found : listed) announced.push_back(&found);
+    use({.readingsRefused = true});
+    RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
+    directory.announce(announced, nullptr, false, {});
+    EXPECT_EQ(directory.rename(listed.front(), "x", {}).reason, "the directory cannot be read again: Too many open files");
 }
 
 }  // namespace

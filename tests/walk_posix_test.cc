@@ -624,6 +624,15 @@ TEST_F(InProcess, JournalThatDoesNotReadIsSaidAndNothingOlderTakenBackInstead) {
     run({"-Z"});
     EXPECT_EQ(errors, cannotRead + "Input/output error" + nothingTaken);
     systemCalls().fstatat = realSystemCalls().fstatat;
+    // Nor one that looks the user's own, but cannot be opened.
+    systemCalls().openat = [](int fd, const char* name, int flags) {
+        return std::string_view(name).find("/run-") != std::string_view::npos ? (errno = EACCES, -1)
+                                                                                : ::openat(fd, name, flags);
+    };
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, cannotRead + "Permission denied" + nothingTaken);
+    systemCalls().openat = realSystemCalls().openat;
     std::filesystem::resize_file(journalsIn(state).back(), 0);
     errors.clear();
     output.clear();

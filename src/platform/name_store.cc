@@ -16,7 +16,6 @@ std::string_view NameStore::keep(std::string_view name) {
         room_ = std::max(needed, std::min(largestBlock, blocks_.empty() ? firstBlock : 2 * room_));
         blocks_.push_back(std::make_unique_for_overwrite<char[]>(room_));
         used_ = 0;
-        held_ += room_;
     }
     char* kept = blocks_.back().get() + used_;
     std::memcpy(kept, name.data(), name.size());

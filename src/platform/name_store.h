@@ -15,14 +15,11 @@ class NameStore {
 public:
     // A copy of `name` that lives as long as the store.
     std::string_view keep(std::string_view name);
-    // The bytes the blocks hold, used or not.
-    std::size_t capacity() const { return held_; }
 
 private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = 0;   // in the last block
     std::size_t room_ = 0;   // of the last block
-    std::size_t held_ = 0;
 };
 
 }  // namespace tocase

@@ -47,12 +47,11 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
         return;
     }
     // The listing was the whole directory in one buffer: it stands for the
-    // first, which a reading from the start gives again.
+    // first, which a reading from the start gives again, and nothing is
+    // read on after it.
     readings_.push_back({0, listedAt, ++stamps_});
     for (const FoundEntry* entry : entries) {
-        Seen& seen = seen_[*expected_.find(entry->name)];
-        unmet_ -= !seen.met;
-        seen = {true, static_cast<ino_t>(entry->fileId), typeOf(*entry), 0, stamps_};
+        seen_[*expected_.find(entry->name)] = {true, static_cast<ino_t>(entry->fileId), typeOf(*entry), 0, stamps_};
     }
     ended_ = true;
 }
