@@ -633,6 +633,12 @@ TEST_F(InProcess, JournalThatDoesNotReadIsSaidAndNothingOlderTakenBackInstead) {
     run({"-Z"});
     EXPECT_EQ(errors, cannotRead + "Permission denied" + nothingTaken);
     systemCalls().openat = realSystemCalls().openat;
+    // Nor one whose reading fails part-way.
+    systemCalls().read = [](int, void*, size_t) -> ssize_t { return errno = EIO, -1; };
+    errors.clear();
+    run({"-Z"});
+    EXPECT_EQ(errors, cannotRead + "Input/output error" + nothingTaken);
+    systemCalls().read = realSystemCalls().read;
     std::filesystem::resize_file(journalsIn(state).back(), 0);
     errors.clear();
     output.clear();
