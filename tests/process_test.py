@@ -747,6 +747,9 @@ class Completion(unittest.TestCase):
         # The list, then the line typed drawn again under it.
         listed = read_until("\ntocase --").partition("tocase --")[2]
         self.assertEqual(set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", listed)), self.long_options)
+        # After one dash, the letters and /MIXED's word.
+        os.write(terminal, b"\x15tocase -M\t")
+        self.assertIn("tocase -MIXED", read_until("tocase -MIXED"))
 
 
 @unittest.skipUnless(UNDER_WINE, "what only tocase.exe does")

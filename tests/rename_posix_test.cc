@@ -43,6 +43,7 @@ Behaviour behaviour;
 std::vector<std::string> calls;  // "from>to" for each rename that reached the kernel
 std::set<int> endedReadings;
 int readingsOpened = 0;
+int lookups = 0;  // names looked up alone
 
 int fakeRenameat(int oldFd, const char* from, int newFd, const char* to) {
     if (behaviour.fails(to)) return errno = EIO, -1;
@@ -65,6 +66,7 @@ int fakeRenameat2(int oldFd, const char* from, int newFd, const char* to, unsign
 
 // A folding file system finds an entry by every spelling of its name.
 int fakeFstatat(int fd, const char* name, struct stat* status, int flags) {
+    lookups += *name != '\0';
     const int looked = ::fstatat(fd, name, status, flags);
     if (looked == 0 || errno != ENOENT || !behaviour.foldCase || *name == '\0') return looked;
     DIR* directory = fdopendir(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -140,6 +142,7 @@ protected:
         calls.clear();
         endedReadings.clear();
         readingsOpened = 0;
+        lookups = 0;
     }
 
     const std::string temporary_ = ".~tocase-" + std::to_string(getpid()) + "-";
@@ -353,8 +356,10 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
             ASSERT_TRUE(directory.rename(listed[i], renamed[i], {}).renamed) << names[i];
         }
         names = renamed;
-        // The names' look-ups tell the spelling: no reading but the one.
+        // The names' look-ups tell the spelling, once for all the renames:
+        // no reading but the one.
         EXPECT_EQ(readingsOpened, 1);
+        EXPECT_LE(lookups, 2);
     }
     // Where no reading can be opened, nothing is renamed on a guess.
     std::vector<FoundEntry> listed;
@@ -365,6 +370,43 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
     directory.announce(announced, nullptr, false, {});
     EXPECT_EQ(directory.rename(listed.front(), "x", {}).reason, "the directory cannot be read again: Too many open files");
+}
+
+// A reading stands for its buffer's entries 50 ms at most: then the buffer
+// is read again from where it began; one whose renames outlast even that
+// leaves every entry left to be looked at alone.
+TEST_F(RenameSeam, StaleBufferIsReadAgainOnceThenEachEntryLookedAtAlone) {
+    Scratch scratch;
+    std::vector<std::string> names;
+    for (int i = 0; i < 600; ++i) names.push_back(std::string(60, 'N') + std::to_string(i));
+    scratch.dir.make(names);
+    std::vector<FoundEntry> listed;
+    for (const std::string& name : names) {
+        struct stat status {};
+        lstat((scratch.dir / name).c_str(), &status);
+        listed.push_back(entry(name));
+        listed.back().fileId = status.st_ino;
+    }
+    std::vector<const FoundEntry*> announced;
+    for (const FoundEntry& found : listed) announced.push_back(&found);
+    RenameConfirmation confirmation(scratch.fd, announced);
+    std::string reason;
+    const auto confirmed = [&](std::size_t at) { return confirmation.confirm(listed[at], true, reason); };
+    using Verdict = RenameConfirmation::Verdict;
+    const auto stale = [] { usleep(60000); };
+    ASSERT_EQ(confirmed(0), Verdict::confirmed);
+    ASSERT_EQ(confirmed(names.size() - 1), Verdict::confirmed);
+    const std::size_t buffers = confirmation.buffersRead();
+    EXPECT_GE(buffers, 2u);
+    stale();
+    EXPECT_EQ(confirmed(1), Verdict::confirmed);
+    EXPECT_EQ(confirmation.buffersReadAgain(), 1u);
+    EXPECT_EQ(confirmed(2), Verdict::confirmed);
+    stale();
+    EXPECT_EQ(confirmed(3), Verdict::lookAlone);
+    EXPECT_EQ(confirmed(names.size() - 2), Verdict::lookAlone);
+    EXPECT_EQ(confirmation.buffersReadAgain(), 1u);
+    EXPECT_EQ(confirmation.buffersRead(), buffers);
 }
 
 }  // namespace

@@ -582,6 +582,21 @@ TEST_F(InProcess, WhatStandsBetweenARunAndItsJournalIsSaidWithItsReason) {
     EXPECT_EQ(dir.tree(), std::vector<std::string>{"b.txt"});
 }
 
+// A run a take-back leaves not fully back is kept beside the last twenty,
+// its journal named so; where that cannot be, it is said.
+TEST_F(InProcess, RunNotFullyBackThatCannotBeKeptSoIsSaid) {
+    dir.make({"A.TXT"});
+    run({"*.TXT"});
+    dir.make({"A.TXT"});
+    systemCalls().renameat2 = [](int fromFd, const char* from, int toFd, const char* to, unsigned int flags) {
+        return from[0] == '/' ? (errno = EACCES, -1) : ::renameat2(fromFd, from, toFd, to, flags);
+    };
+    errors.clear();
+    run({"-Z"});
+    EXPECT_NE(errors.find("tocase: the run cannot be kept beside the last 20: Permission denied\n"), std::string::npos)
+        << errors;
+}
+
 // The journals of the runs made so far, oldest first.
 std::vector<std::filesystem::path> journalsIn(const ScratchDirectory& state) {
     std::vector<std::filesystem::path> found;

@@ -344,7 +344,7 @@ void recordProgress(const std::string& name, std::string_view text, const TakeBa
     }
     std::string held = name;
     if (!journals.markHeld(held, reason)) {
-        platform.writeErrorLine("the run cannot be kept beyond the last runs: " + reason);
+        platform.writeErrorLine("the run cannot be kept beside the last 20: " + reason);
     }
     platform.writeErrorLine(notBackLine(tally, journals.pathOf(held)));
 }
