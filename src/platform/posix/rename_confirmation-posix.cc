@@ -188,9 +188,12 @@ RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry,
         reason = reasonText(ENOENT);
         return Verdict::refused;
     }
-    // Not shown by its buffer read again: it is elsewhere now, or gone.
-    if (isStale(readings_[seen.reading]) &&
-        (!readAgain(seen.reading) || seen.stamp != readings_[seen.reading].stamp)) {
+    if (isStale(readings_[seen.reading]) && !readAgain(seen.reading)) {
+        return Verdict::lookAlone;
+    }
+    // Not shown by the latest reading of its buffer: it is elsewhere now,
+    // or gone.
+    if (seen.stamp != readings_[seen.reading].stamp) {
         return Verdict::lookAlone;
     }
     if (seen.type == DT_UNKNOWN) {
