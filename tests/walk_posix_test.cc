@@ -607,6 +607,23 @@ std::vector<std::filesystem::path> journalsIn(const ScratchDirectory& state) {
     return found;
 }
 
+// Another name of the same file is marked in the journal, never looked for
+// by its number, however many entries its directory holds.
+TEST_F(InProcess, SecondLinkIsMarkedInALargeDirectory) {
+    for (int i = 0; i < 5000; ++i) {
+        ::close(::open((dir / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    }
+    dir.make({"A.TXT", "B.TXT"});
+    ASSERT_EQ(::link((dir / "A.TXT").c_str(), (dir / "keep").c_str()), 0);
+    run({"*.TXT"});
+    std::ifstream journal(journalsIn(state).back());
+    const std::string text((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("rename f* " + std::to_string(inodeOf(dir / "a.txt")) + " A.TXT a.txt\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("rename f " + std::to_string(inodeOf(dir / "b.txt")) + " B.TXT b.txt\n"), std::string::npos)
+        << text;
+}
+
 // A record that does not read, or a newest journal without its start, is
 // said, and the run is not taken as done: nothing older is taken back
 // instead. A journal that cannot be begun leaves no file at all.

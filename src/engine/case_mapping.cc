@@ -97,13 +97,26 @@ std::optional<std::size_t> convertedPartStart(std::string_view name, const CaseR
     return dot + 1;
 }
 
-// The name with its part from `start` converted, in one copy.
-std::string withAsciiConverted(std::string_view name, std::size_t start, bool toLower) {
-    std::string converted(name);
-    for (std::size_t i = start; i < converted.size(); ++i) {
-        converted[i] = toAsciiCase(converted[i], toLower);
+// The name with its part from `start` converted, in one copy into `out`.
+void convertAscii(std::string_view name, std::size_t start, bool toLower, std::string& out) {
+    out.assign(name);
+    for (std::size_t i = start; i < out.size(); ++i) {
+        out[i] = toAsciiCase(out[i], toLower);
     }
+}
+
+std::string withAsciiConverted(std::string_view name, std::size_t start, bool toLower) {
+    std::string converted;
+    convertAscii(name, start, toLower, converted);
     return converted;
+}
+
+// Where the decision is given as a name that may not be there.
+NameDecision decided(std::optional<std::string> name, MissedOptions missed, std::string& newName) {
+    if (name) {
+        newName = std::move(*name);
+    }
+    return {name.has_value(), missed};
 }
 
 std::optional<std::string> convertedName(std::string_view name, const CaseRules& rules) {
@@ -144,24 +157,22 @@ MissedOptions missedOptions(std::string_view name, const std::optional<std::stri
 
 // An ASCII name's title form is the same with /A as without it, and
 // whether /MIXED would give it is told by the same scan.
-NameDecision decideTitle(std::string_view name, const CaseRules& rules) {
-    NameDecision decision;
+NameDecision decideTitle(std::string_view name, const CaseRules& rules, std::string& newName) {
     if (!scanLetters(name).ascii) {
-        decision.newName = titledName(name, rules);
-        decision.missed = missedOptions(name, decision.newName, rules);
-        return decision;
+        std::optional<std::string> titled = titledName(name, rules);
+        const MissedOptions missed = missedOptions(name, titled, rules);
+        return decided(std::move(titled), missed, newName);
     }
     std::string titled = titleCaseName(name, rules.isDirectory, false);
     if (titled == name) {
-        return decision;
+        return {};
     }
     const LetterScan words = scanLetters(name.substr(0, titleCaseWordsEnd(name, rules.isDirectory)));
     if (rules.mixed || !hasBothCases(words)) {
-        decision.newName = std::move(titled);
-    } else {
-        decision.missed.mixed = true;
+        newName = std::move(titled);
+        return {true, {}};
     }
-    return decision;
+    return {false, {false, true}};
 }
 
 }  // namespace
@@ -172,26 +183,26 @@ std::optional<std::string> convertedName(std::string_view name, const RunSetting
 
 // Most names are ASCII: decided by one scan, what /A would do the same as
 // without it, what /MIXED would do told by the same scan.
-NameDecision decideName(std::string_view name, const RunSettings& settings) {
+NameDecision decideName(std::string_view name, const RunSettings& settings, std::string& newName) {
     const CaseRules rules = caseRules(settings);
     if (rules.target == TargetCase::title) {
-        return decideTitle(name, rules);
+        return decideTitle(name, rules, newName);
     }
-    NameDecision decision;
     const std::optional<std::size_t> start = convertedPartStart(name, rules);
     if (!start) {
-        return decision;
+        return {};
     }
     const LetterScan scan = scanLetters(name.substr(*start));
     if (!scan.ascii) {
-        decision.newName = convertedName(name, rules);
-        decision.missed = missedOptions(name, decision.newName, rules);
-    } else if (asciiNeedsConverting(scan, lowers(rules), rules.mixed)) {
-        decision.newName = withAsciiConverted(name, *start, lowers(rules));
-    } else {
-        decision.missed.mixed = hasOtherCase(scan, lowers(rules));
+        std::optional<std::string> converted = convertedName(name, rules);
+        const MissedOptions missed = missedOptions(name, converted, rules);
+        return decided(std::move(converted), missed, newName);
     }
-    return decision;
+    if (asciiNeedsConverting(scan, lowers(rules), rules.mixed)) {
+        convertAscii(name, *start, lowers(rules), newName);
+        return {true, {}};
+    }
+    return {false, {false, hasOtherCase(scan, lowers(rules))}};
 }
 
 }  // namespace tocase

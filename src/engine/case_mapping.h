@@ -30,13 +30,15 @@ struct MissedOptions {
     bool mixed = false;
 };
 
-// The name an entry is to be given, as convertedName, and what /A or
-// /MIXED would have done with it that the run does not.
+// Whether an entry is to be given another name, as convertedName, and what
+// /A or /MIXED would have done with it that the run does not.
 struct NameDecision {
-    std::optional<std::string> newName;
+    bool converted = false;
     MissedOptions missed;
 };
-NameDecision decideName(std::string_view name, const RunSettings& settings);
+// Writes the new name into `newName` where there is one, reusing its
+// storage: every name of a tree goes through here.
+NameDecision decideName(std::string_view name, const RunSettings& settings, std::string& newName);
 
 }  // namespace tocase
 

@@ -107,6 +107,7 @@ void planRenames(const DirectoryListing& listing, bool atTop, const NamePattern&
                  RenamePlan& plan) {
     RunFindings& findings = settings.findings;
     findings.directoryListed = findings.directoryListed || atTop;
+    std::string newName;
     for (const FoundEntry& entry : listing) {
         // "." and ".." have no letters: never converted, nor a match to tell of.
         if (entry.name == "." || entry.name == ".." || !matchesNamePattern(pattern.text, entry.name, pattern.rules)) {
@@ -117,11 +118,11 @@ void planRenames(const DirectoryListing& listing, bool atTop, const NamePattern&
             findings.namesDirectory = findings.namesDirectory || (atTop && !settings.directoryMode && !pattern.hasWildcards);
             continue;
         }
-        NameDecision decision = decideName(entry.name, settings);
+        const NameDecision decision = decideName(entry.name, settings, newName);
         findings.allScriptsCount += decision.missed.allScripts;
         findings.mixedCount += decision.missed.mixed;
-        if (decision.newName) {
-            plan.add(entry, *decision.newName);
+        if (decision.converted) {
+            plan.add(entry, newName);
         }
     }
 }

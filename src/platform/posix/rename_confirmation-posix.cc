@@ -19,29 +19,21 @@ unsigned char typeOf(const FoundEntry& entry) {
 
 RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const FoundEntry*>& entries,
                                        const DirectoryListing* listing, bool listedInOne, Clock::time_point listedAt)
-    : directoryFd_(directoryFd) {
-    expected_.reserve(entries.size());
-    for (const FoundEntry* entry : entries) {
-        if (expected_.insert(entry->name, static_cast<std::uint32_t>(seen_.size()))) {
-            seen_.emplace_back();
-            ++unmet_;
-        }
-    }
-    if (listing == nullptr || listing->empty()) {
-        return;
-    }
-    const FoundEntry* first = &(*listing)[0];
-    if (std::all_of(entries.begin(), entries.end(), [&](const FoundEntry* entry) {
+    : directoryFd_(directoryFd), entries_(entries), seen_(entries.size()), unmet_(entries.size()) {
+    const FoundEntry* first = listing != nullptr && !listing->empty() ? &(*listing)[0] : nullptr;
+    if (first == nullptr || !std::all_of(entries.begin(), entries.end(), [&](const FoundEntry* entry) {
             return entry >= first && entry < first + listing->size();
         })) {
-        listing_ = listing;
-        seenOfListed_.assign(listing->size(), none);
-        listedOfSeen_.assign(seen_.size(), none);
-        for (const FoundEntry* entry : entries) {
-            const std::uint32_t place = *expected_.find(entry->name);
-            seenOfListed_[static_cast<std::size_t>(entry - first)] = place;
-            listedOfSeen_[place] = static_cast<std::uint32_t>(entry - first);
-        }
+        nameEntries();
+        return;
+    }
+    listing_ = listing;
+    seenOfListed_.assign(listing->size(), none);
+    listedOfSeen_.resize(entries.size());
+    for (std::uint32_t place = 0; place < entries.size(); ++place) {
+        const auto listed = static_cast<std::uint32_t>(entries[place] - first);
+        seenOfListed_[listed] = place;
+        listedOfSeen_[place] = listed;
     }
     if (!listedInOne) {
         return;
@@ -50,10 +42,36 @@ RenameConfirmation::RenameConfirmation(int directoryFd, const std::vector<const 
     // first, which a reading from the start gives again, and nothing is
     // read on after it.
     readings_.push_back({0, listedAt, ++stamps_});
-    for (const FoundEntry* entry : entries) {
-        seen_[*expected_.find(entry->name)] = {true, static_cast<ino_t>(entry->fileId), typeOf(*entry), 0, stamps_};
+    for (std::uint32_t place = 0; place < entries.size(); ++place) {
+        const FoundEntry& entry = *entries[place];
+        seen_[place] = {true, static_cast<ino_t>(entry.fileId), typeOf(entry), 0, stamps_};
     }
+    unmet_ = 0;
     ended_ = true;
+}
+
+// The table of the entries' names, made only where the reading strays from
+// the listing's order, or there is no listing to follow.
+void RenameConfirmation::nameEntries() {
+    if (named_) {
+        return;
+    }
+    named_ = true;
+    expected_.reserve(entries_.size());
+    for (std::uint32_t place = 0; place < entries_.size(); ++place) {
+        expected_.insert(entries_[place]->name, place);
+    }
+}
+
+std::optional<std::uint32_t> RenameConfirmation::placeOf(const FoundEntry& entry) const {
+    if (listing_ == nullptr) {
+        return expected_.find(entry.name);
+    }
+    const FoundEntry* first = &(*listing_)[0];
+    if (&entry < first || &entry >= first + listing_->size() || seenOfListed_[&entry - first] == none) {
+        return std::nullopt;
+    }
+    return seenOfListed_[&entry - first];
 }
 
 void RenameConfirmation::letGo() {
@@ -82,11 +100,12 @@ bool RenameConfirmation::open(std::string& reason) {
 // Where the reading shows what the listing showed next, its place comes from
 // the listing; where it strays (an entry made, or gone, since), from the
 // table, and the listing is followed on from the entry found there.
-std::optional<std::uint32_t> RenameConfirmation::placeOf(std::string_view name) {
+std::optional<std::uint32_t> RenameConfirmation::placeOfRecord(std::string_view name) {
     if (listing_ != nullptr && next_ < listing_->size() && (*listing_)[next_].name == name) {
         const std::uint32_t place = seenOfListed_[next_++];
         return place == none ? std::nullopt : std::optional<std::uint32_t>(place);
     }
+    nameEntries();
     const std::optional<std::uint32_t> place = expected_.find(name);
     if (place && listing_ != nullptr) {
         next_ = listedOfSeen_[*place] + 1;
@@ -111,7 +130,7 @@ ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, std::string& reaso
         const auto* record = reinterpret_cast<const dirent64*>(buffer + at);
         at += record->d_reclen;
         position_ = record->d_off;
-        if (const std::optional<std::uint32_t> place = placeOf(record->d_name)) {
+        if (const std::optional<std::uint32_t> place = placeOfRecord(record->d_name)) {
             Seen& seen = seen_[*place];
             unmet_ -= !seen.met;
             seen = {true, record->d_ino, record->d_type, reading, read.stamp};
@@ -174,7 +193,7 @@ bool RenameConfirmation::isStale(const Reading& reading) const {
 
 RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry, bool numbersLast,
                                                          std::string& reason) {
-    Seen& seen = seen_[*expected_.find(entry.name)];
+    Seen& seen = seen_[*placeOf(entry)];
     if (lookingAlone_) {
         return Verdict::lookAlone;
     }

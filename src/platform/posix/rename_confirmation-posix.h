@@ -40,7 +40,7 @@ public:
     RenameConfirmation(const RenameConfirmation&) = delete;
     RenameConfirmation& operator=(const RenameConfirmation&) = delete;
 
-    bool covers(const FoundEntry& entry) const { return expected_.contains(entry.name); }
+    bool covers(const FoundEntry& entry) const { return placeOf(entry).has_value(); }
     enum class Verdict { confirmed, refused, lookAlone };
     // Reads on until the entry is met, or the directory ends; reads its
     // buffer again where it is no longer fresh.
@@ -71,16 +71,21 @@ private:
     bool readNextBuffer(std::string& reason);
     bool readAgain(std::uint32_t reading);
     ssize_t readBuffer(std::uint32_t reading, std::string& reason);
-    std::optional<std::uint32_t> placeOf(std::string_view name);
+    void nameEntries();
+    std::optional<std::uint32_t> placeOf(const FoundEntry& entry) const;
+    std::optional<std::uint32_t> placeOfRecord(std::string_view name);
     bool isStale(const Reading& reading) const;
 
     int directoryFd_;  // not owned
     int readingFd_ = -1;
     off_t position_ = 0;         // where the next buffer of the reading begins
     bool positionMoved_ = false;  // a buffer read again moved the reading
-    // The announced entries' names, each to its place in `seen_`.
-    NameTable expected_;
+    // The announced entries, what the reading showed of each, and their
+    // names' places in `seen_`, once needed.
+    std::vector<const FoundEntry*> entries_;
     std::vector<Seen> seen_;
+    NameTable expected_;
+    bool named_ = false;
     // The listing's order, which a reading most likely follows: each
     // listed entry's place in `seen_`, or none, and each announced entry's
     // place in the listing. Names are compared in that order first, the
