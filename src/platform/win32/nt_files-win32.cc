@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/reasons.h"
+#include "platform/win32/system_calls-win32.h"
 #include "platform/win32/text-win32.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE routine,
@@ -153,6 +154,77 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
     return found;
 }
 
+namespace {
+
+// A Unix mount point's path as /proc/self/mountinfo writes it, with
+// \ooo for a space, a tab, a line end or a backslash.
+std::string unescaped(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string readWholeFile(const std::wstring& path) {
+    std::string text;
+    NTSTATUS status = 0;
+    const HANDLE file = openRelative(nullptr, path, FILE_READ_DATA, anySharing, FILE_NON_DIRECTORY_FILE, status);
+    if (file == nullptr) {
+        return text;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+// Wine tells a bind mount of the same file system by nothing, not even
+// the volume: the mount table of the Unix process that opens every file
+// for it, its server, tells it. A mount point is the entry `name` of a folder
+// that is the directory `parent` itself.
+bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
+    const std::string text = readWholeFile(L"\\??\\unix\\proc\\self\\mountinfo");
+    std::string wanted = toUtf8(name);
+    wanted.insert(wanted.begin(), '/');
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        // The fifth field is the mount point.
+        for (int field = 0; field < 4 && !line.empty(); ++field) {
+            line.remove_prefix(std::min(line.find(' '), line.size() - 1) + 1);
+        }
+        const std::string point = unescaped(line.substr(0, line.find(' ')));
+        if (!point.ends_with(wanted)) {
+            continue;
+        }
+        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size())) + L"\\";
+        std::replace(folder.begin(), folder.end(), L'/', L'\\');
+        NTSTATUS status = 0;
+        const HANDLE opened = openRelative(nullptr, folder, FILE_READ_ATTRIBUTES, anySharing, FILE_DIRECTORY_FILE, status);
+        FileIdentity identity;
+        const bool there = opened != nullptr && identify(opened, identity) && identity == parent;
+        if (opened != nullptr) {
+            CloseHandle(opened);
+        }
+        if (there) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool isMountedVolume(HANDLE directory) {
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (!GetFileInformationByHandleEx(directory, FileAttributeTagInfo, &tag, sizeof tag) ||
@@ -187,16 +259,8 @@ bool isWine() {
 
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
                     ULONG options, NTSTATUS& status) {
-    UNICODE_STRING objectName;
-    objectName.Buffer = const_cast<wchar_t*>(name.c_str());
-    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &objectName, 0, directory, nullptr);
-    IO_STATUS_BLOCK io;
     HANDLE handle = nullptr;
-    status = NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, sharing, FILE_OPEN,
-                          options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
-                          nullptr, 0);
+    status = systemCalls().openFile(directory, name, access, sharing, options, handle);
     return NT_SUCCESS(status) ? handle : nullptr;
 }
 

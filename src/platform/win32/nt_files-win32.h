@@ -23,6 +23,9 @@ inline constexpr NTSTATUS statusObjectNameCollision = static_cast<NTSTATUS>(0xC0
 inline constexpr NTSTATUS statusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
 inline constexpr NTSTATUS statusNameTooLong = static_cast<NTSTATUS>(0xC0000106L);
 
+// Every other program may read, change and move what is opened with it.
+inline constexpr ULONG anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // Which file a handle is open on, and its attributes.
 struct FileIdentity {
     DWORD volume = 0;
@@ -71,6 +74,13 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
 // marks such a folder as a reparse point whose target is a volume, Wine
 // one on another device as a mount point with nothing behind it.
 bool isMountedVolume(HANDLE directory);
+
+// A file's whole text, read by its full path; empty where it cannot be read.
+std::string readWholeFile(const std::wstring& path);
+
+// Whether Wine's Unix has anything mounted on the entry `name` of the
+// directory whose identity is `parent`.
+bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name);
 
 // Whether the tool runs under Wine, which carries out renames by path and
 // follows links where asked not to.
