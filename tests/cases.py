@@ -33,6 +33,7 @@ class Step:
 class Case:
     def __init__(self, title):
         self.title, self.needs, self.tree, self.steps, self.after = title, set(), [], [], []
+        self.unforeseen = False
 
 
 def decoded(word):
@@ -82,6 +83,8 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
             cases[-1].steps[-1].status = int(tail)
         elif word == "needs":
             cases[-1].needs |= set(tail.split())
+        elif line == "unforeseen":
+            cases[-1].unforeseen = True
         else:
             raise ValueError(f"cases.txt:{number}: not understood: {line}")
     for case in cases:
@@ -215,7 +218,7 @@ def previewed(case):
     """A case's first run with -N: the same listing and standard error, a
     summary of what would be, no notice of failures, nothing renamed."""
     first = case.steps[0]
-    if {b"-Z", b"--undo"} & set(first.arguments) or PREVIEWS & set(first.arguments) or first.status != 1:
+    if case.unforeseen or {b"-Z", b"--undo"} & set(first.arguments) or PREVIEWS & set(first.arguments) or first.status != 1:
         return None
     preview = copy.deepcopy(case)
     preview.title = case.title + " (-N)"

@@ -665,10 +665,11 @@ class Windows(Scratch):
         # A server of its own there, whose socket hides the one outside.
         script = ('d="/tmp/$(cat "$WINEPREFIX/wineserver" 2>/dev/null || echo .wine-$(id -u))";'
                   ' if [ -d "$d" ]; then [ "$d" != /tmp/ ] && mount -t tmpfs -o mode=700 none "$d" || exit 1; fi;'
-                  ' mount --bind ../other MNT && wine "$0" -R "*"; wineserver -k')
+                  ' mount --bind ../other MNT && { wine "$0" -R "*"; wine "$0" -D "*"; }; wineserver -k')
         output, errors, _ = run_tool(["unshare", "-m", "--propagation", "private", "sh", "-c", script, TOOL[-1]],
                                      self.path("R"), [], timeout=120)
         self.assertIn("tocase: not entering 'MNT\\': another file system is mounted there", errors)
+        self.assertIn("tocase: cannot rename 'MNT': another file system is mounted there", errors)
         self.assertEqual(describe_tree(self.path("other")), [b"UPPER.TXT"])
         self.assertIn(b"S.TXT -> s.txt", output)
 

@@ -11,23 +11,57 @@
 #include "platform/win32/read_directory-win32.h"
 #include "platform/win32/rename-win32.h"
 #include "platform/win32/system_calls-win32.h"
+#include "platform/win32/text-win32.h"
 
 namespace {
 
 using namespace tocase;
 
 constexpr NTSTATUS accessDenied = static_cast<NTSTATUS>(0xC0000022L);
-// Renames to these names fail, from the given try on: under Wine a
-// case-only rename goes round the temporary name at once.
-std::vector<std::pair<std::wstring, int>> refused;
+constexpr NTSTATUS lockConflict = static_cast<NTSTATUS>(0xC0000054L);
+constexpr NTSTATUS invalidHandle = static_cast<NTSTATUS>(0xC0000008L);
+constexpr NTSTATUS noSuchFile = static_cast<NTSTATUS>(0xC000000FL);
+constexpr NTSTATUS nameInvalid = static_cast<NTSTATUS>(0xC0000033L);
+
+// A call on the name whose last part is `name` fails with `status`, from
+// the given try on: under Wine a case-only rename goes round the temporary
+// name at once.
+struct Refusal {
+    std::wstring name;
+    NTSTATUS status = accessDenied;
+    int triesLeft = 0;
+};
+std::vector<Refusal> refused;        // renames to the name
+std::vector<Refusal> refusedOpens;   // opens of the entry itself, to rename it
+std::vector<Refusal> refusedLookups; // opens that only look
+std::wstring fakeMountTable;         // stands for Unix's, where set
 int failures = 0;
 std::wstring root;
 
-NTSTATUS refusingRename(HANDLE entry, HANDLE directory, const std::wstring& name) {
-    for (auto& [to, triesLeft] : refused) {
-        if (name == to && triesLeft-- <= 0) return accessDenied;
+std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+bool refuses(std::vector<Refusal>& refusals, const std::wstring& name, NTSTATUS& status) {
+    for (Refusal& refusal : refusals) {
+        if (leafOf(name) == refusal.name && refusal.triesLeft-- <= 0) {
+            status = refusal.status;
+            return true;
+        }
     }
-    return realSystemCalls().renameEntry(entry, directory, name);
+    return false;
+}
+
+NTSTATUS refusingRename(HANDLE entry, HANDLE directory, const std::wstring& name) {
+    NTSTATUS status = 0;
+    return refuses(refused, name, status) ? status : realSystemCalls().renameEntry(entry, directory, name);
+}
+
+NTSTATUS refusingOpen(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing, ULONG options,
+                      HANDLE& handle) {
+    NTSTATUS status = 0;
+    if (refuses((access & DELETE) != 0 ? refusedOpens : refusedLookups, name, status)) return status;
+    const bool mountTable = !fakeMountTable.empty() && name == L"\\??\\unix\\proc\\self\\mountinfo";
+    return realSystemCalls().openFile(mountTable ? nullptr : directory, mountTable ? fakeMountTable : name, access,
+                                      sharing, options, handle);
 }
 
 bool isTemporary(const std::wstring& name) { return name.find(L".~tocase-") != std::wstring::npos; }
@@ -76,9 +110,11 @@ std::vector<std::wstring> namesIn(const std::wstring& directory) {
     return names;
 }
 
-// One file, renamed with the renames to `refusedNames` failing.
-RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair<std::wstring, int>> refusedNames) {
+// One entry, README.TXT or with `folder` the folder MNT, renamed to its
+// lowercase with the calls `refusals` names failing.
+RenameResult renameRefusing(const std::wstring& directory, std::vector<Refusal> refusals, bool folder = false) {
     makeReadme(directory);
+    CreateDirectoryW((directory + L"\\MNT").c_str(), nullptr);
     // Others may move it, as a Unix process can under Wine.
     const HANDLE handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -87,14 +123,24 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair
     std::string reason;
     readDirectory(handle, entries, reason);
     RenameDirectory renamer(handle, finalPathOf(handle));
-    refused = std::move(refusedNames);
+    refused = std::move(refusals);
     RenameResult result;
     for (const FoundEntry& entry : entries) {
-        if (entry.name == "README.TXT") result = renamer.rename(entry, L"readme.txt", [](std::string_view) {});
+        if (entry.name == (folder ? "MNT" : "README.TXT")) {
+            result = renamer.rename(entry, folder ? L"mnt" : L"readme.txt", [](std::string_view) {});
+        }
     }
     refused.clear();
+    refusedOpens.clear();
+    refusedLookups.clear();
     CloseHandle(handle);
     return result;
+}
+
+std::vector<std::wstring> files(const std::wstring& directory) {
+    std::vector<std::wstring> names = namesIn(directory);
+    std::erase(names, L"MNT");
+    return names;
 }
 
 }  // namespace
@@ -102,39 +148,70 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<std::pair
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
     systemCalls().renameEntry = refusingRename;
+    systemCalls().openFile = refusingOpen;
     root = argv[1];
     std::replace(root.begin(), root.end(), L'/', L'\\');
+    const std::wstring pid = std::to_wstring(GetCurrentProcessId());
 
-    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt", 0}});
+    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt"}});
     expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
            "a refused second step is followed by the entry put back under its old name");
-    expect(namesIn(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
+    expect(files(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
            "nothing else is left in its directory");
 
-    result = renameRefusing(root + L"\\stranded", {{L"readme.txt", 0}, {L"README.TXT", 0}});
+    result = renameRefusing(root + L"\\stranded", {{L"readme.txt"}, {L"README.TXT", invalidHandle}});
     const std::string temporary = "README.TXT.~tocase-" + std::to_string(GetCurrentProcessId()) + "-0";
-    expect(!result.renamed && result.strandedName == temporary,
-           "an entry that cannot be put back is named under the temporary name it is left with");
-    expect(namesIn(root + L"\\stranded") == std::vector<std::wstring>{std::wstring(temporary.begin(), temporary.end())},
+    expect(!result.renamed && result.strandedName == temporary && result.reason == "its folder was moved while it was renamed",
+           "an entry that cannot be put back is named under the temporary name it is left with, and why");
+    expect(files(root + L"\\stranded") == std::vector<std::wstring>{std::wstring(temporary.begin(), temporary.end())},
            "and is found there");
+
+    // What Wine's own words would misname.
+    refusedOpens = {{L"README.TXT", noSuchFile}};
+    result = renameRefusing(root + L"\\inPlace", {});
+    expect(result.reason == "its folder was moved while it was renamed",
+           "an entry still listed where it was, that a look-up by path missed, was missed as its folder moved");
+    refusedOpens = {{L"README.TXT", nameInvalid}};
+    expect(renameRefusing(root + L"\\refusedName", {}).reason == "this system refuses its name",
+           "a name the system refuses is said to be one");
+    refusedLookups = {{L"readme.txt", noSuchFile}};
+    result = renameRefusing(root + L"\\dangling", {});
+    expect(result.reason == "'readme.txt' is held, in some spelling, by a link that leads nowhere" &&
+               files(root + L"\\dangling") == std::vector<std::wstring>{L"README.TXT"},
+           "a look-up that finds a link leading nowhere says so, and nothing moves");
+    result = renameRefusing(root + L"\\busy", {{L"MNT.~tocase-" + pid + L"-0", lockConflict}}, true);
+    expect(!result.renamed && result.reason == "another file system is mounted there",
+           "a folder that Unix will not rename as busy is one where another file system is mounted");
+    std::wstring unixRoot = root.substr(2);
+    std::replace(unixRoot.begin(), unixRoot.end(), L'\\', L'/');
+    const std::string mount = "36 35 0:42 / " + toUtf8(unixRoot) + "/mountTable/MNT rw - tmpfs none rw\n";
+    const HANDLE table = CreateFileW((root + L"\\mounts").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(table, mount.data(), static_cast<DWORD>(mount.size()), &written, nullptr);
+    CloseHandle(table);
+    fakeMountTable = L"\\??\\" + root + L"\\mounts";
+    result = renameRefusing(root + L"\\mountTable", {}, true);
+    fakeMountTable.clear();
+    expect(!result.renamed && result.reason == "another file system is mounted there",
+           "a folder where Unix mounted anything is not renamed, though Wine opens what is mounted there");
 
     makeReadme(root + L"\\other");
     systemCalls().renameEntry = renameElsewhere;
     result = renameRefusing(root + L"\\swapped", {});
     expect(!result.renamed && result.reason == "it was moved elsewhere during the run" && result.strandedName.empty(),
            "a step that went to another folder is said");
-    expect(namesIn(root + L"\\swapped") == std::vector<std::wstring>{L"README.TXT"} &&
-               namesIn(root + L"\\swapped.real") == std::vector<std::wstring>{L"README.TXT"},
+    expect(files(root + L"\\swapped") == std::vector<std::wstring>{L"README.TXT"} &&
+               files(root + L"\\swapped.real") == std::vector<std::wstring>{L"README.TXT"},
            "and the other folder's entry is named back, the entry itself left as it was");
 
     systemCalls().renameEntry = renameOutOfTheDirectory;
     result = renameRefusing(root + L"\\out", {});
-    expect(!result.renamed && result.strandedName == temporary && namesIn(root + L"\\out").empty() &&
+    expect(!result.renamed && result.strandedName == temporary && files(root + L"\\out").empty() &&
                result.strandedFolder.find("\\out") == std::string::npos && !result.strandedFolder.empty(),
            "an entry that a step took out of its directory is named under the name it was given, with its folder");
     systemCalls().renameEntry = renameThenReportFailure;
     result = renameRefusing(root + L"\\made", {});
-    expect(result.renamed && namesIn(root + L"\\made") == std::vector<std::wstring>{L"readme.txt"},
+    expect(result.renamed && files(root + L"\\made") == std::vector<std::wstring>{L"readme.txt"},
            "a step made but reported failed is a rename made");
     return failures == 0 ? 0 : 1;
 }

@@ -60,6 +60,10 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     // opened by the path it took: neither goes beyond the longest path Unix
     // takes.
     const std::wstring parentShown = finalPathOf(current());
+    if (child.handle == nullptr && status == statusObjectNameInvalid) {
+        reason = refusedNameReason;
+        return EnterResult::refused;
+    }
     if (child.handle == nullptr) {
         const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
         reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);

@@ -252,6 +252,17 @@ bool isMountedVolume(HANDLE directory) {
     return target.starts_with(L"\\??\\Volume{");
 }
 
+std::wstring unixFormOf(const std::wstring& path) {
+    using UnixFileName = char*(CDECL*)(const WCHAR*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* mapped = unixFileName != nullptr ? unixFileName(path.c_str()) : nullptr;
+    std::wstring form = mapped != nullptr && mapped[0] == '/' ? L"\\??\\unix" + fromUtf8(mapped) : L"";
+    HeapFree(GetProcessHeap(), 0, mapped);
+    std::replace(form.begin(), form.end(), L'/', L'\\');
+    return form;
+}
+
 bool isWine() {
     static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;

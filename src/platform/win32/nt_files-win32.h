@@ -21,6 +21,7 @@ inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC000
 inline constexpr NTSTATUS statusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
 inline constexpr NTSTATUS statusObjectNameCollision = static_cast<NTSTATUS>(0xC0000035L);
 inline constexpr NTSTATUS statusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+inline constexpr NTSTATUS statusFileLockConflict = static_cast<NTSTATUS>(0xC0000054L);
 inline constexpr NTSTATUS statusNameTooLong = static_cast<NTSTATUS>(0xC0000106L);
 
 // Every other program may read, change and move what is opened with it.
@@ -98,6 +99,15 @@ inline bool holdsSeparator(const std::wstring& name) { return name.find_first_of
 // is not UTF-8 with U+FFFD in its place, and that name leads nowhere, or to
 // another entry that reads the same.
 inline bool holdsReplacement(const std::wstring& name) { return name.find(L'\xFFFD') != std::wstring::npos; }
+
+// A name the system cannot open, such as a Unix name holding a character
+// Windows forbids in names, which Wine hands out as it is.
+inline constexpr std::string_view refusedNameReason = "this system refuses its name";
+
+// Under Wine, the Unix form (\??\unix\...) of a path of the system's own
+// form, which Wine looks up exactly, never in another spelling; empty
+// where there is none.
+std::wstring unixFormOf(const std::wstring& path);
 
 // A reason for a person.
 std::string reasonText(DWORD error);

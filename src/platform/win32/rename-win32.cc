@@ -14,12 +14,27 @@ namespace {
 
 std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toUtf8(name)); }
 
+// Wine opens and renames by path: where a folder's path led elsewhere for
+// an instant, a look-up there fails although the folder, and its entry,
+// stay where they were.
+constexpr std::string_view movedWhileRenamedReason = "its folder was moved while it was renamed";
+
 StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (NT_SUCCESS(status)) {
         return {StepEnd::done, {}};
     }
     if (status == statusObjectNameCollision) {
         return {StepEnd::taken, anotherEntry(to)};
+    }
+    // Wine's own words for what Unix said: a rename where Unix has mounted
+    // another file system is refused as busy, which Wine calls a lock
+    // conflict; and a handle whose path it could not follow at that instant
+    // is invalid to it, though it is open.
+    if (isWine() && status == statusFileLockConflict) {
+        return {StepEnd::failed, std::string(anotherFileSystemReason)};
+    }
+    if (isWine() && status == statusInvalidHandle) {
+        return {StepEnd::failed, std::string(movedWhileRenamedReason)};
     }
     // Name too long, a name the system refuses, or (Wine, where the name on
     // disk would be too long in bytes) a name it cannot make: the entry
@@ -56,6 +71,13 @@ std::string forPerson(const std::wstring& path) {
     return toUtf8(path.starts_with(L"\\??\\") ? path.substr(4) : path);
 }
 
+// Said of `name` where a look-up of it found another entry that cannot be
+// named: Wine finds a name in any spelling, links that lead nowhere (which
+// it lists nowhere) included.
+std::string heldInSomeSpelling(const std::wstring& name, std::string_view by) {
+    return joined({"'", toUtf8(name), "' is held, in some spelling, by ", by});
+}
+
 constexpr std::string_view linkReason = "it is a link, and this system would rename its target instead";
 constexpr std::string_view readsAlikeReason =
     "it cannot be told from a link: another path that differs only by trailing dots or spaces, which this system "
@@ -68,12 +90,26 @@ bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 // and CompareStringOrdinal compare names without regard to case.
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 
+extern "C" WCHAR NTAPI RtlDowncaseUnicodeChar(WCHAR c);
+
 std::wstring upcased(const std::wstring& name) {
     std::wstring key(name);
     for (wchar_t& c : key) {
         c = RtlUpcaseUnicodeChar(c);
     }
     return key;
+}
+
+// A spelling of the name that differs from it, so that a look-up of it
+// goes over the directory's entries; none where the name has no case.
+std::optional<std::wstring> otherSpellingOf(const std::wstring& name) {
+    std::wstring other = upcased(name);
+    if (other == name) {
+        for (wchar_t& c : other) {
+            c = RtlDowncaseUnicodeChar(c);
+        }
+    }
+    return other == name ? std::nullopt : std::optional(other);
 }
 
 bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
@@ -150,13 +186,17 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
             if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
                 return {false, problem, {}};
             }
-            return {false, status == statusObjectNameNotFound ? "it cannot be found by the name it was listed by"
-                                                              : reasonOfStatus(status), {}};
+            return {false, whyNotOpened(entry, status), {}};
         }
         if (!identify(opened.handle, opened.identity)) {
             // Wine asks for the volume by the Unix path too.
             const std::string problem = whyDirectoryMoved();
             return {false, problem.empty() ? reasonText(GetLastError()) : problem, {}};
+        }
+        // What Wine opens there is what is mounted: the folder itself is the
+        // mount point, which Unix does not rename.
+        if (entry.isDirectory && isUnixMountPointHere(oldName, opened.identity)) {
+            return {false, std::string(anotherFileSystemReason), {}};
         }
         reason = whyNotItself(entry, opened);
     }
@@ -173,6 +213,32 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
         return {false, free.reason, {}};
     }
     return {true, {}, {}};
+}
+
+// Why the listed entry did not open by its name. Wine opens by path: where
+// the folder's path led elsewhere for an instant, the entry is still listed
+// where it was.
+std::string RenameDirectory::whyNotOpened(const FoundEntry& entry, NTSTATUS status) {
+    if (status == statusObjectNameInvalid) {
+        return std::string(refusedNameReason);
+    }
+    const bool notFound = status == statusObjectNameNotFound || status == statusNoSuchFile ||
+                          status == statusObjectPathNotFound || status == statusInvalidHandle;
+    const std::wstring name = fromUtf8(entry.name);
+    if (notFound && isWine() && nameListedAmong(directory_, entry.fileId, {name}) == name) {
+        return std::string(movedWhileRenamedReason);
+    }
+    return notFound ? "it cannot be found by the name it was listed by" : reasonOfStatus(status);
+}
+
+// A folder where Unix has mounted anything, under Wine: one of another
+// volume, or the mount point of a bind mount of the same file system.
+bool RenameDirectory::isUnixMountPointHere(const std::wstring& name, const FileIdentity& opened) {
+    if (!isWine()) {
+        return false;
+    }
+    const std::optional<FileIdentity> own = ownIdentity();
+    return own && (opened.volume != own->volume || isUnixMountPoint(*own, name));
 }
 
 // Wine opens a link's target even when asked for the link itself, and
@@ -265,15 +331,71 @@ void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstrin
 // or the entry itself in another spelling.
 StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIdentity& self) {
     NTSTATUS status = 0;
-    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES, anySharing, 0, status);
     if (found == nullptr) {
-        return status == statusObjectNameNotFound ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
+        if (status == statusObjectNameNotFound) {
+            return {StepEnd::done, {}};
+        }
+        return {StepEnd::taken, status == statusNoSuchFile
+                                    ? heldInSomeSpelling(name, "a link that leads nowhere")
+                                    : heldInSomeSpelling(name, joined({"an entry that cannot be opened: ",
+                                                                       reasonOfStatus(status)}))};
     }
     FileIdentity identity;
     const bool itself = identify(found, identity) && identity == self;
+    const std::wstring shown = itself ? std::wstring() : finalPathOf(found);
     CloseHandle(found);
-    return itself ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
+    if (itself) {
+        return {StepEnd::done, {}};
+    }
+    // Named as it is spelt, where it is an entry of the directory; Wine
+    // names what a link leads to by the link's target.
+    if (shownPath_.empty()) {
+        shownPath_ = finalPathOf(directory_);
+    }
+    const std::wstring folder = folderOf(shown);
+    const bool here = !folder.empty() && samePathButTrailingDots(folder.substr(0, folder.size() - 1), shownPath_);
+    return {StepEnd::taken, here ? anotherEntry(leafOf(shown)) : heldInSomeSpelling(name, "a link")};
+}
+
+// Before the first of two steps, the old name is looked up in another
+// spelling too, over the directory's entries: one that is not the entry
+// itself would keep it from being put back. The new name was looked up as
+// the entry was opened, and the second step looks it up again: Wine lists
+// no link that leads nowhere, and finds the entry itself first where it
+// comes first, so only once the entry has left can a look-up see them all.
+std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName,
+                                            const FileIdentity& identity) {
+    const std::optional<std::wstring> other = otherSpellingOf(oldName);
+    if (!other || sameIgnoringCase(oldName, newName)) {
+        return {};
+    }
+    const StepResult free = whetherFree(*other, identity);
+    return free.end == StepEnd::done ? std::string() : free.reason;
+}
+
+// Under Wine the entry takes its own name back exactly, by its Unix path:
+// by its Windows name, Wine would find any other spelling of it first, a
+// link that leads nowhere included, and the step would replace that one.
+StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
+                                    const FileIdentity& identity) {
+    if (unixPath_.empty()) {
+        unixPath_ = unixFormOf(path_);
+    }
+    if (unixPath_.empty()) {
+        return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
+    }
+    const std::wstring exact = pathWithin(unixPath_, oldName);
+    NTSTATUS status = 0;
+    if (const HANDLE there = openRelative(nullptr, exact, FILE_READ_ATTRIBUTES, anySharing, 0, status)) {
+        FileIdentity found;
+        const bool itself = identify(there, found) && found == identity;
+        CloseHandle(there);
+        if (!itself) {
+            return {StepEnd::taken, anotherEntry(oldName)};
+        }
+    }
+    return landed(entry, from, oldName, identity, systemCalls().renameEntry(entry, nullptr, exact));
 }
 
 // A case-only rename that the file system takes and ignores goes round a
@@ -285,6 +407,12 @@ StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIden
 RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                               const std::wstring& newName, const TemporaryNameNotice& notice) {
     const auto step = [&](const std::wstring& from, const std::wstring& to) {
+        if (to == oldName && isWine()) {
+            if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
+                return StepResult{StepEnd::failed, problem};
+            }
+            return putBack(entry, from, oldName, identity);
+        }
         if (const StepResult free = whetherFree(to, identity); free.end != StepEnd::done) {
             return free;
         }
@@ -308,6 +436,9 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
         if (direct.end == StepEnd::done && withoutTrailingDots(leafOf(finalPathOf(entry))) == withoutTrailingDots(newName) &&
             nameListedAmong(directory_, identity.index, {newName}) == newName) {
             return {true, {}, {}};
+        }
+        if (const std::string problem = whyNotTwoSteps(oldName, newName, identity); !problem.empty()) {
+            return {false, problem, {}};
         }
         const auto outcome = renameThroughTemporaryName(
             oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
@@ -429,16 +560,24 @@ std::string RenameDirectory::whyPathStillMisleads() {
 // Wine renames by the directory's path, which must still lead to it: once
 // it does not, nothing more is renamed there.
 std::string RenameDirectory::whyDirectoryMoved() {
-    if (!directoryIdentity_) {
-        directoryIdentity_.emplace();
-        if (!identify(directory_, *directoryIdentity_)) {
-            directoryProblem_ = reasonText(GetLastError());
-        }
+    if (!ownIdentity()) {
+        directoryProblem_ = reasonText(GetLastError());
     }
     if (directoryProblem_.empty()) {
         directoryProblem_ = whyPathMisleads(path_, *directoryIdentity_);
     }
     return directoryProblem_;
+}
+
+// The directory's own identity, asked of its handle once.
+const std::optional<FileIdentity>& RenameDirectory::ownIdentity() {
+    if (!identityAsked_) {
+        identityAsked_ = true;
+        if (FileIdentity identity; identify(directory_, identity)) {
+            directoryIdentity_ = identity;
+        }
+    }
+    return directoryIdentity_;
 }
 
 }  // namespace tocase
