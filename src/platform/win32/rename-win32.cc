@@ -26,15 +26,10 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (status == statusObjectNameCollision) {
         return {StepEnd::taken, anotherEntry(to)};
     }
-    // Wine's own words for what Unix said: a rename where Unix has mounted
-    // another file system is refused as busy, which Wine calls a lock
-    // conflict; and a handle whose path it could not follow at that instant
-    // is invalid to it, though it is open.
+    // Unix refuses to rename where it has mounted another file system, as
+    // busy, which Wine calls a lock conflict.
     if (isWine() && status == statusFileLockConflict) {
         return {StepEnd::failed, std::string(anotherFileSystemReason)};
-    }
-    if (isWine() && status == statusInvalidHandle) {
-        return {StepEnd::failed, std::string(movedWhileRenamedReason)};
     }
     // Name too long, a name the system refuses, or (Wine, where the name on
     // disk would be too long in bytes) a name it cannot make: the entry
@@ -189,9 +184,12 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
             return {false, whyNotOpened(entry, status), {}};
         }
         if (!identify(opened.handle, opened.identity)) {
-            // Wine asks for the volume by the Unix path too.
+            // Wine asks for the volume by the Unix path too: the entry is
+            // open, so only a path that led elsewhere at that instant fails.
             const std::string problem = whyDirectoryMoved();
-            return {false, problem.empty() ? reasonText(GetLastError()) : problem, {}};
+            return {false, !problem.empty() ? problem
+                           : isWine()       ? std::string(movedWhileRenamedReason)
+                                            : reasonText(GetLastError()), {}};
         }
         // What Wine opens there is what is mounted: the folder itself is the
         // mount point, which Unix does not rename.
@@ -476,6 +474,13 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
     // entry is not fails as not found, as one to a name longer than a Unix
     // name holds does.
     const bool notFound = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
+    // One whose entry's own path led nowhere at that instant, the folder
+    // moved away and back, fails as no such file, or, where Wine could not
+    // follow the handle's path, as an invalid handle: nothing moved.
+    if (now == from && isWine() && (status == statusNoSuchFile || status == statusInvalidHandle)) {
+        directoryProblem_ = movedElsewhereReason;
+        return {StepEnd::failed, std::string(movedWhileRenamedReason)};
+    }
     if (now == from && !NT_SUCCESS(status) && status != statusNoMemory &&
         !(notFound && toUtf8(to).size() <= longestUnixName)) {
         return stepResult(status, to);
