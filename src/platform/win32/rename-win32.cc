@@ -375,6 +375,8 @@ std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const s
 // Under Wine the entry takes its own name back exactly, by its Unix path:
 // by its Windows name, Wine would find any other spelling of it first, a
 // link that leads nowhere included, and the step would replace that one.
+// The name is free where the directory's own handle lists no other entry
+// under it exactly: a look-up by path could meet another folder's.
 StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
                                     const FileIdentity& identity) {
     if (unixPath_.empty()) {
@@ -383,17 +385,16 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
     if (unixPath_.empty()) {
         return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
     }
-    const std::wstring exact = pathWithin(unixPath_, oldName);
-    NTSTATUS status = 0;
-    if (const HANDLE there = openRelative(nullptr, exact, FILE_READ_ATTRIBUTES, anySharing, 0, status)) {
-        FileIdentity found;
-        const bool itself = identify(there, found) && found == identity;
-        CloseHandle(there);
-        if (!itself) {
-            return {StepEnd::taken, anotherEntry(oldName)};
-        }
+    bool held = false;
+    forEachListed(directory_, oldName, [&](std::wstring_view name, ULONGLONG index, DWORD) {
+        held = name == oldName && index != identity.index;
+        return !held;
+    });
+    if (held) {
+        return {StepEnd::taken, anotherEntry(oldName)};
     }
-    return landed(entry, from, oldName, identity, systemCalls().renameEntry(entry, nullptr, exact));
+    const NTSTATUS status = systemCalls().renameEntry(entry, nullptr, pathWithin(unixPath_, oldName));
+    return landed(entry, from, oldName, identity, status);
 }
 
 // A case-only rename that the file system takes and ignores goes round a
