@@ -10,6 +10,7 @@
 #include "platform/win32/nt_files-win32.h"
 #include "platform/win32/read_directory-win32.h"
 #include "platform/win32/rename-win32.h"
+#include "platform/win32/start_folder-win32.h"
 #include "platform/win32/system_calls-win32.h"
 #include "platform/win32/text-win32.h"
 
@@ -35,6 +36,7 @@ std::vector<Refusal> refused;        // renames to the name
 std::vector<Refusal> refusedOpens;   // opens of the entry itself, to rename it
 std::vector<Refusal> refusedLookups; // opens that only look
 std::wstring fakeMountTable;         // stands for Unix's, where set
+std::wstring fakeEnvironment;        // stands for a Unix process's, where set
 int failures = 0;
 std::wstring root;
 
@@ -60,8 +62,10 @@ NTSTATUS refusingOpen(HANDLE directory, const std::wstring& name, ACCESS_MASK ac
     NTSTATUS status = 0;
     if (refuses((access & DELETE) != 0 ? refusedOpens : refusedLookups, name, status)) return status;
     const bool mountTable = !fakeMountTable.empty() && name == L"\\??\\unix\\proc\\self\\mountinfo";
-    return realSystemCalls().openFile(mountTable ? nullptr : directory, mountTable ? fakeMountTable : name, access,
-                                      sharing, options, handle);
+    const bool environment = !fakeEnvironment.empty() && name.starts_with(L"\\??\\unix\\proc\\") &&
+                             name.ends_with(L"\\environ");
+    const std::wstring& opened = mountTable ? fakeMountTable : environment ? fakeEnvironment : name;
+    return realSystemCalls().openFile(opened == name ? directory : nullptr, opened, access, sharing, options, handle);
 }
 
 bool isTemporary(const std::wstring& name) { return name.find(L".~tocase-") != std::wstring::npos; }
@@ -137,6 +141,29 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<Refusal> 
     return result;
 }
 
+std::wstring writeFile(const std::wstring& name, const std::string& text) {
+    const std::wstring path = root + L"\\" + name;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return L"\\??\\" + path;
+}
+
+// Why it would rename nothing, run in the Windows directory with a Unix
+// environment of `environment`, settings each ended by a null.
+std::string startedElsewhere(const std::string& environment) {
+    fakeEnvironment = writeFile(L"environ", environment);
+    std::wstring here(MAX_PATH, L'\0'), windows(MAX_PATH, L'\0');
+    here.resize(GetCurrentDirectoryW(MAX_PATH, here.data()));
+    windows.resize(GetWindowsDirectoryW(windows.data(), MAX_PATH));
+    SetCurrentDirectoryW(windows.c_str());
+    const std::string why = whyWineStartedElsewhere();
+    SetCurrentDirectoryW(here.c_str());
+    fakeEnvironment.clear();
+    return why;
+}
+
 std::vector<std::wstring> files(const std::wstring& directory) {
     std::vector<std::wstring> names = namesIn(directory);
     std::erase(names, L"MNT");
@@ -146,12 +173,38 @@ std::vector<std::wstring> files(const std::wstring& directory) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return 2;
     systemCalls().renameEntry = refusingRename;
     systemCalls().openFile = refusingOpen;
-    root = argv[1];
+    root = argv[argc - 1];
     std::replace(root.begin(), root.end(), L'/', L'\\');
+    // Started by the test itself, as another program of Wine's starts one.
+    if (argc == 3) return startedElsewhere(std::string("A=1\0", 4)).empty() ? 0 : 1;
+    if (argc != 2) return 2;
     const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+
+    expect(startedElsewhere(std::string("A=1\0PWD=/run/from\0", 18)) ==
+               "Wine started it in the Windows directory instead of '/run/from', the folder it was run from",
+           "started in the Windows directory as Wine could not open $PWD, it names that folder");
+    using UnixFileName = char*(CDECL*)(const WCHAR*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    expect(startedElsewhere("PWD=" + std::string(unixFileName(L"C:\\windows")) + '\0').empty(),
+           "where $PWD is the Windows directory, it runs there");
+    expect(startedElsewhere(std::string("A=1\0", 4)) ==
+               "Wine started it in the Windows directory, and the folder it was run from is not known",
+           "without $PWD, one started from Unix does not run there");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::wstring command = L"\"" + std::wstring(argv[0]) + L"\" started " + root;
+    DWORD exitCode = 1;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        WaitForSingleObject(started.hProcess, INFINITE);
+        GetExitCodeProcess(started.hProcess, &exitCode);
+        CloseHandle(started.hProcess);
+        CloseHandle(started.hThread);
+    }
+    expect(exitCode == 0, "without $PWD, one that another program of Wine's started runs where that one was");
 
     RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt"}});
     expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
@@ -184,12 +237,7 @@ int wmain(int argc, wchar_t** argv) {
            "a folder that Unix will not rename as busy is one where another file system is mounted");
     std::wstring unixRoot = root.substr(2);
     std::replace(unixRoot.begin(), unixRoot.end(), L'\\', L'/');
-    const std::string mount = "36 35 0:42 / " + toUtf8(unixRoot) + "/mountTable/MNT rw - tmpfs none rw\n";
-    const HANDLE table = CreateFileW((root + L"\\mounts").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(table, mount.data(), static_cast<DWORD>(mount.size()), &written, nullptr);
-    CloseHandle(table);
-    fakeMountTable = L"\\??\\" + root + L"\\mounts";
+    fakeMountTable = writeFile(L"mounts", "36 35 0:42 / " + toUtf8(unixRoot) + "/mountTable/MNT rw - tmpfs none rw\n");
     result = renameRefusing(root + L"\\mountTable", {}, true);
     fakeMountTable.clear();
     expect(!result.renamed && result.reason == "another file system is mounted there",

@@ -118,15 +118,19 @@ bool startedByAnotherProgram() {
            information.InheritedFromUniqueProcessId != 0;
 }
 
-// The folder as a Windows path, as Wine maps it (dropping the trailing dots
-// and spaces of its names); empty where it is on none of Wine's drives.
-std::wstring windowsPathOf(const std::string& unixPath) {
+// The identity of a Unix folder, by the Windows path Wine maps it to
+// (dropping the trailing dots and spaces of its names); none where that
+// opens nothing, or the folder is on no drive of Wine's.
+std::optional<FileIdentity> unixFolderIdentity(const std::string& unixPath) {
     using DosFileName = WCHAR*(CDECL*)(const char*);
     const auto dosFileName = wineExport<DosFileName>(L"kernel32.dll", "wine_get_dos_file_name");
     WCHAR* mapped = dosFileName != nullptr ? dosFileName(unixPath.c_str()) : nullptr;
-    std::wstring path = mapped != nullptr ? mapped : L"";
+    const std::wstring path = mapped != nullptr ? mapped : L"";
     HeapFree(GetProcessHeap(), 0, mapped);
-    return path.starts_with(L"\\\\?\\unix") ? std::wstring() : path;
+    if (path.size() < 3 || path[1] != L':') {
+        return std::nullopt;
+    }
+    return folderIdentity((L"\\\\?\\" + path).c_str());
 }
 
 // What Wine did, and why that is not where the program was run from.
@@ -156,16 +160,11 @@ std::string whyWineStartedElsewhere() {
         return startedByAnotherProgram() ? std::string()
                                          : startedInWindowsFolder(", and the folder it was run from is not known");
     }
-    const std::string quoted = "'" + *runFrom + "'";
-    const std::wstring mapped = windowsPathOf(*runFrom);
-    if (mapped.empty()) {
-        return startedInWindowsFolder(", as ", quoted, ", the folder it was run from, is on no drive of Wine's");
-    }
-    const std::optional<FileIdentity> runFromIdentity = folderIdentity((L"\\\\?\\" + mapped).c_str());
-    if (runFromIdentity && *runFromIdentity == *windows) {
+    if (const std::optional<FileIdentity> runFromIdentity = unixFolderIdentity(*runFrom);
+        runFromIdentity && *runFromIdentity == *windows) {
         return {};
     }
-    return startedInWindowsFolder(" instead of ", quoted, ", the folder it was run from");
+    return startedInWindowsFolder(" instead of '", *runFrom, "', the folder it was run from");
 }
 
 }  // namespace tocase
