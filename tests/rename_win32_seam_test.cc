@@ -23,6 +23,7 @@ constexpr NTSTATUS lockConflict = static_cast<NTSTATUS>(0xC0000054L);
 constexpr NTSTATUS invalidHandle = static_cast<NTSTATUS>(0xC0000008L);
 constexpr NTSTATUS noSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 constexpr NTSTATUS nameInvalid = static_cast<NTSTATUS>(0xC0000033L);
+constexpr NTSTATUS collision = static_cast<NTSTATUS>(0xC0000035L);
 
 // A call on the name whose last part is `name` fails with `status`, from
 // the given try on: under Wine a case-only rename goes round the temporary
@@ -31,6 +32,7 @@ struct Refusal {
     std::wstring name;
     NTSTATUS status = accessDenied;
     int triesLeft = 0;
+    int times = -1;  // how many tries fail; all where negative
 };
 std::vector<Refusal> refused;        // renames to the name
 std::vector<Refusal> refusedOpens;   // opens of the entry itself, to rename it
@@ -44,7 +46,7 @@ std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_las
 
 bool refuses(std::vector<Refusal>& refusals, const std::wstring& name, NTSTATUS& status) {
     for (Refusal& refusal : refusals) {
-        if (leafOf(name) == refusal.name && refusal.triesLeft-- <= 0) {
+        if (leafOf(name) == refusal.name && refusal.triesLeft-- <= 0 && refusal.times-- != 0) {
             status = refusal.status;
             return true;
         }
@@ -206,9 +208,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     expect(exitCode == 0, "without $PWD, one that another program of Wine's started runs where that one was");
 
-    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt"}});
+    // The way back meets another folder's entry once, as Wine's path led there.
+    RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt"}, {L"README.TXT", collision, 0, 1}});
     expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
-           "a refused second step is followed by the entry put back under its old name");
+           "a refused second step is followed by the entry put back under its old name, tried again where it met "
+           "an entry its folder does not list");
     expect(files(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
            "nothing else is left in its directory");
 

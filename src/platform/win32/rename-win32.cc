@@ -376,7 +376,9 @@ std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const s
 // by its Windows name, Wine would find any other spelling of it first, a
 // link that leads nowhere included, and the step would replace that one.
 // The name is free where the directory's own handle lists no other entry
-// under it exactly: a look-up by path could meet another folder's.
+// under it exactly; a step refused all the same met another folder's
+// entry, where the path led at that instant, and is tried again once the
+// path leads back.
 StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
                                     const FileIdentity& identity) {
     if (unixPath_.empty()) {
@@ -385,16 +387,24 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
     if (unixPath_.empty()) {
         return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
     }
-    bool held = false;
-    forEachListed(directory_, oldName, [&](std::wstring_view name, ULONGLONG index, DWORD) {
-        held = name == oldName && index != identity.index;
-        return !held;
-    });
-    if (held) {
-        return {StepEnd::taken, anotherEntry(oldName)};
+    for (int attempt = 0;; ++attempt) {
+        bool held = false;
+        forEachListed(directory_, oldName, [&](std::wstring_view name, ULONGLONG index, DWORD) {
+            held = name == oldName && index != identity.index;
+            return !held;
+        });
+        if (held) {
+            return {StepEnd::taken, anotherEntry(oldName)};
+        }
+        const NTSTATUS status = systemCalls().renameEntry(entry, nullptr, pathWithin(unixPath_, oldName));
+        const StepResult result = landed(entry, from, oldName, identity, status);
+        if (result.end != StepEnd::taken || attempt == 20) {
+            return result;
+        }
+        if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
+            return {StepEnd::failed, problem};
+        }
     }
-    const NTSTATUS status = systemCalls().renameEntry(entry, nullptr, pathWithin(unixPath_, oldName));
-    return landed(entry, from, oldName, identity, status);
 }
 
 // A case-only rename that the file system takes and ignores goes round a
