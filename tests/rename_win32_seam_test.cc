@@ -216,6 +216,12 @@ int wmain(int argc, wchar_t** argv) {
     expect(files(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
            "nothing else is left in its directory");
 
+    // The folder's own path, looked up before the way back, cannot be followed for an instant.
+    refusedLookups = {{L"wayBack", invalidHandle, 2, 1}};
+    result = renameRefusing(root + L"\\wayBack", {{L"readme.txt"}});
+    expect(result.reason == "Access denied" && files(root + L"\\wayBack") == std::vector<std::wstring>{L"README.TXT"},
+           "a folder's path that cannot be followed for an instant is waited for before the way back");
+
     result = renameRefusing(root + L"\\stranded", {{L"readme.txt"}, {L"README.TXT", invalidHandle}});
     const std::string temporary = "README.TXT.~tocase-" + std::to_string(GetCurrentProcessId()) + "-0";
     expect(!result.renamed && result.strandedName == temporary && result.reason == "its folder was moved while it was renamed",

@@ -304,9 +304,9 @@ std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identi
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
     if (found == nullptr) {
         // Wine finds a name it cannot follow, in the instant a folder and a
-        // link change places, as no such file.
+        // link change places, as no such file, or as an invalid handle.
         const bool gone = status == statusObjectNameNotFound || status == statusObjectPathNotFound ||
-                          status == statusNoSuchFile;
+                          status == statusNoSuchFile || (isWine() && status == statusInvalidHandle);
         return gone ? std::string(movedElsewhereReason) : reasonOfStatus(status);
     }
     FileIdentity foundIdentity;
