@@ -24,6 +24,7 @@ constexpr NTSTATUS invalidHandle = static_cast<NTSTATUS>(0xC0000008L);
 constexpr NTSTATUS noSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 constexpr NTSTATUS nameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 constexpr NTSTATUS collision = static_cast<NTSTATUS>(0xC0000035L);
+constexpr NTSTATUS typeMismatch = static_cast<NTSTATUS>(0xC0000024L);
 
 // A call on the name whose last part is `name` fails with `status`, from
 // the given try on: under Wine a case-only rename goes round the temporary
@@ -216,6 +217,10 @@ int wmain(int argc, wchar_t** argv) {
     expect(files(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
            "nothing else is left in its directory");
 
+    // Wine cannot follow the path of the entry's handle on the way back, three times.
+    result = renameRefusing(root + L"\\lostPath", {{L"readme.txt"}, {L"README.TXT", typeMismatch, 0, 3}});
+    expect(result.reason == "Access denied" && files(root + L"\\lostPath") == std::vector<std::wstring>{L"README.TXT"},
+           "a way back that failed as its path led nowhere is tried again, through the entry opened anew");
     // The folder's own path, looked up before the way back, cannot be followed for an instant.
     refusedLookups = {{L"wayBack", invalidHandle, 2, 1}};
     result = renameRefusing(root + L"\\wayBack", {{L"readme.txt"}});

@@ -17,6 +17,7 @@ inline constexpr NTSTATUS statusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L)
 inline constexpr NTSTATUS statusInvalidHandle = static_cast<NTSTATUS>(0xC0000008L);
 inline constexpr NTSTATUS statusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 inline constexpr NTSTATUS statusNoMemory = static_cast<NTSTATUS>(0xC0000017L);
+inline constexpr NTSTATUS statusObjectTypeMismatch = static_cast<NTSTATUS>(0xC0000024L);
 inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 inline constexpr NTSTATUS statusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
 inline constexpr NTSTATUS statusObjectNameCollision = static_cast<NTSTATUS>(0xC0000035L);

@@ -1,6 +1,7 @@
 #include "platform/win32/rename-win32.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/reasons.h"
 #include "platform/temporary_name.h"
@@ -377,8 +378,10 @@ std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const s
 // link that leads nowhere included, and the step would replace that one.
 // The name is free where the directory's own handle lists no other entry
 // under it exactly; a step refused all the same met another folder's
-// entry, where the path led at that instant, and is tried again once the
-// path leads back.
+// entry, where the path led at that instant, and one that failed as the
+// path led nowhere left the entry where it was: each is tried again once
+// the path leads back, through a handle opened anew by the name the entry
+// has now, as Wine may have lost the old one's path for good.
 StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
                                     const FileIdentity& identity) {
     if (unixPath_.empty()) {
@@ -387,6 +390,7 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
     if (unixPath_.empty()) {
         return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
     }
+    std::unique_ptr<void, decltype(&CloseHandle)> reopened(nullptr, &CloseHandle);
     for (int attempt = 0;; ++attempt) {
         bool held = false;
         forEachListed(directory_, oldName, [&](std::wstring_view name, ULONGLONG index, DWORD) {
@@ -396,13 +400,21 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
         if (held) {
             return {StepEnd::taken, anotherEntry(oldName)};
         }
-        const NTSTATUS status = systemCalls().renameEntry(entry, nullptr, pathWithin(unixPath_, oldName));
-        const StepResult result = landed(entry, from, oldName, identity, status);
-        if (result.end != StepEnd::taken || attempt == 20) {
+        const HANDLE renamed = reopened ? reopened.get() : entry;
+        const NTSTATUS status = systemCalls().renameEntry(renamed, nullptr, pathWithin(unixPath_, oldName));
+        const StepResult result = landed(renamed, from, oldName, identity, status);
+        const bool again = result.end == StepEnd::taken || result.reason == movedWhileRenamedReason;
+        if (!again || attempt == 20) {
             return result;
         }
         if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
             return {StepEnd::failed, problem};
+        }
+        NTSTATUS opened = 0;
+        FileIdentity found;
+        reopened.reset(openRelative(directory_, from, DELETE | FILE_READ_ATTRIBUTES, anySharing, 0, opened));
+        if (reopened && (!identify(reopened.get(), found) || !(found == identity))) {
+            reopened.reset();
         }
     }
 }
@@ -487,8 +499,11 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
     const bool notFound = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
     // One whose entry's own path led nowhere at that instant, the folder
     // moved away and back, fails as no such file, or, where Wine could not
-    // follow the handle's path, as an invalid handle: nothing moved.
-    if (now == from && isWine() && (status == statusNoSuchFile || status == statusInvalidHandle)) {
+    // follow the handle's path, as an invalid handle or a handle of the
+    // wrong kind: nothing moved.
+    const bool pathLedNowhere =
+        status == statusNoSuchFile || status == statusInvalidHandle || status == statusObjectTypeMismatch;
+    if (now == from && isWine() && pathLedNowhere) {
         directoryProblem_ = movedElsewhereReason;
         return {StepEnd::failed, std::string(movedWhileRenamedReason)};
     }
