@@ -41,6 +41,7 @@ class Step:
 class Case:
     def __init__(self, title):
         self.title, self.needs, self.tree, self.steps, self.after = title, set(), [], [], []
+        self.unforeseen = False
 
 
 def asked(arguments):
@@ -107,6 +108,8 @@ def read_cases(path=os.path.join(HERE, "cases.txt")):
             cases[-1].steps[-1].status = int(tail)
         elif word == "needs":
             cases[-1].needs |= set(tail.split())
+        elif line == "unforeseen":
+            cases[-1].unforeseen = True
         else:
             raise ValueError(f"cases.txt:{number}: not understood: {line}")
     for case in cases:
@@ -246,7 +249,7 @@ def previewed(case):
     """A case's first run with -N: the same listing and standard error, a
     summary of what would be, no notice of failures, nothing renamed."""
     first = case.steps[0]
-    if {"z", "n"} & asked(first.arguments) or first.status != 1 or first.before:
+    if case.unforeseen or {"z", "n"} & asked(first.arguments) or first.status != 1 or first.before:
         return None
     preview = copy.deepcopy(case)
     preview.title = case.title + " (-N)"

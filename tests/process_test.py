@@ -805,16 +805,27 @@ class Windows(Scratch):
                 self.assertTrue(any(header.startswith(folder) for folder in named), f"level {level}: {errors[:300]}")
         self.assertNotIn("Invalid handle", errors)
 
-    def test_a_start_folder_is_the_one_typed_or_refused_never_its_sibling_without_a_trailing_dot_or_space(self):
-        make_tree(self.root, [b"SP /", b"SP /MINE.TXT", b"SP/", b"SP/THEIRS.TXT", b"DOT./", b"DOT./A.TXT", b"DOT/",
+    def test_a_run_or_take_back_renames_only_in_the_folder_it_was_run_from_or_the_one_typed(self):
+        make_tree(self.root, [b"SP/", b"SP/THEIRS.TXT", b"ONLY /", b"ONLY /A.TXT", b"DOT./", b"DOT./A.TXT", b"DOT/",
                               b"DOT/B.TXT"])
-        # Wine starts a program in a folder so named in its sibling: that is said.
-        _, errors, _ = run_tool(TOOL, self.path("SP "), ["*"])
-        self.assertIn("tocase: cannot read directory '.\\': the folder it runs in cannot be told from another", errors)
+        # A run to take back, made before its folder had a sibling that reads alike.
+        self.assertIn(b"THEIRS.TXT -> theirs.txt", run_tool(TOOL, self.path("SP"), ["*"])[0])
+        make_tree(self.root, [b"SP /", b"SP /MINE.TXT"])
+        # Wine starts a program in a folder so named in its sibling, or where
+        # there is none in the Windows directory, and says so itself.
+        for folder, why in (("SP ", "the folder it runs in cannot be told from another"),
+                            ("ONLY ", f"Wine started it in the Windows directory instead of '{self.path('ONLY ')}'")):
+            for arguments in (["-N", "-R", "-D", "-MIXED", "*"], ["-Z"]):
+                with self.subTest(folder=folder, arguments=arguments):
+                    output, errors, _ = run_tool(TOOL, self.path(folder), arguments,
+                                                 env=dict(os.environ, PWD=self.path(folder)))
+                    self.assertEqual(output, b"")
+                    self.assertTrue(errors.splitlines()[-1].startswith("tocase: nothing is renamed: " + why), errors)
         typed = "\\\\?\\Z:" + self.path("DOT.").replace("/", "\\") + "\\*"
         self.assertIn(b"A.TXT -> a.txt", self.run_in([typed])[0])
         self.assertEqual(describe_tree(self.root), sorted([b"DOT./", b"DOT./a.txt<A.TXT", b"DOT/", b"DOT/B.TXT", b"SP /",
-                                                           b"SP /MINE.TXT", b"SP/", b"SP/THEIRS.TXT"]))
+                                                           b"SP /MINE.TXT", b"SP/", b"SP/theirs.txt<THEIRS.TXT",
+                                                           b"ONLY /", b"ONLY /A.TXT"]))
 
     def test_entries_holding_the_temporary_names_are_never_replaced_links_that_lead_nowhere_included(self):
         # Wine gives processes numbers that are multiples of four.
@@ -832,10 +843,11 @@ class Windows(Scratch):
         # A server of its own there, whose socket hides the one outside.
         script = ('d="/tmp/$(cat "$WINEPREFIX/wineserver" 2>/dev/null || echo .wine-$(id -u))";'
                   ' if [ -d "$d" ]; then [ "$d" != /tmp/ ] && mount -t tmpfs -o mode=700 none "$d" || exit 1; fi;'
-                  ' mount --bind ../other MNT && wine "$0" -R "*"; wineserver -k')
+                  ' mount --bind ../other MNT && { wine "$0" -R "*"; wine "$0" -D "*"; }; wineserver -k')
         output, errors, _ = run_tool(["unshare", "-m", "--propagation", "private", "sh", "-c", script, TOOL[-1]],
                                      self.path("R"), [], timeout=120)
         self.assertIn("tocase: not entering 'MNT\\': another file system is mounted there", errors)
+        self.assertIn("tocase: cannot rename 'MNT': another file system is mounted there", errors)
         self.assertEqual(describe_tree(self.path("other")), [b"UPPER.TXT"])
         self.assertIn(b"S.TXT -> s.txt", output)
 

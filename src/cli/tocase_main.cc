@@ -118,6 +118,15 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
             appendPrintable(text, settings.fileSpec);
             platform.writeErrorLine(text + "': /Z takes back a whole run, not a file specification");
         }
+        // Where it is not known to run where it was run from, it renames
+        // nothing, not even what a full path names: the run would be
+        // recorded as started where it was not.
+        if (const std::string problem = platform.whyWorkingDirectoryIsUnknown(); !problem.empty()) {
+            std::string text = "nothing is renamed: ";
+            appendPrintable(text, problem);
+            platform.writeErrorLine(text);
+            return runStatus;
+        }
         if (!renameInTurn(settings, platform)) {
             return runStatus;
         }

@@ -154,6 +154,11 @@ public:
     // reason the rename would give.
     RenameResult previewRename(const FoundEntry& entry, const std::string& newName);
 
+    // Why the directory the tool runs in cannot be taken for the one it was
+    // run from, for a person; empty where it can. Where it cannot, a run and
+    // a take-back rename nothing.
+    std::string whyWorkingDirectoryIsUnknown();
+
     // Identities as a journal records them: of the directory the tool runs
     // in, of the current directory, and of an entry the current directory
     // listed. Where the file system gives no lasting file numbers (FUSE),

@@ -231,6 +231,9 @@ RenameResult Platform::previewRename(const FoundEntry& entry, const std::string&
     return state_->currentRenamer().preview(entry, newName, *listing);
 }
 
+// The kernel keeps the directory a process was started in.
+std::string Platform::whyWorkingDirectoryIsUnknown() { return {}; }
+
 std::string Platform::workingDirectoryPath() {
     std::string path(256, '\0');
     while (getcwd(path.data(), path.size()) == nullptr && errno == ERANGE) {

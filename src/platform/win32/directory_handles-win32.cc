@@ -10,74 +10,6 @@ namespace {
 
 constexpr ACCESS_MASK directoryAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
 constexpr ULONG withoutDeleteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-constexpr ULONG anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// A Unix mount point's path as /proc/self/mountinfo writes it, with
-// \ooo for a space, a tab, a line end or a backslash.
-std::string unescaped(std::string_view field) {
-    std::string text;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            text += field[i];
-        }
-    }
-    return text;
-}
-
-std::string readWhole(const std::wstring& path) {
-    std::string text;
-    NTSTATUS status = 0;
-    const HANDLE file = openRelative(nullptr, path, FILE_READ_DATA, anySharing, FILE_NON_DIRECTORY_FILE, status);
-    if (file == nullptr) {
-        return text;
-    }
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    CloseHandle(file);
-    return text;
-}
-
-// Wine tells a bind mount of the same file system by nothing, not even
-// the volume: the mount table of the Unix process that opens every file
-// for it, its server, tells it. A mount point is the entry `name` of a folder
-// that is the directory `parent` itself.
-bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
-    const std::string text = readWhole(L"\\??\\unix\\proc\\self\\mountinfo");
-    std::string wanted = toUtf8(name);
-    wanted.insert(wanted.begin(), '/');
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line(text.data() + start, end - start);
-        start = end + 1;
-        // The fifth field is the mount point.
-        for (int field = 0; field < 4 && !line.empty(); ++field) {
-            line.remove_prefix(std::min(line.find(' '), line.size() - 1) + 1);
-        }
-        const std::string point = unescaped(line.substr(0, line.find(' ')));
-        if (!point.ends_with(wanted)) {
-            continue;
-        }
-        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size())) + L"\\";
-        std::replace(folder.begin(), folder.end(), L'/', L'\\');
-        NTSTATUS status = 0;
-        const HANDLE opened = openRelative(nullptr, folder, FILE_READ_ATTRIBUTES, anySharing, FILE_DIRECTORY_FILE, status);
-        FileIdentity identity;
-        const bool there = opened != nullptr && identify(opened, identity) && identity == parent;
-        if (opened != nullptr) {
-            CloseHandle(opened);
-        }
-        if (there) {
-            return true;
-        }
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -130,6 +62,10 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     // opened by the path it took: neither goes beyond the longest path Unix
     // takes.
     const std::wstring parentShown = finalPathOf(current());
+    if (child.handle == nullptr && status == statusObjectNameInvalid) {
+        reason = refusedNameReason;
+        return EnterResult::refused;
+    }
     if (child.handle == nullptr) {
         const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
         reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/reasons.h"
+#include "platform/win32/system_calls-win32.h"
 #include "platform/win32/text-win32.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE routine,
@@ -153,6 +154,77 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
     return found;
 }
 
+namespace {
+
+// A Unix mount point's path as /proc/self/mountinfo writes it, with
+// \ooo for a space, a tab, a line end or a backslash.
+std::string unescaped(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string readWholeFile(const std::wstring& path) {
+    std::string text;
+    NTSTATUS status = 0;
+    const HANDLE file = openRelative(nullptr, path, FILE_READ_DATA, anySharing, FILE_NON_DIRECTORY_FILE, status);
+    if (file == nullptr) {
+        return text;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    CloseHandle(file);
+    return text;
+}
+
+// Wine tells a bind mount of the same file system by nothing, not even
+// the volume: the mount table of the Unix process that opens every file
+// for it, its server, tells it. A mount point is the entry `name` of a folder
+// that is the directory `parent` itself.
+bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name) {
+    const std::string text = readWholeFile(L"\\??\\unix\\proc\\self\\mountinfo");
+    std::string wanted = toUtf8(name);
+    wanted.insert(wanted.begin(), '/');
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        // The fifth field is the mount point.
+        for (int field = 0; field < 4 && !line.empty(); ++field) {
+            line.remove_prefix(std::min(line.find(' '), line.size() - 1) + 1);
+        }
+        const std::string point = unescaped(line.substr(0, line.find(' ')));
+        if (!point.ends_with(wanted)) {
+            continue;
+        }
+        std::wstring folder = L"\\??\\unix" + fromUtf8(point.substr(0, point.size() - wanted.size())) + L"\\";
+        std::replace(folder.begin(), folder.end(), L'/', L'\\');
+        NTSTATUS status = 0;
+        const HANDLE opened = openRelative(nullptr, folder, FILE_READ_ATTRIBUTES, anySharing, FILE_DIRECTORY_FILE, status);
+        FileIdentity identity;
+        const bool there = opened != nullptr && identify(opened, identity) && identity == parent;
+        if (opened != nullptr) {
+            CloseHandle(opened);
+        }
+        if (there) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool isMountedVolume(HANDLE directory) {
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (!GetFileInformationByHandleEx(directory, FileAttributeTagInfo, &tag, sizeof tag) ||
@@ -180,6 +252,17 @@ bool isMountedVolume(HANDLE directory) {
     return target.starts_with(L"\\??\\Volume{");
 }
 
+std::wstring unixFormOf(const std::wstring& path) {
+    using UnixFileName = char*(CDECL*)(const WCHAR*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* mapped = unixFileName != nullptr ? unixFileName(path.c_str()) : nullptr;
+    std::wstring form = mapped != nullptr && mapped[0] == '/' ? L"\\??\\unix" + fromUtf8(mapped) : L"";
+    HeapFree(GetProcessHeap(), 0, mapped);
+    std::replace(form.begin(), form.end(), L'/', L'\\');
+    return form;
+}
+
 bool isWine() {
     static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
@@ -187,16 +270,8 @@ bool isWine() {
 
 HANDLE openRelative(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing,
                     ULONG options, NTSTATUS& status) {
-    UNICODE_STRING objectName;
-    objectName.Buffer = const_cast<wchar_t*>(name.c_str());
-    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &objectName, 0, directory, nullptr);
-    IO_STATUS_BLOCK io;
     HANDLE handle = nullptr;
-    status = NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, sharing, FILE_OPEN,
-                          options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
-                          nullptr, 0);
+    status = systemCalls().openFile(directory, name, access, sharing, options, handle);
     return NT_SUCCESS(status) ? handle : nullptr;
 }
 
@@ -229,9 +304,9 @@ std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identi
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
     if (found == nullptr) {
         // Wine finds a name it cannot follow, in the instant a folder and a
-        // link change places, as no such file.
+        // link change places, as no such file, or as an invalid handle.
         const bool gone = status == statusObjectNameNotFound || status == statusObjectPathNotFound ||
-                          status == statusNoSuchFile;
+                          status == statusNoSuchFile || (isWine() && status == statusInvalidHandle);
         return gone ? std::string(movedElsewhereReason) : reasonOfStatus(status);
     }
     FileIdentity foundIdentity;

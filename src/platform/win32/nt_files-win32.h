@@ -17,11 +17,16 @@ inline constexpr NTSTATUS statusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L)
 inline constexpr NTSTATUS statusInvalidHandle = static_cast<NTSTATUS>(0xC0000008L);
 inline constexpr NTSTATUS statusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 inline constexpr NTSTATUS statusNoMemory = static_cast<NTSTATUS>(0xC0000017L);
+inline constexpr NTSTATUS statusObjectTypeMismatch = static_cast<NTSTATUS>(0xC0000024L);
 inline constexpr NTSTATUS statusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 inline constexpr NTSTATUS statusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
 inline constexpr NTSTATUS statusObjectNameCollision = static_cast<NTSTATUS>(0xC0000035L);
 inline constexpr NTSTATUS statusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+inline constexpr NTSTATUS statusFileLockConflict = static_cast<NTSTATUS>(0xC0000054L);
 inline constexpr NTSTATUS statusNameTooLong = static_cast<NTSTATUS>(0xC0000106L);
+
+// Every other program may read, change and move what is opened with it.
+inline constexpr ULONG anySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Which file a handle is open on, and its attributes.
 struct FileIdentity {
@@ -72,6 +77,13 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
 // one on another device as a mount point with nothing behind it.
 bool isMountedVolume(HANDLE directory);
 
+// A file's whole text, read by its full path; empty where it cannot be read.
+std::string readWholeFile(const std::wstring& path);
+
+// Whether Wine's Unix has anything mounted on the entry `name` of the
+// directory whose identity is `parent`.
+bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name);
+
 // Whether the tool runs under Wine, which carries out renames by path and
 // follows links where asked not to.
 bool isWine();
@@ -88,6 +100,15 @@ inline bool holdsSeparator(const std::wstring& name) { return name.find_first_of
 // is not UTF-8 with U+FFFD in its place, and that name leads nowhere, or to
 // another entry that reads the same.
 inline bool holdsReplacement(const std::wstring& name) { return name.find(L'\xFFFD') != std::wstring::npos; }
+
+// A name the system cannot open, such as a Unix name holding a character
+// Windows forbids in names, which Wine hands out as it is.
+inline constexpr std::string_view refusedNameReason = "this system refuses its name";
+
+// Under Wine, the Unix form (\??\unix\...) of a path of the system's own
+// form, which Wine looks up exactly, never in another spelling; empty
+// where there is none.
+std::wstring unixFormOf(const std::wstring& path);
 
 // A reason for a person.
 std::string reasonText(DWORD error);

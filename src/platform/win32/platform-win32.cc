@@ -13,6 +13,7 @@
 #include "platform/win32/nt_files-win32.h"
 #include "platform/win32/read_directory-win32.h"
 #include "platform/win32/rename-win32.h"
+#include "platform/win32/start_folder-win32.h"
 #include "platform/win32/stop_request-win32.h"
 #include "platform/win32/text-win32.h"
 
@@ -62,7 +63,7 @@ std::optional<std::wstring> currentFolder(std::string& reason) {
     const std::vector<std::wstring> spellings = spellingsOf(L"\\??\\" + path, 2);
     if (spellings.size() > 1) {
         reason = "the folder it runs in cannot be told from another whose name differs only by trailing dots or "
-                 "spaces, which this system drops; name it by its full path";
+                 "spaces, which this system drops";
         return std::nullopt;
     }
     return spellings.empty() ? path : spellings.front().substr(4);
@@ -226,6 +227,11 @@ std::string identityText(const FileIdentity& identity) {
 }
 
 }  // namespace
+
+std::string Platform::whyWorkingDirectoryIsUnknown() {
+    std::string reason;
+    return currentFolder(reason) ? whyWineStartedElsewhere() : reason;
+}
 
 std::string Platform::workingDirectoryPath() {
     const DWORD size = GetCurrentDirectoryW(0, nullptr);

@@ -1,6 +1,7 @@
 #include "platform/win32/rename-win32.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/reasons.h"
 #include "platform/temporary_name.h"
@@ -14,12 +15,22 @@ namespace {
 
 std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toUtf8(name)); }
 
+// Wine opens and renames by path: where a folder's path led elsewhere for
+// an instant, a look-up there fails although the folder, and its entry,
+// stay where they were.
+constexpr std::string_view movedWhileRenamedReason = "its folder was moved while it was renamed";
+
 StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (NT_SUCCESS(status)) {
         return {StepEnd::done, {}};
     }
     if (status == statusObjectNameCollision) {
         return {StepEnd::taken, anotherEntry(to)};
+    }
+    // Unix refuses to rename where it has mounted another file system, as
+    // busy, which Wine calls a lock conflict.
+    if (isWine() && status == statusFileLockConflict) {
+        return {StepEnd::failed, std::string(anotherFileSystemReason)};
     }
     // Name too long, a name the system refuses, or (Wine, where the name on
     // disk would be too long in bytes) a name it cannot make: the entry
@@ -56,6 +67,13 @@ std::string forPerson(const std::wstring& path) {
     return toUtf8(path.starts_with(L"\\??\\") ? path.substr(4) : path);
 }
 
+// Said of `name` where a look-up of it found another entry that cannot be
+// named: Wine finds a name in any spelling, links that lead nowhere (which
+// it lists nowhere) included.
+std::string heldInSomeSpelling(const std::wstring& name, std::string_view by) {
+    return joined({"'", toUtf8(name), "' is held, in some spelling, by ", by});
+}
+
 constexpr std::string_view linkReason = "it is a link, and this system would rename its target instead";
 constexpr std::string_view readsAlikeReason =
     "it cannot be told from a link: another path that differs only by trailing dots or spaces, which this system "
@@ -68,12 +86,26 @@ bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 // and CompareStringOrdinal compare names without regard to case.
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 
+extern "C" WCHAR NTAPI RtlDowncaseUnicodeChar(WCHAR c);
+
 std::wstring upcased(const std::wstring& name) {
     std::wstring key(name);
     for (wchar_t& c : key) {
         c = RtlUpcaseUnicodeChar(c);
     }
     return key;
+}
+
+// A spelling of the name that differs from it, so that a look-up of it
+// goes over the directory's entries; none where the name has no case.
+std::optional<std::wstring> otherSpellingOf(const std::wstring& name) {
+    std::wstring other = upcased(name);
+    if (other == name) {
+        for (wchar_t& c : other) {
+            c = RtlDowncaseUnicodeChar(c);
+        }
+    }
+    return other == name ? std::nullopt : std::optional(other);
 }
 
 bool sameIgnoringCase(const std::wstring& a, const std::wstring& b) {
@@ -150,13 +182,20 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
             if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
                 return {false, problem, {}};
             }
-            return {false, status == statusObjectNameNotFound ? "it cannot be found by the name it was listed by"
-                                                              : reasonOfStatus(status), {}};
+            return {false, whyNotOpened(entry, status), {}};
         }
         if (!identify(opened.handle, opened.identity)) {
-            // Wine asks for the volume by the Unix path too.
+            // Wine asks for the volume by the Unix path too: the entry is
+            // open, so only a path that led elsewhere at that instant fails.
             const std::string problem = whyDirectoryMoved();
-            return {false, problem.empty() ? reasonText(GetLastError()) : problem, {}};
+            return {false, !problem.empty() ? problem
+                           : isWine()       ? std::string(movedWhileRenamedReason)
+                                            : reasonText(GetLastError()), {}};
+        }
+        // What Wine opens there is what is mounted: the folder itself is the
+        // mount point, which Unix does not rename.
+        if (entry.isDirectory && isUnixMountPointHere(oldName, opened.identity)) {
+            return {false, std::string(anotherFileSystemReason), {}};
         }
         reason = whyNotItself(entry, opened);
     }
@@ -173,6 +212,32 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
         return {false, free.reason, {}};
     }
     return {true, {}, {}};
+}
+
+// Why the listed entry did not open by its name. Wine opens by path: where
+// the folder's path led elsewhere for an instant, the entry is still listed
+// where it was.
+std::string RenameDirectory::whyNotOpened(const FoundEntry& entry, NTSTATUS status) {
+    if (status == statusObjectNameInvalid) {
+        return std::string(refusedNameReason);
+    }
+    const bool notFound = status == statusObjectNameNotFound || status == statusNoSuchFile ||
+                          status == statusObjectPathNotFound || status == statusInvalidHandle;
+    const std::wstring name = fromUtf8(entry.name);
+    if (notFound && isWine() && nameListedAmong(directory_, entry.fileId, {name}) == name) {
+        return std::string(movedWhileRenamedReason);
+    }
+    return notFound ? "it cannot be found by the name it was listed by" : reasonOfStatus(status);
+}
+
+// A folder where Unix has mounted anything, under Wine: one of another
+// volume, or the mount point of a bind mount of the same file system.
+bool RenameDirectory::isUnixMountPointHere(const std::wstring& name, const FileIdentity& opened) {
+    if (!isWine()) {
+        return false;
+    }
+    const std::optional<FileIdentity> own = ownIdentity();
+    return own && (opened.volume != own->volume || isUnixMountPoint(*own, name));
 }
 
 // Wine opens a link's target even when asked for the link itself, and
@@ -265,15 +330,93 @@ void RenameDirectory::noteRenamed(const std::wstring& oldName, const std::wstrin
 // or the entry itself in another spelling.
 StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIdentity& self) {
     NTSTATUS status = 0;
-    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
+    const HANDLE found = openRelative(directory_, name, FILE_READ_ATTRIBUTES, anySharing, 0, status);
     if (found == nullptr) {
-        return status == statusObjectNameNotFound ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
+        if (status == statusObjectNameNotFound) {
+            return {StepEnd::done, {}};
+        }
+        return {StepEnd::taken, status == statusNoSuchFile
+                                    ? heldInSomeSpelling(name, "a link that leads nowhere")
+                                    : heldInSomeSpelling(name, joined({"an entry that cannot be opened: ",
+                                                                       reasonOfStatus(status)}))};
     }
     FileIdentity identity;
     const bool itself = identify(found, identity) && identity == self;
+    const std::wstring shown = itself ? std::wstring() : finalPathOf(found);
     CloseHandle(found);
-    return itself ? StepResult{StepEnd::done, {}} : StepResult{StepEnd::taken, anotherEntry(name)};
+    if (itself) {
+        return {StepEnd::done, {}};
+    }
+    // Named as it is spelt, where it is an entry of the directory; Wine
+    // names what a link leads to by the link's target.
+    if (shownPath_.empty()) {
+        shownPath_ = finalPathOf(directory_);
+    }
+    const std::wstring folder = folderOf(shown);
+    const bool here = !folder.empty() && samePathButTrailingDots(folder.substr(0, folder.size() - 1), shownPath_);
+    return {StepEnd::taken, here ? anotherEntry(leafOf(shown)) : heldInSomeSpelling(name, "a link")};
+}
+
+// Before the first of two steps, the old name is looked up in another
+// spelling too, over the directory's entries: one that is not the entry
+// itself would keep it from being put back. The new name was looked up as
+// the entry was opened, and the second step looks it up again: Wine lists
+// no link that leads nowhere, and finds the entry itself first where it
+// comes first, so only once the entry has left can a look-up see them all.
+std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName,
+                                            const FileIdentity& identity) {
+    const std::optional<std::wstring> other = otherSpellingOf(oldName);
+    if (!other || sameIgnoringCase(oldName, newName)) {
+        return {};
+    }
+    const StepResult free = whetherFree(*other, identity);
+    return free.end == StepEnd::done ? std::string() : free.reason;
+}
+
+// Under Wine the entry takes its own name back exactly, by its Unix path:
+// by its Windows name, Wine would find any other spelling of it first, a
+// link that leads nowhere included, and the step would replace that one.
+// The name is free where the directory's own handle lists no other entry
+// under it exactly; a step refused all the same met another folder's
+// entry, where the path led at that instant, and one that failed as the
+// path led nowhere left the entry where it was: each is tried again once
+// the path leads back, through a handle opened anew by the name the entry
+// has now, as Wine may have lost the old one's path for good.
+StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
+                                    const FileIdentity& identity) {
+    if (unixPath_.empty()) {
+        unixPath_ = unixFormOf(path_);
+    }
+    if (unixPath_.empty()) {
+        return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
+    }
+    std::unique_ptr<void, decltype(&CloseHandle)> reopened(nullptr, &CloseHandle);
+    for (int attempt = 0;; ++attempt) {
+        bool held = false;
+        forEachListed(directory_, oldName, [&](std::wstring_view name, ULONGLONG index, DWORD) {
+            held = name == oldName && index != identity.index;
+            return !held;
+        });
+        if (held) {
+            return {StepEnd::taken, anotherEntry(oldName)};
+        }
+        const HANDLE renamed = reopened ? reopened.get() : entry;
+        const NTSTATUS status = systemCalls().renameEntry(renamed, nullptr, pathWithin(unixPath_, oldName));
+        const StepResult result = landed(renamed, from, oldName, identity, status);
+        const bool again = result.end == StepEnd::taken || result.reason == movedWhileRenamedReason;
+        if (!again || attempt == 20) {
+            return result;
+        }
+        if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
+            return {StepEnd::failed, problem};
+        }
+        NTSTATUS opened = 0;
+        FileIdentity found;
+        reopened.reset(openRelative(directory_, from, DELETE | FILE_READ_ATTRIBUTES, anySharing, 0, opened));
+        if (reopened && (!identify(reopened.get(), found) || !(found == identity))) {
+            reopened.reset();
+        }
+    }
 }
 
 // A case-only rename that the file system takes and ignores goes round a
@@ -285,6 +428,12 @@ StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIden
 RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                               const std::wstring& newName, const TemporaryNameNotice& notice) {
     const auto step = [&](const std::wstring& from, const std::wstring& to) {
+        if (to == oldName && isWine()) {
+            if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
+                return StepResult{StepEnd::failed, problem};
+            }
+            return putBack(entry, from, oldName, identity);
+        }
         if (const StepResult free = whetherFree(to, identity); free.end != StepEnd::done) {
             return free;
         }
@@ -308,6 +457,9 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
         if (direct.end == StepEnd::done && withoutTrailingDots(leafOf(finalPathOf(entry))) == withoutTrailingDots(newName) &&
             nameListedAmong(directory_, identity.index, {newName}) == newName) {
             return {true, {}, {}};
+        }
+        if (const std::string problem = whyNotTwoSteps(oldName, newName, identity); !problem.empty()) {
+            return {false, problem, {}};
         }
         const auto outcome = renameThroughTemporaryName(
             oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
@@ -345,6 +497,16 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
     // entry is not fails as not found, as one to a name longer than a Unix
     // name holds does.
     const bool notFound = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
+    // One whose entry's own path led nowhere at that instant, the folder
+    // moved away and back, fails as no such file, or, where Wine could not
+    // follow the handle's path, as an invalid handle or a handle of the
+    // wrong kind: nothing moved.
+    const bool pathLedNowhere =
+        status == statusNoSuchFile || status == statusInvalidHandle || status == statusObjectTypeMismatch;
+    if (now == from && isWine() && pathLedNowhere) {
+        directoryProblem_ = movedElsewhereReason;
+        return {StepEnd::failed, std::string(movedWhileRenamedReason)};
+    }
     if (now == from && !NT_SUCCESS(status) && status != statusNoMemory &&
         !(notFound && toUtf8(to).size() <= longestUnixName)) {
         return stepResult(status, to);
@@ -429,16 +591,24 @@ std::string RenameDirectory::whyPathStillMisleads() {
 // Wine renames by the directory's path, which must still lead to it: once
 // it does not, nothing more is renamed there.
 std::string RenameDirectory::whyDirectoryMoved() {
-    if (!directoryIdentity_) {
-        directoryIdentity_.emplace();
-        if (!identify(directory_, *directoryIdentity_)) {
-            directoryProblem_ = reasonText(GetLastError());
-        }
+    if (!ownIdentity()) {
+        directoryProblem_ = reasonText(GetLastError());
     }
     if (directoryProblem_.empty()) {
         directoryProblem_ = whyPathMisleads(path_, *directoryIdentity_);
     }
     return directoryProblem_;
+}
+
+// The directory's own identity, asked of its handle once.
+const std::optional<FileIdentity>& RenameDirectory::ownIdentity() {
+    if (!identityAsked_) {
+        identityAsked_ = true;
+        if (FileIdentity identity; identify(directory_, identity)) {
+            directoryIdentity_ = identity;
+        }
+    }
+    return directoryIdentity_;
 }
 
 }  // namespace tocase

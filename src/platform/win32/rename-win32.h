@@ -35,7 +35,13 @@ private:
     RenameResult openAsListed(const FoundEntry& entry, const std::wstring& newName, ACCESS_MASK access,
                               OpenedEntry& opened);
     std::string whyNotItself(const FoundEntry& entry, const OpenedEntry& opened);
+    std::string whyNotOpened(const FoundEntry& entry, NTSTATUS status);
+    bool isUnixMountPointHere(const std::wstring& name, const FileIdentity& opened);
     StepResult whetherFree(const std::wstring& name, const FileIdentity& self);
+    std::string whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName, const FileIdentity& identity);
+    StepResult putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
+                       const FileIdentity& identity);
+    const std::optional<FileIdentity>& ownIdentity();
     RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
     std::string whyDirectoryMoved();
@@ -48,7 +54,9 @@ private:
     HANDLE directory_;  // not owned
     std::wstring path_;       // built of the names it was entered by
     std::wstring shownPath_;  // the system's own name for it
+    std::wstring unixPath_;   // its Unix form, under Wine, once needed
     std::optional<FileIdentity> directoryIdentity_;
+    bool identityAsked_ = false;
     std::string directoryProblem_;  // once its path was seen to lead elsewhere
     // The directory's names by their uppercase form, read once and kept up
     // to date with the renames made, or previewed, here.

@@ -18,9 +18,23 @@ NTSTATUS renameRelative(HANDLE entry, HANDLE directory, const std::wstring& name
     return NtSetInformationFile(entry, &status, rename, static_cast<ULONG>(buffer.size()), FileRenameInformation);
 }
 
+NTSTATUS openRelativeFile(HANDLE directory, const std::wstring& name, ACCESS_MASK access, ULONG sharing, ULONG options,
+                          HANDLE& handle) {
+    UNICODE_STRING objectName;
+    objectName.Buffer = const_cast<wchar_t*>(name.c_str());
+    objectName.Length = objectName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, 0, directory, nullptr);
+    IO_STATUS_BLOCK io;
+    handle = nullptr;
+    return NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, sharing, FILE_OPEN,
+                        options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
+                        nullptr, 0);
+}
+
 }  // namespace
 
-SystemCalls realSystemCalls() { return {renameRelative}; }
+SystemCalls realSystemCalls() { return {renameRelative, openRelativeFile}; }
 
 SystemCalls& systemCalls() {
     static SystemCalls calls = realSystemCalls();
