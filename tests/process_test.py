@@ -759,6 +759,26 @@ class Windows(Scratch):
         environment = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_CTYPE")}
         return run_tool(TOOL, self.root, arguments, env=dict(environment, LANG=locale))
 
+    def test_a_turn_is_neither_skipped_nor_waited_for_on_a_lock_that_is_a_link_or_no_file(self):
+        # Wine opens a link's target even when asked for the link itself.
+        journals = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c/users/*/AppData/Local"))[0]
+        for kind, make in (("link", lambda lock: (open(lock + "-target", "x").close(), os.symlink("lock-target", lock))),
+                           ("link that leads nowhere", lambda lock: os.symlink("elsewhere", lock)),
+                           ("FIFO", os.mkfifo)):
+            with self.subTest(lock=kind):
+                self.setUp()
+                os.makedirs(os.path.join(journals, "tocase"))
+                make(os.path.join(journals, "tocase", "lock"))
+                self.files(2)
+                output, errors, _ = self.run_in(["*"])
+                self.assertIn(b"2 files in 1 directory converted", output)
+                self.assertIn("this run cannot be taken back: runs of this user cannot take turns", errors)
+                output, errors, _ = self.run_in(["-Z"])
+                self.assertEqual(output, b"")
+                self.assertIn("no run can be taken back: runs of this user cannot take turns", errors)
+                self.assertEqual([name for name in os.listdir(os.path.join(journals, "tocase")) if name.startswith("run-")], [])
+                self.assertFalse(os.path.exists(os.path.join(journals, "tocase", "elsewhere")))
+
     def test_drive_letter_or_device_path_and_backslashes_in_the_path_typed(self):
         for device in ("", "\\\\.\\"):
             with self.subTest(device=device):

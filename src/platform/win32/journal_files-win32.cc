@@ -236,12 +236,43 @@ bool renameFile(const std::string& from, const std::string& to, std::string& rea
 void removeFile(const std::string& path) { DeleteFileW(fromUtf8(path).c_str()); }
 
 // The wait looks at Ctrl+C between tries, as a run does between entries.
+// Where the lock is: made only where nothing holds its name, so that a link
+// that leads nowhere never makes a file where it leads.
+HANDLE openLock(const std::wstring& path) {
+    constexpr DWORD access = GENERIC_READ | GENERIC_WRITE;
+    constexpr DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE file = CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        file = CreateFileW(path.c_str(), access, sharing, privateAttributes(), CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr);
+    }
+    return file;
+}
+
+// Wine opens a link's target even when asked for the link itself: the
+// handle is the lock's own only where the system names it as the lock, in
+// its folder.
+bool isOpenAs(HANDLE file, const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L'\\');
+    const HANDLE folder = CreateFileW(path.substr(0, separator).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const std::wstring expected = tocase::pathWithin(finalPathOf(folder), path.substr(separator + 1));
+    CloseHandle(folder);
+    const std::wstring shown = finalPathOf(file);
+    return CompareStringOrdinal(shown.data(), static_cast<int>(shown.size()), expected.data(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
 LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason) {
-    const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, privateAttributes(), OPEN_ALWAYS,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const std::wstring wide = fromUtf8(path);
+    const HANDLE file = openLock(wide);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = lastReason();
+        reason = GetLastError() == ERROR_FILE_EXISTS ? "it is a link that leads nowhere" : lastReason();
         return noLock;
     }
     // A link is opened as itself, and refused, as is anything but a plain
@@ -253,7 +284,7 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
                      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
                      GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
                                      nullptr, &descriptor) == ERROR_SUCCESS &&
-                     userSid() != nullptr && EqualSid(owner, userSid());
+                     userSid() != nullptr && EqualSid(owner, userSid()) && isOpenAs(file, wide);
     LocalFree(descriptor);
     if (!own) {
         reason = "it is not a plain file of this user's own";
