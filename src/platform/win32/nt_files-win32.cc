@@ -134,8 +134,11 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
             const HANDLE opened = openRelative(nullptr, directory, FILE_LIST_DIRECTORY,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                FILE_DIRECTORY_FILE, status);
-            // A folder that cannot be listed is taken at its word.
-            bool listed = opened != nullptr && forEachListed(opened, part + L"*", [&](std::wstring_view name, ULONGLONG, DWORD) {
+            // A folder that cannot be listed, or lists no name that reads as
+            // the part (Wine hides some, such as /dev in its root), is taken
+            // at its word.
+            const std::size_t before = next.size();
+            const bool listed = opened != nullptr && forEachListed(opened, part + L"*", [&](std::wstring_view name, ULONGLONG, DWORD) {
                 if (withoutTrailingDots(name) == part) {
                     next.push_back(pathWithin(directory, std::wstring(name)));
                 }
@@ -144,7 +147,7 @@ std::vector<std::wstring> spellingsOf(const std::wstring& shown, std::size_t lim
             if (opened != nullptr) {
                 CloseHandle(opened);
             }
-            if (!listed) {
+            if (!listed || next.size() == before) {
                 next.push_back(pathWithin(directory, part));
             }
         }
