@@ -156,7 +156,7 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
         const char* reason;  // empty: renamed
         std::vector<std::string> after;
         std::size_t kernelCalls;  // renames that reached the kernel
-        const char* notice = "";
+        const char* notice = "";  // why its new spelling is unconfirmed
     };
     const Row rows[] = {
         {"without the flag, a free name is looked up, then taken", {.refuseFlag = EINVAL},
@@ -179,10 +179,10 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
          {.foldCase = true, .listingsBeforeFailure = 0}, {"A.TXT"}, "the directory cannot be read again: ", {"A.TXT"}, 0},
         {"a rename made is made, though a reading cannot show it",
          {.foldCase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "", {"a.txt"}, 2,
-         "its new spelling cannot be confirmed: Input/output error"},
+         "Input/output error"},
         {"so is one whose spelling neither a reading nor the look-ups can tell",
          {.foldCase = true, .storeUppercase = true, .listingsBeforeFailure = 1}, {"A.TXT"}, "", {"A.TXT"}, 2,
-         "its new spelling cannot be confirmed: Input/output error"},
+         "Input/output error"},
         // sshfs: no flag, and from a directory it has read to its end (as
         // the listing leaves it) nothing more, even from its start; the
         // names' look-ups tell, whatever a cached listing shows.
@@ -196,15 +196,15 @@ TEST_F(RenameSeam, FileSystemsThatRefuseTheFlagOrFoldCase) {
         use(row.setup);
         Scratch scratch;
         scratch.dir.make(row.before);
-        std::string listed;
+        Failure listed;
         if (row.setup.readingsEndForGood) readUnreadDirectory(scratch.fd, listed);
         const RenameResult result = scratch.rename("A.TXT", "a.txt");
         if (*row.reason == '\0') {
-            EXPECT_TRUE(result.renamed) << result.reason;
-            EXPECT_EQ(result.notice, row.notice);
+            EXPECT_TRUE(result.renamed) << describe(result.failure);
+            EXPECT_EQ(describe(result.spellingUnconfirmed), row.notice);
         } else {
             EXPECT_FALSE(result.renamed);
-            EXPECT_TRUE(result.reason.starts_with(row.reason)) << result.reason;
+            EXPECT_TRUE(describe(result.failure).starts_with(row.reason)) << describe(result.failure);
         }
         EXPECT_EQ(scratch.dir.tree(), row.after);
         EXPECT_EQ(calls.size(), row.kernelCalls) << testing::PrintToString(calls);
@@ -222,7 +222,7 @@ TEST_F(RenameSeam, NamesMadeAndFreedAreKnownToTheNextRename) {
     EXPECT_TRUE(scratch.rename("a.TXT", "A.txt").renamed);
     calls.clear();
     // Made: A.TXT is another entry, refused at once.
-    EXPECT_EQ(scratch.rename("a.txt", "A.TXT").reason, "'A.TXT' is another entry");
+    EXPECT_EQ(describe(scratch.rename("a.txt", "A.TXT").failure), "'A.TXT' is another entry");
     EXPECT_EQ(calls, std::vector<std::string>{});
 }
 
@@ -270,7 +270,7 @@ TEST_F(RenameSeam, EntryThatCannotBePutBackIsReportedUnderItsTemporaryName) {
     const RenameResult result = scratch.rename("README.TXT", "readme.txt");
     EXPECT_FALSE(result.renamed);
     EXPECT_EQ(result.strandedName, "README.TXT" + temporary_ + "0");
-    EXPECT_EQ(result.reason, "Input/output error");
+    EXPECT_EQ(describe(result.failure), "Input/output error");
     EXPECT_EQ(scratch.dir.tree(), std::vector<std::string>{result.strandedName});
 }
 
@@ -281,11 +281,11 @@ TEST_F(RenameSeam, OnlyAnEntryStillOfTheKindListedIsRenamed) {
     scratch.dir.make({"DIR/", "FILE"});
     ASSERT_EQ(symlink("DIR", (scratch.dir / "LINK").c_str()), 0);
     ASSERT_EQ(symlink("GONE", (scratch.dir / "DANGLING").c_str()), 0);
-    EXPECT_EQ(scratch.rename(entry("FILE", true), "file").reason, "it is no longer the directory that was listed");
-    EXPECT_EQ(scratch.rename(entry("DIR"), "dir").reason, "it is no longer the file that was listed");
-    EXPECT_EQ(scratch.rename(entry("DIR", true, true), "dir").reason, "it is no longer the link that was listed");
-    EXPECT_EQ(scratch.rename(entry("LINK", true), "link").reason, "it is no longer the directory that was listed");
-    EXPECT_EQ(scratch.rename(entry("NONE"), "none").reason, "No such file or directory");
+    EXPECT_EQ(describe(scratch.rename(entry("FILE", true), "file").failure), "it is no longer the directory that was listed");
+    EXPECT_EQ(describe(scratch.rename(entry("DIR"), "dir").failure), "it is no longer the file that was listed");
+    EXPECT_EQ(describe(scratch.rename(entry("DIR", true, true), "dir").failure), "it is no longer the link that was listed");
+    EXPECT_EQ(describe(scratch.rename(entry("LINK", true), "link").failure), "it is no longer the directory that was listed");
+    EXPECT_EQ(describe(scratch.rename(entry("NONE"), "none").failure), "No such file or directory");
     for (const auto& found : {entry("LINK", true, true), entry("DANGLING", false, true), entry("DIR", true)}) {
         EXPECT_TRUE(scratch.rename(found, folded(std::string(found.name))).renamed) << found.name;
     }
@@ -318,9 +318,9 @@ TEST_F(RenameSeam, OnlyTheFileListedIsRenamedWhereNumbersLast) {
         std::rename((scratch.dir / "SAME").c_str(), (scratch.dir / "OTHER").c_str());
         std::remove((scratch.dir / "GONE").c_str());
         if (announced) directory.announce({&dir, &other, &gone}, nullptr, false, {});
-        EXPECT_EQ(directory.rename(other, "other", {}).reason, "it is no longer the file that was listed");
-        EXPECT_EQ(directory.preview(other, "other", {}).reason, "it is no longer the file that was listed");
-        EXPECT_EQ(directory.rename(gone, "gone", {}).reason, "No such file or directory");
+        EXPECT_EQ(describe(directory.rename(other, "other", {}).failure), "it is no longer the file that was listed");
+        EXPECT_EQ(describe(directory.preview(other, "other", {}).failure), "it is no longer the file that was listed");
+        EXPECT_EQ(describe(directory.rename(gone, "gone", {}).failure), "No such file or directory");
         EXPECT_TRUE(directory.rename(dir, "dir", {}).renamed);
         EXPECT_EQ(scratch.dir.tree(), (std::vector<std::string>{"OTHER", "dir/"}));
     }
@@ -369,7 +369,7 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     use({.readingsRefused = true});
     RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
     directory.announce(announced, nullptr, false, {});
-    EXPECT_EQ(directory.rename(listed.front(), "x", {}).reason, "the directory cannot be read again: Too many open files");
+    EXPECT_EQ(describe(directory.rename(listed.front(), "x", {}).failure), "the directory cannot be read again: Too many open files");
 }
 
 // A reading stands for its buffer's entries 50 ms at most: then the buffer
@@ -390,8 +390,8 @@ TEST_F(RenameSeam, StaleBufferIsReadAgainOnceThenEachEntryLookedAtAlone) {
     std::vector<const FoundEntry*> announced;
     for (const FoundEntry& found : listed) announced.push_back(&found);
     RenameConfirmation confirmation(scratch.fd, announced);
-    std::string reason;
-    const auto confirmed = [&](std::size_t at) { return confirmation.confirm(listed[at], true, reason); };
+    Failure failure;
+    const auto confirmed = [&](std::size_t at) { return confirmation.confirm(listed[at], true, failure); };
     using Verdict = RenameConfirmation::Verdict;
     const auto stale = [] { usleep(60000); };
     ASSERT_EQ(confirmed(0), Verdict::confirmed);

@@ -127,8 +127,8 @@ RenameResult renameRefusing(const std::wstring& directory, std::vector<Refusal> 
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     DirectoryListing entries;
-    std::string reason;
-    readDirectory(handle, entries, reason);
+    Failure failure;
+    readDirectory(handle, entries, failure);
     RenameDirectory renamer(handle, finalPathOf(handle));
     refused = std::move(refusals);
     RenameResult result;
@@ -161,7 +161,7 @@ std::string startedElsewhere(const std::string& environment) {
     here.resize(GetCurrentDirectoryW(MAX_PATH, here.data()));
     windows.resize(GetWindowsDirectoryW(windows.data(), MAX_PATH));
     SetCurrentDirectoryW(windows.c_str());
-    const std::string why = whyWineStartedElsewhere();
+    const std::string why = describe(whyWineStartedElsewhere());
     SetCurrentDirectoryW(here.c_str());
     fakeEnvironment.clear();
     return why;
@@ -211,7 +211,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // The way back meets another folder's entry once, as Wine's path led there.
     RenameResult result = renameRefusing(root + L"\\putBack", {{L"readme.txt"}, {L"README.TXT", collision, 0, 1}});
-    expect(!result.renamed && result.reason == "Access denied" && result.strandedName.empty(),
+    expect(!result.renamed && describe(result.failure) == "Access denied" && result.strandedName.empty(),
            "a refused second step is followed by the entry put back under its old name, tried again where it met "
            "an entry its folder does not list");
     expect(files(root + L"\\putBack") == std::vector<std::wstring>{L"README.TXT"},
@@ -219,17 +219,17 @@ int wmain(int argc, wchar_t** argv) {
 
     // Wine cannot follow the path of the entry's handle on the way back, three times.
     result = renameRefusing(root + L"\\lostPath", {{L"readme.txt"}, {L"README.TXT", typeMismatch, 0, 3}});
-    expect(result.reason == "Access denied" && files(root + L"\\lostPath") == std::vector<std::wstring>{L"README.TXT"},
+    expect(describe(result.failure) == "Access denied" && files(root + L"\\lostPath") == std::vector<std::wstring>{L"README.TXT"},
            "a way back that failed as its path led nowhere is tried again, through the entry opened anew");
     // The folder's own path, looked up before the way back, cannot be followed for an instant.
     refusedLookups = {{L"wayBack", invalidHandle, 2, 1}};
     result = renameRefusing(root + L"\\wayBack", {{L"readme.txt"}});
-    expect(result.reason == "Access denied" && files(root + L"\\wayBack") == std::vector<std::wstring>{L"README.TXT"},
+    expect(describe(result.failure) == "Access denied" && files(root + L"\\wayBack") == std::vector<std::wstring>{L"README.TXT"},
            "a folder's path that cannot be followed for an instant is waited for before the way back");
 
     result = renameRefusing(root + L"\\stranded", {{L"readme.txt"}, {L"README.TXT", invalidHandle}});
     const std::string temporary = "README.TXT.~tocase-" + std::to_string(GetCurrentProcessId()) + "-0";
-    expect(!result.renamed && result.strandedName == temporary && result.reason == "its folder was moved while it was renamed",
+    expect(!result.renamed && result.strandedName == temporary && describe(result.failure) == "its folder was moved while it was renamed",
            "an entry that cannot be put back is named under the temporary name it is left with, and why");
     expect(files(root + L"\\stranded") == std::vector<std::wstring>{std::wstring(temporary.begin(), temporary.end())},
            "and is found there");
@@ -237,31 +237,31 @@ int wmain(int argc, wchar_t** argv) {
     // What Wine's own words would misname.
     refusedOpens = {{L"README.TXT", noSuchFile}};
     result = renameRefusing(root + L"\\inPlace", {});
-    expect(result.reason == "its folder was moved while it was renamed",
+    expect(describe(result.failure) == "its folder was moved while it was renamed",
            "an entry still listed where it was, that a look-up by path missed, was missed as its folder moved");
     refusedOpens = {{L"README.TXT", nameInvalid}};
-    expect(renameRefusing(root + L"\\refusedName", {}).reason == "this system refuses its name",
+    expect(describe(renameRefusing(root + L"\\refusedName", {}).failure) == "this system refuses its name",
            "a name the system refuses is said to be one");
     refusedLookups = {{L"readme.txt", noSuchFile}};
     result = renameRefusing(root + L"\\dangling", {});
-    expect(result.reason == "'readme.txt' is held, in some spelling, by a link that leads nowhere" &&
+    expect(describe(result.failure) == "'readme.txt' is held, in some spelling, by a link that leads nowhere" &&
                files(root + L"\\dangling") == std::vector<std::wstring>{L"README.TXT"},
            "a look-up that finds a link leading nowhere says so, and nothing moves");
     result = renameRefusing(root + L"\\busy", {{L"MNT.~tocase-" + pid + L"-0", lockConflict}}, true);
-    expect(!result.renamed && result.reason == "another file system is mounted there",
+    expect(!result.renamed && describe(result.failure) == "another file system is mounted there",
            "a folder that Unix will not rename as busy is one where another file system is mounted");
     std::wstring unixRoot = root.substr(2);
     std::replace(unixRoot.begin(), unixRoot.end(), L'\\', L'/');
     fakeMountTable = writeFile(L"mounts", "36 35 0:42 / " + toUtf8(unixRoot) + "/mountTable/MNT rw - tmpfs none rw\n");
     result = renameRefusing(root + L"\\mountTable", {}, true);
     fakeMountTable.clear();
-    expect(!result.renamed && result.reason == "another file system is mounted there",
+    expect(!result.renamed && describe(result.failure) == "another file system is mounted there",
            "a folder where Unix mounted anything is not renamed, though Wine opens what is mounted there");
 
     makeReadme(root + L"\\other");
     systemCalls().renameEntry = renameElsewhere;
     result = renameRefusing(root + L"\\swapped", {});
-    expect(!result.renamed && result.reason == "it was moved elsewhere during the run" && result.strandedName.empty(),
+    expect(!result.renamed && describe(result.failure) == "it was moved elsewhere during the run" && result.strandedName.empty(),
            "a step that went to another folder is said");
     expect(files(root + L"\\swapped") == std::vector<std::wstring>{L"README.TXT"} &&
                files(root + L"\\swapped.real") == std::vector<std::wstring>{L"README.TXT"},

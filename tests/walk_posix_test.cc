@@ -378,11 +378,12 @@ TEST_F(InProcess, EntryStrandedElsewhereIsNamedWithItsFolder) {
     const FoundEntry found{"A.TXT", false, false, false};
     const std::string newName = "a.txt";
     const EntryRef entry{"SUB\\", found, newName, settings, platform, headerPrinted};
-    listRename(entry, {false, "it went astray", "A.TXT.~tocase-1-0", "'OUT\\'"});
-    listRename(entry, {false, "it went astray", "A.TXT.~tocase-1-0"});
+    const Failure astray = failureOf(FailureKind::movedWhileRenamed);
+    listRename(entry, {false, astray, "A.TXT.~tocase-1-0", "'OUT\\'"});
+    listRename(entry, {false, astray, "A.TXT.~tocase-1-0"});
     EXPECT_EQ(errors,
-              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0' in 'OUT\\': it went astray\n"
-              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0': it went astray\n");
+              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0' in 'OUT\\': its folder was moved while it was renamed\n"
+              "tocase: 'SUB\\A.TXT' is left under the name 'A.TXT.~tocase-1-0': its folder was moved while it was renamed\n");
 }
 
 // A directory made after the run began, though it bears the number of the
@@ -432,16 +433,16 @@ TEST_F(InProcess, OnlyFilesOfTheJournalFolderAreJournals) {
 TEST_F(InProcess, ListingAfterARenameShowsTheNewName) {
     dir.make({"A.TXT"});
     Platform platform;
-    std::string reason;
-    ASSERT_EQ(platform.openDirectory(dir.path() + "/", reason), EnterResult::entered);
-    const std::shared_ptr<const DirectoryListing> before = platform.listDirectory(reason);
+    Failure failure;
+    ASSERT_EQ(platform.openDirectory(dir.path() + "/", failure), EnterResult::entered);
+    const std::shared_ptr<const DirectoryListing> before = platform.listDirectory(failure);
     const auto named = [](const DirectoryListing& listing, const std::string& name) {
         return std::any_of(listing.begin(), listing.end(), [&name](const FoundEntry& entry) { return entry.name == name; });
     };
     const FoundEntry& entry = *std::find_if(before->begin(), before->end(), [](const FoundEntry& e) { return e.name == "A.TXT"; });
     ASSERT_TRUE(platform.renameEntry(entry, "a.txt", {}).renamed);
-    EXPECT_TRUE(named(*platform.listDirectory(reason), "a.txt"));
-    EXPECT_FALSE(named(*platform.listDirectory(reason), "A.TXT"));
+    EXPECT_TRUE(named(*platform.listDirectory(failure), "a.txt"));
+    EXPECT_FALSE(named(*platform.listDirectory(failure), "A.TXT"));
 }
 
 // A directory of many reading buffers is listed with its storage doubled
@@ -454,9 +455,9 @@ TEST_F(InProcess, ListingOfManyBuffersGrowsByDoubling) {
         ::close(::open((dir / (std::string(200, 'N') + std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     }
     Platform platform;
-    std::string reason;
-    ASSERT_EQ(platform.openDirectory(dir.path() + "/", reason), EnterResult::entered);
-    const std::shared_ptr<const DirectoryListing> listing = platform.listDirectory(reason);
+    Failure failure;
+    ASSERT_EQ(platform.openDirectory(dir.path() + "/", failure), EnterResult::entered);
+    const std::shared_ptr<const DirectoryListing> listing = platform.listDirectory(failure);
     ASSERT_EQ(listing->size(), count + 2u);
     EXPECT_LE(listing->enlargements(), static_cast<std::size_t>(std::log2(count)));
 }

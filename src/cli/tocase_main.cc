@@ -75,19 +75,19 @@ void reportUnused(Platform& platform, const RunSettings& settings, const std::ve
 // rename at the same time. False when there was nothing to take back.
 bool renameInTurn(RunSettings& settings, Platform& platform) {
     JournalStore journals;
-    std::string reason;
-    const bool turnHeld = settings.preview || waitForOtherRuns(journals, platform, reason);
+    Failure failure;
+    const bool turnHeld = settings.preview || waitForOtherRuns(journals, platform, failure);
     bool ran = true;
     if (settings.takeBack) {
         if (turnHeld) {
             ran = takeBackNewestRun(settings, platform, journals);
         } else {
-            platform.writeErrorLine("no run can be taken back: " + reason);
+            platform.writeErrorLine("no run can be taken back: " + describe(failure));
             ran = false;
         }
     } else {
         RunJournal journal{journals, turnHeld ? JournalState::none : JournalState::unlocked};
-        journal.unlockedReason = reason;
+        journal.unlockedBy = failure;
         walkFileSpec(settings.fileSpec, settings, convertEntry, platform, journal);
     }
     endTurn(journals);
@@ -121,9 +121,9 @@ int tocaseMain(int argumentCount, const char* const* arguments, Platform& platfo
         // Where it is not known to run where it was run from, it renames
         // nothing, not even what a full path names: the run would be
         // recorded as started where it was not.
-        if (const std::string problem = platform.whyWorkingDirectoryIsUnknown(); !problem.empty()) {
+        if (const Failure problem = platform.whyWorkingDirectoryIsUnknown(); problem.failed()) {
             std::string text = "nothing is renamed: ";
-            appendPrintable(text, problem);
+            appendPrintable(text, describe(problem));
             platform.writeErrorLine(text);
             return runStatus;
         }

@@ -39,15 +39,15 @@ void reportFailure(const EntryRef& entry, const RenameResult& result) {
         }
         text += ": ";
     }
-    appendPrintable(text, result.reason);
+    appendPrintable(text, describe(result.failure));
     entry.platform.writeErrorLine(text);
 }
 
 // A rename made that the platform could not confirm in every way: said,
 // rather than listed as failed.
 void reportNotice(const EntryRef& entry, const RenameResult& result) {
-    std::string text = "renamed " + quotedPath(entry) + ": ";
-    appendPrintable(text, result.notice);
+    std::string text = "renamed " + quotedPath(entry) + ": its new spelling cannot be confirmed: ";
+    appendPrintable(text, describe(result.spellingUnconfirmed));
     entry.platform.writeErrorLine(text);
 }
 
@@ -96,7 +96,7 @@ void listRename(const EntryRef& entry, const RenameResult& result) {
     platform.endOutputLine();
     if (!result.renamed) {
         reportFailure(entry, result);
-    } else if (!result.notice.empty()) {
+    } else if (result.spellingUnconfirmed.failed()) {
         reportNotice(entry, result);
     }
 }

@@ -8,9 +8,9 @@ namespace tocase {
 
 bool looksLikeShellExpansion(std::string_view first, const std::vector<std::string>& others, Platform& platform) {
     const std::string prefix = splitFileSpec(first, platform.facts()).directoryPrefix;
-    std::string reason;
+    Failure ignored;
     const std::shared_ptr<const DirectoryListing> listing =
-        platform.openDirectory(prefix, reason) == EnterResult::entered ? platform.listDirectory(reason) : nullptr;
+        platform.openDirectory(prefix, ignored) == EnterResult::entered ? platform.listDirectory(ignored) : nullptr;
     if (!listing || others.empty()) {
         return false;
     }

@@ -54,18 +54,19 @@ constexpr std::size_t holdingKinds = 5;
 
 bool holdsTheRun(NotBack why) { return static_cast<std::size_t>(why) < holdingKinds; }
 
-// The words for a person of why an entry is not back.
-std::string notBackReason(NotBack why, std::string_view detail) {
+// Why an entry is not back, as a failure: `other` is what holds its old
+// name, or it under a third name; `directory` why its directory is unread.
+Failure notBackFailure(NotBack why, std::string_view other, const Failure& directory) {
     switch (why) {
-        case NotBack::oldNameTaken: return quoted(detail) + " is another entry";
-        case NotBack::renamedSince: return "it has been renamed since, to " + quoted(detail);
-        case NotBack::directoryUnread: return "its directory cannot be read: " + std::string(detail);
-        case NotBack::refused: return std::string(detail);
-        case NotBack::recordUnread: return "its record does not read";
-        case NotBack::directoryGone: return "its directory is no longer where the run renamed in it";
-        case NotBack::replaced: return "another entry has taken its place";
-        case NotBack::vanished: return "it is no longer there";
-        case NotBack::notPlainName: return "the journal does not hold a plain name for it";
+        case NotBack::oldNameTaken: return failureOf(FailureKind::anotherEntry, std::string(other));
+        case NotBack::renamedSince: return failureOf(FailureKind::renamedSince, std::string(other));
+        case NotBack::directoryUnread: return during(FailureStep::readingItsDirectory, directory);
+        case NotBack::refused: return directory;
+        case NotBack::recordUnread: return failureOf(FailureKind::recordUnread);
+        case NotBack::directoryGone: return failureOf(FailureKind::directoryGone);
+        case NotBack::replaced: return failureOf(FailureKind::replaced);
+        case NotBack::vanished: return failureOf(FailureKind::vanished);
+        case NotBack::notPlainName: return failureOf(FailureKind::notPlainName);
     }
     return {};
 }
@@ -144,9 +145,9 @@ private:
     };
 
     // Nothing when the directory is open and the very one the run renamed
-    // in; else why not, its reason in `directoryReason_`.
+    // in; else why not, what the system said in `directoryFailure_`.
     std::optional<NotBack> open() {
-        const EnterResult first = platform_.openDirectory(directory_.prefix, directoryReason_);
+        const EnterResult first = platform_.openDirectory(directory_.prefix, directoryFailure_);
         if (first != EnterResult::entered) {
             return first == EnterResult::missing ? NotBack::directoryGone : NotBack::directoryUnread;
         }
@@ -155,7 +156,7 @@ private:
             const auto previewed = previewed_.find(path + name);
             const std::string& onDisk = previewed == previewed_.end() ? name : previewed->second;
             const EnterResult entered = isPlainName(name, platform_.facts())
-                                            ? platform_.openSubdirectoryByName(onDisk, directoryReason_)
+                                            ? platform_.openSubdirectoryByName(onDisk, directoryFailure_)
                                             : EnterResult::missing;
             if (entered == EnterResult::failed) {
                 return NotBack::directoryUnread;
@@ -168,7 +169,7 @@ private:
         if (!platform_.isCurrentDirectoryAsRecorded(directory_.identity, madeBy_)) {
             return NotBack::directoryGone;
         }
-        listing_ = platform_.listDirectory(directoryReason_);
+        listing_ = platform_.listDirectory(directoryFailure_);
         return listing_ ? std::nullopt : std::optional<NotBack>(NotBack::directoryUnread);
     }
 
@@ -258,17 +259,17 @@ private:
         if (step.entry != nullptr) {
             putBack(*step.entry, *step.rename);
         } else if (step.why) {
-            const std::string_view detail = step.other != nullptr ? step.other->name : std::string_view(directoryReason_);
-            fail(*step.rename, *step.why, notBackReason(*step.why, detail));
+            const std::string_view other = step.other != nullptr ? step.other->name : std::string_view();
+            fail(*step.rename, *step.why, notBackFailure(*step.why, other, directoryFailure_));
         }
     }
 
     // Listed as failed: not back yet, to be tried again; or gone for good.
-    void fail(const JournalRename& rename, NotBack why, const std::string& reason) {
+    void fail(const JournalRename& rename, NotBack why, const Failure& failure) {
         // Listed by the name the run gave it, all a listing line shows of it.
         FoundEntry entry;
         entry.name = rename.newName;
-        listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_}, {false, reason, {}});
+        listRename(EntryRef{header_, entry, rename.oldName, settings_, platform_, headerPrinted_}, {false, failure, {}});
         if (holdsTheRun(why)) {
             ++tally_.held[static_cast<std::size_t>(why)];
         } else {
@@ -293,7 +294,7 @@ private:
     TakeBackTally& tally_;
     PreviewedNames& previewed_;
     std::string header_;
-    std::string directoryReason_;
+    Failure directoryFailure_;
     std::shared_ptr<const DirectoryListing> listing_;
     NameTable byName_;
     std::vector<const FoundEntry*> underTemporaryNames_;
@@ -328,10 +329,10 @@ std::string notBackLine(const TakeBackTally& tally, const std::string& journalPa
 // beyond the runs kept, and passes over what was found gone for good.
 void recordProgress(const std::string& name, std::string_view text, const TakeBackTally& tally, JournalStore& journals,
                     Platform& platform) {
-    std::string reason;
+    Failure failure;
     if (tally.left() == 0) {
-        if (!journals.markTakenBack(name, reason)) {
-            platform.writeErrorLine("the run cannot be marked as taken back: " + reason);
+        if (!journals.markTakenBack(name, failure)) {
+            platform.writeErrorLine("the run cannot be marked as taken back: " + describe(failure));
         }
         return;
     }
@@ -339,12 +340,12 @@ void recordProgress(const std::string& name, std::string_view text, const TakeBa
     for (const std::size_t offset : tally.goneOffsets) {
         notes += journalGoneLine(offset);
     }
-    if (!notes.empty() && !journals.appendTo(name, notes, reason)) {
-        platform.writeErrorLine("what was found gone cannot be noted in the journal: " + reason);
+    if (!notes.empty() && !journals.appendTo(name, notes, failure)) {
+        platform.writeErrorLine("what was found gone cannot be noted in the journal: " + describe(failure));
     }
     std::string held = name;
-    if (!journals.markHeld(held, reason)) {
-        platform.writeErrorLine("the run cannot be kept beside the last 20: " + reason);
+    if (!journals.markHeld(held, failure)) {
+        platform.writeErrorLine("the run cannot be kept beside the last 20: " + describe(failure));
     }
     platform.writeErrorLine(notBackLine(tally, journals.pathOf(held)));
 }
@@ -405,19 +406,19 @@ void takeBackRun(const std::string& name, std::string_view text, const JournalHe
 }  // namespace
 
 bool takeBackNewestRun(RunSettings& settings, Platform& platform, JournalStore& journals) {
-    std::string reason;
-    const std::vector<std::string> names = journals.untakenBack(reason);
-    if (!reason.empty()) {
-        platform.writeErrorLine("no run can be taken back: " + reason);
+    Failure failure;
+    const std::vector<std::string> names = journals.untakenBack(failure);
+    if (failure.failed()) {
+        platform.writeErrorLine("no run can be taken back: " + describe(failure));
         return false;
     }
     std::optional<JournalStart> newestElsewhere;
     for (const std::string& name : names) {
         std::string text;
         std::optional<JournalHead> head;
-        if (!journals.read(name, text, reason) || !(head = readJournalHead(text))) {
+        if (!journals.read(name, text, failure) || !(head = readJournalHead(text))) {
             platform.writeErrorLine("the journal " + quoted(name) + " cannot be read: " +
-                                    (reason.empty() ? "its start is not whole" : reason) +
+                                    describe(failure.failed() ? failure : failureOf(FailureKind::startNotWhole)) +
                                     "; nothing is taken back, as it may hold the newest run made here (remove it "
                                     "to take back the runs before it)");
             return false;

@@ -31,13 +31,13 @@ struct Walk {
     Platform& platform;
     RunJournal& journal;
 
-    // "cannot read directory 'sub\': reason", and the like.
-    void report(std::string_view what, std::string_view reason) {
+    // "cannot read directory 'sub\': why", and the like.
+    void report(std::string_view what, const Failure& failure) {
         std::string text(what);
         text += " '";
         text += headerText(prefix);
         text += "': ";
-        appendPrintable(text, reason);
+        appendPrintable(text, describe(failure));
         platform.writeErrorLine(text);
     }
 };
@@ -49,10 +49,10 @@ bool canDescendInto(const FoundEntry& entry) {
 // A directory that cannot be read is reported once, here, and then left.
 void findSubdirectories(Walk& walk) {
     OpenLevel& level = walk.levels.back();
-    std::string reason;
-    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
+    Failure failure;
+    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(failure);
     if (!listing) {
-        walk.report("cannot read directory", reason);
+        walk.report("cannot read directory", failure);
         level.readable = false;
         return;
     }
@@ -77,19 +77,19 @@ void enterNextSubdirectory(Walk& walk) {
     const FoundEntry& entry = parent.subdirectories[parent.nextSubdirectory++];
     appendSubdirectory(walk.prefix, entry.name);
     walk.platform.stopIfAsked();
-    std::string reason;
-    switch (walk.platform.openSubdirectory(entry, reason)) {
+    Failure failure;
+    switch (walk.platform.openSubdirectory(entry, failure)) {
         case EnterResult::entered:
             enterLevel(walk, entry.name, true);
             return;
         case EnterResult::link:
             break;
         case EnterResult::refused:
-            walk.report("not entering", reason);
+            walk.report("not entering", failure);
             break;
         case EnterResult::missing:
         case EnterResult::failed:
-            walk.report("cannot read directory", reason);
+            walk.report("cannot read directory", failure);
             break;
     }
     walk.prefix.resize(parent.prefixLength);
@@ -161,15 +161,15 @@ std::vector<std::size_t> makePlannedRenames(Walk& walk, RunSettings& settings, c
 // first of them is made.
 void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& pattern, RunSettings& settings,
                   EntryHandler handler) {
-    std::string reason;
-    if (!walk.platform.currentIsStillInItsParent(reason)) {
-        walk.report("not converting in", reason);
+    Failure failure;
+    if (!walk.platform.currentIsStillInItsParent(failure)) {
+        walk.report("not converting in", failure);
         return;
     }
     // Held here: a rename may make the platform let go of its own copy.
-    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(reason);
+    const std::shared_ptr<const DirectoryListing> listing = walk.platform.listDirectory(failure);
     if (!listing) {
-        walk.report("cannot read directory", reason);
+        walk.report("cannot read directory", failure);
         return;
     }
     RenamePlan plan;
@@ -200,16 +200,16 @@ void matchEntries(Walk& walk, std::string_view typedPrefix, const NamePattern& p
 // to do, and so is every directory above it that is reached through it.
 void leaveLevel(Walk& walk) {
     walk.levels.pop_back();
-    std::string reason;
+    Failure failure;
     while (!walk.levels.empty()) {
         walk.prefix.resize(walk.levels.back().prefixLength);
-        if (walk.platform.closeDirectory(reason)) {
+        if (walk.platform.closeDirectory(failure)) {
             return;
         }
-        walk.report("not converting in", reason);
+        walk.report("not converting in", failure);
         walk.levels.pop_back();
     }
-    walk.platform.closeDirectory(reason);
+    walk.platform.closeDirectory(failure);
 }
 
 }  // namespace
@@ -220,9 +220,9 @@ void walkFileSpec(std::string_view fileSpec, RunSettings& settings, EntryHandler
     const NamePattern pattern{parts.namePattern, {settings.allScripts, platform.facts().namesAreUtf16},
                               parts.namePattern.find_first_of("*?") != std::string::npos};
     Walk walk{{}, parts.directoryPrefix, platform, journal};
-    std::string reason;
-    if (platform.openDirectory(parts.directoryPrefix, reason) != EnterResult::entered) {
-        walk.report("cannot read directory", reason);
+    Failure failure;
+    if (platform.openDirectory(parts.directoryPrefix, failure) != EnterResult::entered) {
+        walk.report("cannot read directory", failure);
         return;
     }
     enterLevel(walk, "", settings.recurse);

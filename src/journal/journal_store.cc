@@ -43,12 +43,12 @@ bool isRunFile(std::string_view name, std::string_view suffix) {
 }  // namespace
 
 // The last directory on the way must be the user's own, whoever made it.
-bool JournalStore::findDirectory(bool create, std::string& reason) {
-    directory_ = journal_files::directoryPath(reason);
-    if (directory_.empty() || (create && !journal_files::makeDirectories(directory_, reason))) {
+bool JournalStore::findDirectory(bool create, Failure& failure) {
+    directory_ = journal_files::directoryPath(failure);
+    if (directory_.empty() || (create && !journal_files::makeDirectories(directory_, failure))) {
         return false;
     }
-    return journal_files::isPrivateDirectory(directory_, missing_, reason);
+    return journal_files::isPrivateDirectory(directory_, missing_, failure);
 }
 
 std::vector<std::string> JournalStore::names(bool takenBackToo) const {
@@ -91,18 +91,18 @@ void JournalStore::releaseRunLock() {
     }
 }
 
-bool JournalStore::holdRunLock(const std::function<void()>& waiting, std::string& reason) {
+bool JournalStore::holdRunLock(const std::function<void()>& waiting, Failure& failure) {
     if (lock_ != journal_files::noLock) {
         return true;
     }
-    if (!findDirectory(true, reason)) {
-        reason = "the journals cannot be kept: " + reason;
+    if (!findDirectory(true, failure)) {
+        failure = during(FailureStep::keepingJournals, std::move(failure));
         return false;
     }
     const std::string path = journal_files::pathWithin(directory_, lockName);
-    lock_ = journal_files::holdLock(path, waiting, reason);
+    lock_ = journal_files::holdLock(path, waiting, failure);
     if (lock_ == journal_files::noLock) {
-        reason = "runs of this user cannot take turns on the lock '" + path + "': " + reason;
+        failure = during(FailureStep::takingTurns, std::move(failure), path);
         return false;
     }
     return true;
@@ -110,17 +110,17 @@ bool JournalStore::holdRunLock(const std::function<void()>& waiting, std::string
 
 // Made whole under a name no one reads, then given its own: a stop at any
 // moment leaves a journal with its start, or none.
-bool JournalStore::create(std::string_view start, std::string& reason) {
-    if (!findDirectory(true, reason)) {
+bool JournalStore::create(std::string_view start, Failure& failure) {
+    if (!findDirectory(true, failure)) {
         return false;
     }
     const std::string journal = journal_files::pathWithin(directory_, newJournalName());
     const std::string unfinished = journal + std::string(unfinishedSuffix);
-    if (!journal_files::writeNewFile(unfinished, start, reason)) {
+    if (!journal_files::writeNewFile(unfinished, start, failure)) {
         journal_files::removeFile(unfinished);
         return false;
     }
-    if (!journal_files::renameFile(unfinished, journal, reason)) {
+    if (!journal_files::renameFile(unfinished, journal, failure)) {
         journal_files::removeFile(unfinished);
         return false;
     }
@@ -129,8 +129,8 @@ bool JournalStore::create(std::string_view start, std::string& reason) {
     return true;
 }
 
-bool JournalStore::append(std::string_view text, std::string& reason) {
-    return journal_files::appendToFile(journal_, text, reason);
+bool JournalStore::append(std::string_view text, Failure& failure) {
+    return journal_files::appendToFile(journal_, text, failure);
 }
 
 void JournalStore::discard() {
@@ -140,39 +140,39 @@ void JournalStore::discard() {
     }
 }
 
-std::vector<std::string> JournalStore::untakenBack(std::string& reason) {
-    if (!findDirectory(false, reason)) {
+std::vector<std::string> JournalStore::untakenBack(Failure& failure) {
+    if (!findDirectory(false, failure)) {
         // None kept yet is nothing to take back, not a fault.
         if (missing_) {
-            reason.clear();
+            failure = {};
         }
         return {};
     }
     return names(false);
 }
 
-bool JournalStore::read(const std::string& name, std::string& text, std::string& reason) {
+bool JournalStore::read(const std::string& name, std::string& text, Failure& failure) {
     const std::string path = journal_files::pathWithin(directory_, name);
-    return journal_files::isPrivateFile(path, reason) && journal_files::readFile(path, text, reason);
+    return journal_files::isPrivateFile(path, failure) && journal_files::readFile(path, text, failure);
 }
 
-bool JournalStore::appendTo(const std::string& name, std::string_view text, std::string& reason) {
-    return journal_files::appendToFile(journal_files::pathWithin(directory_, name), text, reason);
+bool JournalStore::appendTo(const std::string& name, std::string_view text, Failure& failure) {
+    return journal_files::appendToFile(journal_files::pathWithin(directory_, name), text, failure);
 }
 
 std::string JournalStore::pathOf(const std::string& name) const { return journal_files::pathWithin(directory_, name); }
 
-bool JournalStore::markTakenBack(const std::string& name, std::string& reason) {
+bool JournalStore::markTakenBack(const std::string& name, Failure& failure) {
     const std::string path = pathOf(name);
-    return journal_files::renameFile(path, path + std::string(takenBackSuffix), reason);
+    return journal_files::renameFile(path, path + std::string(takenBackSuffix), failure);
 }
 
-bool JournalStore::markHeld(std::string& name, std::string& reason) {
+bool JournalStore::markHeld(std::string& name, Failure& failure) {
     if (name.ends_with(heldSuffix)) {
         return true;
     }
     const std::string held = name.substr(0, name.size() - journalSuffix.size()) + std::string(heldSuffix);
-    if (!journal_files::renameFile(pathOf(name), pathOf(held), reason)) {
+    if (!journal_files::renameFile(pathOf(name), pathOf(held), failure)) {
         return false;
     }
     name = held;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace tocase {
 
 // The journals that let a run be taken back, kept by the same rules on every
@@ -15,7 +17,7 @@ namespace tocase {
 // the user alone; the newest twenty kept, and beside them every run a
 // take-back left not fully back. A journal appears with its start whole, or
 // not at all. Runs of one user take turns: each holds the lock while it
-// renames. Failures come with a reason for a person.
+// renames. Failures come with their kind.
 class JournalStore {
 public:
     JournalStore() = default;
@@ -25,29 +27,29 @@ public:
 
     // Waits while another run of this user renames, and keeps the others
     // waiting until this process ends. False where the lock cannot be had.
-    bool holdRunLock(const std::function<void()>& waiting, std::string& reason);
+    bool holdRunLock(const std::function<void()>& waiting, Failure& failure);
     void releaseRunLock();
     // This run's journal, made holding `start` whole.
-    bool create(std::string_view start, std::string& reason);
+    bool create(std::string_view start, Failure& failure);
     // How many runs not fully taken back the last pruning kept, where they
     // make more than twenty.
     std::size_t heldBeyondKept() const { return heldBeyondKept_; }
-    bool append(std::string_view text, std::string& reason);
+    bool append(std::string_view text, Failure& failure);
     // This run's journal, of a run that changed nothing, removed.
     void discard();
 
     // The journals not taken back in full, newest first.
-    std::vector<std::string> untakenBack(std::string& reason);
+    std::vector<std::string> untakenBack(Failure& failure);
     // Refused for a journal others may read or write.
-    bool read(const std::string& name, std::string& text, std::string& reason);
-    bool appendTo(const std::string& name, std::string_view text, std::string& reason);
-    bool markTakenBack(const std::string& name, std::string& reason);
+    bool read(const std::string& name, std::string& text, Failure& failure);
+    bool appendTo(const std::string& name, std::string_view text, Failure& failure);
+    bool markTakenBack(const std::string& name, Failure& failure);
     // Kept beside the twenty from now on, its name changed to say so.
-    bool markHeld(std::string& name, std::string& reason);
+    bool markHeld(std::string& name, Failure& failure);
     std::string pathOf(const std::string& name) const;
 
 private:
-    bool findDirectory(bool create, std::string& reason);
+    bool findDirectory(bool create, Failure& failure);
     std::vector<std::string> names(bool takenBackToo) const;
     void prune();
 

@@ -6,10 +6,10 @@
 namespace tocase {
 namespace {
 
-bool begin(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string& reason) {
+bool begin(RunJournal& journal, Platform& platform, const RunSettings& settings, Failure& failure) {
     if (!journal.store.create(journalStartLines({platform.workingDirectoryIdentity(), platform.workingDirectoryPath(),
                                                  platform.runStartTime(), settings.directoryMode}),
-                              reason)) {
+                              failure)) {
         return false;
     }
     if (const std::size_t held = journal.store.heldBeyondKept(); held > 0) {
@@ -21,9 +21,9 @@ bool begin(RunJournal& journal, Platform& platform, const RunSettings& settings,
     return true;
 }
 
-void fail(RunJournal& journal, Platform& platform, bool anyRecorded, std::string_view reason) {
+void fail(RunJournal& journal, Platform& platform, bool anyRecorded, const Failure& failure) {
     platform.writeErrorLine(std::string(anyRecorded ? "the rest of this run" : "this run") +
-                            " cannot be taken back: its journal cannot be written: " + std::string(reason));
+                            " cannot be taken back: its journal cannot be written: " + describe(failure));
     journal.state = JournalState::failed;
 }
 
@@ -80,9 +80,9 @@ void RenamePlan::markSharedNumbers(const DirectoryListing& listing) {
     }
 }
 
-bool waitForOtherRuns(JournalStore& store, Platform& platform, std::string& reason) {
+bool waitForOtherRuns(JournalStore& store, Platform& platform, Failure& failure) {
     return store.holdRunLock([&platform] { platform.writeErrorLine("waiting for another run of this user to end"); },
-                             reason);
+                             failure);
 }
 
 void endTurn(JournalStore& store) { store.releaseRunLock(); }
@@ -92,17 +92,17 @@ void endTurn(JournalStore& store) { store.releaseRunLock(); }
 void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& settings, std::string_view prefix,
                     const std::vector<std::string>& subdirectories, const RenamePlan& plan, std::string_view listedBy) {
     constexpr std::size_t writtenAtOnce = 1 << 20;
-    if (journal.state == JournalState::unlocked && !journal.unlockedReason.empty()) {
-        platform.writeErrorLine("this run cannot be taken back: " + journal.unlockedReason);
-        journal.unlockedReason.clear();
+    if (journal.state == JournalState::unlocked && journal.unlockedBy.failed()) {
+        platform.writeErrorLine("this run cannot be taken back: " + describe(journal.unlockedBy));
+        journal.unlockedBy = {};
     }
     if (journal.state == JournalState::failed || journal.state == JournalState::unlocked) {
         return;
     }
-    std::string reason;
+    Failure failure;
     const bool anyRecorded = journal.state == JournalState::open;
-    if (!anyRecorded && !begin(journal, platform, settings, reason)) {
-        fail(journal, platform, false, reason);
+    if (!anyRecorded && !begin(journal, platform, settings, failure)) {
+        fail(journal, platform, false, failure);
         return;
     }
     journal.state = JournalState::open;
@@ -115,8 +115,8 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
         appendJournalRename(text, journalKind(entry.isLink, entry.isDirectory), rename.sharesNumber,
                             platform.entryIdentity(entry), entry.name, rename.newName);
         if (text.size() >= writtenAtOnce) {
-            if (!journal.store.append(text, reason)) {
-                fail(journal, platform, anyRecorded, reason);
+            if (!journal.store.append(text, failure)) {
+                fail(journal, platform, anyRecorded, failure);
                 return;
             }
             text.clear();
@@ -124,8 +124,8 @@ void journalRenames(RunJournal& journal, Platform& platform, const RunSettings& 
     }
     appendJournalWhole(text, listedBy);
     journal.lastListedBy = listedBy;
-    if (!journal.store.append(text, reason)) {
-        fail(journal, platform, anyRecorded, reason);
+    if (!journal.store.append(text, failure)) {
+        fail(journal, platform, anyRecorded, failure);
     }
 }
 
@@ -145,9 +145,9 @@ void endJournal(RunJournal& journal, Platform& platform) {
         journal.state = JournalState::none;
         return;
     }
-    std::string reason;
+    Failure failure;
     if (journal.state == JournalState::open && !journal.pendingOutcome.empty()) {
-        journal.store.append(journal.pendingOutcome, reason);
+        journal.store.append(journal.pendingOutcome, failure);
     }
     if (!journal.lastListedBy.empty()) {
         platform.waitForStampsAfter(journal.lastListedBy);

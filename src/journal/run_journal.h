@@ -63,14 +63,14 @@ struct RunJournal {
     std::string lastListedBy = {};
     // Why the turn could not be held, said where the first rename would be
     // journaled: a run that renames nothing needs no journal.
-    std::string unlockedReason = {};
+    Failure unlockedBy = {};
 };
 
 // Runs of one user take turns, so that each journal tells its own run
 // alone: waits, said on standard error, while another renames; the turn
 // lasts until endTurn. False, said, where the turn cannot be had: then
 // nothing may be journaled, nor taken back.
-bool waitForOtherRuns(JournalStore& store, Platform& platform, std::string& reason);
+bool waitForOtherRuns(JournalStore& store, Platform& platform, Failure& failure);
 void endTurn(JournalStore& store);
 
 // A directory's renames, at least one, every entry of which was listed by

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/failure.h"
 #include "platform/name_store.h"
 #include "platform/platform_facts.h"
 
@@ -73,14 +74,14 @@ using TemporaryNameNotice = std::function<void(std::string_view temporaryName)>;
 struct RenameResult {
     bool renamed = false;
     // Why not, when not renamed.
-    std::string reason;
+    Failure failure;
     // Set when the entry is left under a temporary name that it could not
     // be put back from.
     std::string strandedName;
     // Where, when not in its own directory: a folder for a person.
     std::string strandedFolder = {};
-    // Beside a rename made: what could not be confirmed of it, for a person.
-    std::string notice = {};
+    // Beside a rename made: why its new spelling could not be confirmed.
+    Failure spellingUnconfirmed = {};
 };
 
 // Everything the engine and the front end ask of the operating system; one
@@ -90,7 +91,7 @@ struct RenameResult {
 // current directory, which listings and renames act on. A directory is
 // entered only through its parent, and is the same directory for as long
 // as it stays on the stack, whatever happens to the paths around it.
-// Failures come with a reason for a person, in `reason`.
+// Failures come with their kind, in `failure`.
 class Platform {
 public:
     Platform();
@@ -105,28 +106,28 @@ public:
 
     // Makes the directory that a file specification's directory prefix
     // names, as typed, the only open one.
-    EnterResult openDirectory(std::string_view directoryPrefix, std::string& reason);
+    EnterResult openDirectory(std::string_view directoryPrefix, Failure& failure);
     // Opens a subdirectory that a listing of the current directory found,
     // never through a link nor into another file system, and makes it
     // current.
-    EnterResult openSubdirectory(const FoundEntry& entry, std::string& reason);
+    EnterResult openSubdirectory(const FoundEntry& entry, Failure& failure);
     // The same for a subdirectory no listing found, known by its name
     // alone (a run taken back goes down the path the run took): whoever
     // asks confirms it is the directory wanted.
-    EnterResult openSubdirectoryByName(const std::string& name, std::string& reason);
+    EnterResult openSubdirectoryByName(const std::string& name, Failure& failure);
     // Closes the current directory, so the one it was opened from is
     // current again. False when that one cannot be reached again as the
     // same directory; it is then current but unusable, and closed in turn.
-    bool closeDirectory(std::string& reason);
+    bool closeDirectory(Failure& failure);
     // Whether the current directory is still the entry of its parent that
     // it was opened as; the first directory always is.
-    bool currentIsStillInItsParent(std::string& reason);
+    bool currentIsStillInItsParent(Failure& failure);
 
     // Every entry of the current directory, read to its end before any is
     // renamed, so that renames neither skip nor repeat one. Null when it
     // cannot be read to its end. A system may hand back the same reading
     // again while nothing has been renamed in the directory since.
-    std::shared_ptr<const DirectoryListing> listDirectory(std::string& reason);
+    std::shared_ptr<const DirectoryListing> listDirectory(Failure& failure);
 
     // The listed entries of the current directory about to be renamed (or
     // previewed), in the order listed. Each is confirmed, before its rename,
@@ -151,13 +152,13 @@ public:
     // renaming: refused where another entry holds the new name, counting
     // the names the renames previewed before it in this directory would
     // have made, and for what the system would refuse beforehand, with the
-    // reason the rename would give.
+    // failure the rename would meet.
     RenameResult previewRename(const FoundEntry& entry, const std::string& newName);
 
     // Why the directory the tool runs in cannot be taken for the one it was
-    // run from, for a person; empty where it can. Where it cannot, a run and
-    // a take-back rename nothing.
-    std::string whyWorkingDirectoryIsUnknown();
+    // run from; no failure where it can. Where it cannot, a run and a
+    // take-back rename nothing.
+    Failure whyWorkingDirectoryIsUnknown();
 
     // Identities as a journal records them: of the directory the tool runs
     // in, of the current directory, and of an entry the current directory

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace tocase {
 
 // What every temporary name holds after the part of the old name it keeps,
@@ -16,7 +18,7 @@ enum class StepEnd { done, taken, tooLong, failed };
 
 struct StepResult {
     StepEnd end = StepEnd::failed;
-    std::string reason;  // unless done
+    Failure failure;  // unless done
 };
 
 // How a rename through a temporary name ended; names in the platform's
@@ -24,7 +26,7 @@ struct StepResult {
 template <typename Char>
 struct TwoStepOutcome {
     bool renamed = false;
-    std::string reason;
+    Failure failure;
     std::basic_string<Char> strandedName;  // set when it could not be put back
     std::basic_string<Char> temporaryName;  // the last one tried
 };
@@ -76,7 +78,7 @@ TwoStepOutcome<Char> renameThroughTemporaryName(const std::basic_string<Char>& o
             continue;
         }
         if (first.end != StepEnd::taken || ++attempt == attempts) {
-            outcome.reason = first.reason;
+            outcome.failure = first.failure;
             return outcome;
         }
     }
@@ -85,11 +87,11 @@ TwoStepOutcome<Char> renameThroughTemporaryName(const std::basic_string<Char>& o
         outcome.renamed = true;
         return outcome;
     }
-    outcome.reason = second.reason;
+    outcome.failure = second.failure;
     const StepResult back = step(temporary, oldName);
     if (back.end != StepEnd::done) {
         outcome.strandedName = temporary;
-        outcome.reason = back.reason;
+        outcome.failure = back.failure;
     }
     return outcome;
 }

@@ -8,7 +8,6 @@
 
 #include "platform/posix/read_directory-posix.h"
 #include "platform/posix/system_calls-posix.h"
-#include "platform/reasons.h"
 
 namespace tocase {
 namespace {
@@ -44,7 +43,7 @@ void DirectoryStack::closeAll() {
 
 // The mount identifier tells a bind mount of the same device apart; where
 // the system has none, the device alone does.
-bool DirectoryStack::identify(int fd, Identity& identity, std::string& reason) {
+bool DirectoryStack::identify(int fd, Identity& identity, Failure& failure) {
     struct statx status {};
     if (systemCalls().statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &status) == 0) {
         identity.device = makedev(status.stx_dev_major, status.stx_dev_minor);
@@ -54,7 +53,7 @@ bool DirectoryStack::identify(int fd, Identity& identity, std::string& reason) {
     }
     struct stat plain {};
     if (systemCalls().fstatat(fd, "", &plain, AT_EMPTY_PATH) != 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
     identity = {plain.st_dev, plain.st_ino, 0};
@@ -72,7 +71,7 @@ bool DirectoryStack::sameMount(const Identity& a, const Identity& b) {
 }
 
 // What the user typed is opened as given, links and all.
-EnterResult DirectoryStack::openFirst(const std::string& path, std::string& reason) {
+EnterResult DirectoryStack::openFirst(const std::string& path, Failure& failure) {
     closeAll();
     if (maxHeld_ == 0) {
         maxHeld_ = std::max<std::size_t>(limit_(), 2);
@@ -81,10 +80,10 @@ EnterResult DirectoryStack::openFirst(const std::string& path, std::string& reas
     first.fd = systemCalls().openat(AT_FDCWD, path.c_str(), directoryFlags);
     if (first.fd < 0) {
         const int error = errno;
-        reason = reasonText(error);
+        failure = systemFailure(error);
         return isMissing(error) ? EnterResult::missing : EnterResult::failed;
     }
-    if (!identify(first.fd, first.identity, reason)) {
+    if (!identify(first.fd, first.identity, failure)) {
         closeIfOpen(first.fd);
         return EnterResult::failed;
     }
@@ -94,7 +93,7 @@ EnterResult DirectoryStack::openFirst(const std::string& path, std::string& reas
 
 // A name that has become a link since the listing is passed by, not
 // followed; a directory where another file system is mounted is refused.
-EnterResult DirectoryStack::openChild(const std::string& name, std::string& reason) {
+EnterResult DirectoryStack::openChild(const std::string& name, Failure& failure) {
     Level child;
     child.fd = systemCalls().openat(currentFd(), name.c_str(), directoryFlags | O_NOFOLLOW);
     if (child.fd < 0) {
@@ -102,17 +101,17 @@ EnterResult DirectoryStack::openChild(const std::string& name, std::string& reas
         if (isLink(currentFd(), name)) {
             return EnterResult::link;
         }
-        reason = reasonText(error);
+        failure = systemFailure(error);
         return isMissing(error) ? EnterResult::missing : EnterResult::failed;
     }
-    if (!identify(child.fd, child.identity, reason)) {
+    if (!identify(child.fd, child.identity, failure)) {
         closeIfOpen(child.fd);
         return EnterResult::failed;
     }
     const Identity& parent = levels_.back().identity;
     if (!sameMount(child.identity, parent)) {
         closeIfOpen(child.fd);
-        reason = anotherFileSystemReason;
+        failure = failureOf(FailureKind::anotherFileSystem);
         return EnterResult::refused;
     }
     child.name = name;
@@ -140,7 +139,7 @@ int DirectoryStack::openParentAgain(const Level& parent, int childFd) {
 // `fd` if it is open on the very directory of `level`, else -1, closed.
 int DirectoryStack::confirmed(int fd, const Level& level) {
     Identity found;
-    std::string ignored;
+    Failure ignored;
     if (fd >= 0 && identify(fd, found, ignored) && sameFile(found, level.identity)) {
         return fd;
     }
@@ -166,7 +165,7 @@ int DirectoryStack::openFromTheFirst(std::size_t index) {
 
 // The parent is reached again through ".." of the child, which costs one
 // call, or where the child has moved, from the first directory down.
-bool DirectoryStack::closeCurrent(std::string& reason) {
+bool DirectoryStack::closeCurrent(Failure& failure) {
     int childFd = levels_.back().fd;
     levels_.pop_back();
     bool reached = true;
@@ -181,14 +180,14 @@ bool DirectoryStack::closeCurrent(std::string& reason) {
         reached = parent.fd >= 0;
         letGo_ = levels_.size() - 2;
         if (!reached) {
-            reason = movedElsewhereReason;
+            failure = failureOf(FailureKind::movedElsewhere);
         }
     }
     closeIfOpen(childFd);
     return reached;
 }
 
-bool DirectoryStack::currentIsStillInItsParent(std::string& reason) {
+bool DirectoryStack::currentIsStillInItsParent(Failure& failure) {
     if (levels_.size() < 2) {
         return true;
     }
@@ -204,7 +203,7 @@ bool DirectoryStack::currentIsStillInItsParent(std::string& reason) {
         closeIfOpen(parentFd);
     }
     if (!inPlace) {
-        reason = movedElsewhereReason;
+        failure = failureOf(FailureKind::movedElsewhere);
     }
     return inPlace;
 }

@@ -27,13 +27,13 @@ public:
     DirectoryStack(const DirectoryStack&) = delete;
     DirectoryStack& operator=(const DirectoryStack&) = delete;
 
-    EnterResult openFirst(const std::string& path, std::string& reason);
-    EnterResult openChild(const std::string& name, std::string& reason);
-    bool closeCurrent(std::string& reason);
+    EnterResult openFirst(const std::string& path, Failure& failure);
+    EnterResult openChild(const std::string& name, Failure& failure);
+    bool closeCurrent(Failure& failure);
     // Whether the current directory is still the entry of its parent under
     // the name it was opened by, looked at through the parent without
     // following anything.
-    bool currentIsStillInItsParent(std::string& reason);
+    bool currentIsStillInItsParent(Failure& failure);
     // -1 when there is none, or the current one could not be reached again.
     int currentFd() const { return levels_.empty() ? -1 : levels_.back().fd; }
     // As found when the current directory was opened; it is the same
@@ -52,7 +52,7 @@ private:
         Identity identity;
         std::string name;  // in its parent; empty for the first
     };
-    static bool identify(int fd, Identity& identity, std::string& reason);
+    static bool identify(int fd, Identity& identity, Failure& failure);
     static bool sameFile(const Identity& a, const Identity& b);
     static bool sameMount(const Identity& a, const Identity& b);
     static int confirmed(int fd, const Level& level);

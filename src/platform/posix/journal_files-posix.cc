@@ -21,11 +21,11 @@ bool isPrivate(const struct stat& status, mode_t closed) {
     return status.st_uid == geteuid() && (status.st_mode & closed) == 0;
 }
 
-bool writeAll(int fd, std::string_view text, std::string& reason) {
+bool writeAll(int fd, std::string_view text, Failure& failure) {
     while (!text.empty()) {
         const ssize_t written = systemCalls().write(fd, text.data(), text.size());
         if (written <= 0) {
-            reason = reasonText(written < 0 ? errno : EIO);
+            failure = systemFailure(written < 0 ? errno : EIO);
             return false;
         }
         text.remove_prefix(static_cast<std::size_t>(written));
@@ -34,10 +34,10 @@ bool writeAll(int fd, std::string_view text, std::string& reason) {
 }
 
 // Written and closed; a close that fails loses what was written.
-bool writeAndClose(int fd, std::string_view text, std::string& reason) {
-    const bool written = writeAll(fd, text, reason);
+bool writeAndClose(int fd, std::string_view text, Failure& failure) {
+    const bool written = writeAll(fd, text, failure);
     if (systemCalls().close(fd) != 0 && written) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
     return written;
@@ -46,7 +46,7 @@ bool writeAndClose(int fd, std::string_view text, std::string& reason) {
 }  // namespace
 
 // $XDG_STATE_HOME, taken only as an absolute path, as its definition asks.
-std::string directoryPath(std::string& reason) {
+std::string directoryPath(Failure& failure) {
     const char* state = std::getenv("XDG_STATE_HOME");
     if (state != nullptr && state[0] == '/') {
         return std::string(state) + "/tocase";
@@ -55,7 +55,7 @@ std::string directoryPath(std::string& reason) {
     if (home != nullptr && home[0] == '/') {
         return std::string(home) + "/.local/state/tocase";
     }
-    reason = "there is no home directory to keep it in";
+    failure = failureOf(FailureKind::noHomeDirectory);
     return {};
 }
 
@@ -63,11 +63,11 @@ std::string pathWithin(const std::string& directory, std::string_view name) {
     return directory + "/" + std::string(name);
 }
 
-bool makeDirectories(const std::string& path, std::string& reason) {
+bool makeDirectories(const std::string& path, Failure& failure) {
     for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
         const std::string part = path.substr(0, end);
         if (systemCalls().mkdirat(AT_FDCWD, part.c_str(), 0700) != 0 && errno != EEXIST) {
-            reason = "'" + part + "': " + reasonText(errno);
+            failure = {FailureKind::system, errno, part};
             return false;
         }
         if (end == std::string::npos) {
@@ -76,15 +76,15 @@ bool makeDirectories(const std::string& path, std::string& reason) {
     }
 }
 
-bool isPrivateDirectory(const std::string& path, bool& missing, std::string& reason) {
+bool isPrivateDirectory(const std::string& path, bool& missing, Failure& failure) {
     struct stat status {};
     if (systemCalls().fstatat(AT_FDCWD, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         missing = errno == ENOENT;
-        reason = "'" + path + "': " + reasonText(errno);
+        failure = {FailureKind::system, errno, path};
         return false;
     }
     if (!S_ISDIR(status.st_mode) || !isPrivate(status, S_IWGRP | S_IWOTH)) {
-        reason = "'" + path + "' is not a directory of the user's own that no one else may write in";
+        failure = failureOf(FailureKind::directoryNotPrivate, path);
         return false;
     }
     return true;
@@ -95,7 +95,7 @@ bool isPrivateDirectory(const std::string& path, bool& missing, std::string& rea
 std::vector<std::string> fileNames(const std::string& directory) {
     std::vector<std::string> found;
     const int fd = systemCalls().openat(AT_FDCWD, directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    std::string ignored;
+    Failure ignored;
     if (const auto listing = fd < 0 ? nullptr : readUnreadDirectory(fd, ignored)) {
         for (const FoundEntry& entry : *listing) {
             if (!entry.isDirectory && !entry.isLink) {
@@ -109,42 +109,42 @@ std::vector<std::string> fileNames(const std::string& directory) {
     return found;
 }
 
-bool isPrivateFile(const std::string& path, std::string& reason) {
+bool isPrivateFile(const std::string& path, Failure& failure) {
     struct stat status {};
     if (systemCalls().fstatat(AT_FDCWD, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
     if (!S_ISREG(status.st_mode) || !isPrivate(status, 077)) {
-        reason = "it is not a file of the user's own that no one else may read or write";
+        failure = failureOf(FailureKind::fileNotPrivate);
         return false;
     }
     return true;
 }
 
-bool writeNewFile(const std::string& path, std::string_view text, std::string& reason) {
+bool writeNewFile(const std::string& path, std::string_view text, Failure& failure) {
     const int fd = systemCalls().createat(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                                           0600);
     if (fd < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
-    return writeAndClose(fd, text, reason);
+    return writeAndClose(fd, text, failure);
 }
 
-bool appendToFile(const std::string& path, std::string_view text, std::string& reason) {
+bool appendToFile(const std::string& path, std::string_view text, Failure& failure) {
     const int fd = systemCalls().openat(AT_FDCWD, path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
-    return writeAndClose(fd, text, reason);
+    return writeAndClose(fd, text, failure);
 }
 
-bool readFile(const std::string& path, std::string& text, std::string& reason) {
+bool readFile(const std::string& path, std::string& text, Failure& failure) {
     const int fd = systemCalls().openat(AT_FDCWD, path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
     char buffer[65536];
@@ -152,7 +152,7 @@ bool readFile(const std::string& path, std::string& text, std::string& reason) {
     ssize_t got = 0;
     while ((got = systemCalls().read(fd, buffer, sizeof buffer)) != 0) {
         if (got < 0) {
-            reason = reasonText(errno);
+            failure = systemFailure(errno);
             break;
         }
         text.append(buffer, static_cast<std::size_t>(got));
@@ -163,7 +163,7 @@ bool readFile(const std::string& path, std::string& text, std::string& reason) {
 
 // Where the file system refuses the no-replace flag (FUSE), a look-up
 // that the new name is free comes first.
-bool renameFile(const std::string& from, const std::string& to, std::string& reason) {
+bool renameFile(const std::string& from, const std::string& to, Failure& failure) {
     int error = systemCalls().renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
     if (error == EINVAL || error == ENOSYS || error == ENOTSUP) {
         struct stat status {};
@@ -172,7 +172,7 @@ bool renameFile(const std::string& from, const std::string& to, std::string& rea
                                                                                              : errno;
     }
     if (error != 0) {
-        reason = reasonText(error);
+        failure = systemFailure(error);
     }
     return error == 0;
 }
@@ -182,17 +182,17 @@ void removeFile(const std::string& path) { systemCalls().unlinkat(AT_FDCWD, path
 // Opened without following a link and without waiting on anything but a
 // file (a FIFO put there would hold the open up), and used only when it is
 // a plain file of the user's own: no one else can take a run's turn away.
-LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason) {
+LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, Failure& failure) {
     const int fd = systemCalls().createat(AT_FDCWD, path.c_str(),
                                           O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        reason = errno == ELOOP ? "it is a link" : reasonText(errno);
+        failure = errno == ELOOP ? failureOf(FailureKind::isLink) : systemFailure(errno);
         return noLock;
     }
     struct stat status {};
     if (systemCalls().fstatat(fd, "", &status, AT_EMPTY_PATH) != 0 || !S_ISREG(status.st_mode) ||
         status.st_uid != geteuid()) {
-        reason = "it is not a plain file of this user's own";
+        failure = failureOf(FailureKind::notPlainOwnFile);
         systemCalls().close(fd);
         return noLock;
     }
@@ -202,7 +202,7 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
             waiting();
             said = true;
         } else if (errno != EINTR) {
-            reason = reasonText(errno);
+            failure = systemFailure(errno);
             systemCalls().close(fd);
             return noLock;
         }

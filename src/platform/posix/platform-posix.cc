@@ -20,6 +20,9 @@
 #include "platform/posix/system_calls-posix.h"
 
 namespace tocase {
+
+std::string systemErrorText(long code) { return std::strerror(static_cast<int>(code)); }
+
 namespace {
 
 // The walk holds at most this many directories, and briefly one more
@@ -157,45 +160,45 @@ std::vector<std::string> Platform::commandLine(int argumentCount, char** argumen
     return std::vector<std::string>(arguments, arguments + argumentCount);
 }
 
-EnterResult Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+EnterResult Platform::openDirectory(std::string_view directoryPrefix, Failure& failure) {
     state_->forgetCurrentDirectory();
-    const EnterResult opened = state_->directories.openFirst(posixDirectoryPath(directoryPrefix), reason);
+    const EnterResult opened = state_->directories.openFirst(posixDirectoryPath(directoryPrefix), failure);
     state_->currentUnread = opened == EnterResult::entered;
     return opened;
 }
 
 // What a listing found is confirmed again as it is opened, never through
 // a link: a listed entry is opened as any other name.
-EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
-    return openSubdirectoryByName(std::string(entry.name), reason);
+EnterResult Platform::openSubdirectory(const FoundEntry& entry, Failure& failure) {
+    return openSubdirectoryByName(std::string(entry.name), failure);
 }
 
-EnterResult Platform::openSubdirectoryByName(const std::string& name, std::string& reason) {
+EnterResult Platform::openSubdirectoryByName(const std::string& name, Failure& failure) {
     state_->forgetCurrentDirectory();
-    const EnterResult entered = state_->directories.openChild(name, reason);
+    const EnterResult entered = state_->directories.openChild(name, failure);
     state_->currentUnread = entered == EnterResult::entered;
     return entered;
 }
 
-bool Platform::closeDirectory(std::string& reason) {
+bool Platform::closeDirectory(Failure& failure) {
     state_->forgetCurrentDirectory();
     state_->currentUnread = false;
-    return state_->directories.closeCurrent(reason);
+    return state_->directories.closeCurrent(failure);
 }
 
-bool Platform::currentIsStillInItsParent(std::string& reason) {
-    return state_->directories.currentIsStillInItsParent(reason);
+bool Platform::currentIsStillInItsParent(Failure& failure) {
+    return state_->directories.currentIsStillInItsParent(failure);
 }
 
 // A directory without subdirectories is read once for both the descent
 // and its matches, as nothing comes between the two.
-std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
+std::shared_ptr<const DirectoryListing> Platform::listDirectory(Failure& failure) {
     if (!state_->listing) {
         state_->listingBuffers = 0;
         const int fd = state_->directories.currentFd();
         const std::shared_ptr<DirectoryListing> fresh = state_->currentUnread
-                                                            ? readUnreadDirectory(fd, reason, &state_->listingBuffers)
-                                                            : readDirectory(fd, reason, &state_->listingBuffers);
+                                                            ? readUnreadDirectory(fd, failure, &state_->listingBuffers)
+                                                            : readDirectory(fd, failure, &state_->listingBuffers);
         state_->currentUnread = false;
         if (fresh) {
             fresh->setTimeRead(timeText(preciseTimeNow()));
@@ -223,16 +226,16 @@ RenameResult Platform::renameEntry(const FoundEntry& entry, const std::string& n
 // The names the previews before it would have made start from the
 // directory's reading: the one kept since it was listed, else a new one.
 RenameResult Platform::previewRename(const FoundEntry& entry, const std::string& newName) {
-    std::string reason;
-    const std::shared_ptr<const DirectoryListing> listing = listDirectory(reason);
+    Failure failure;
+    const std::shared_ptr<const DirectoryListing> listing = listDirectory(failure);
     if (!listing) {
-        return {false, "the directory cannot be read again: " + reason, {}};
+        return {false, during(FailureStep::readingAgain, std::move(failure)), {}};
     }
     return state_->currentRenamer().preview(entry, newName, *listing);
 }
 
 // The kernel keeps the directory a process was started in.
-std::string Platform::whyWorkingDirectoryIsUnknown() { return {}; }
+Failure Platform::whyWorkingDirectoryIsUnknown() { return {}; }
 
 std::string Platform::workingDirectoryPath() {
     std::string path(256, '\0');

@@ -33,19 +33,17 @@ void classifyEntry(int directoryFd, const dirent64& record, FoundEntry& entry) {
 
 }  // namespace
 
-std::string reasonText(int error) { return std::strerror(error); }
-
 int openReading(int directoryFd) {
     return systemCalls().openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, Failure& failure,
                          std::size_t* buffersRead) {
     alignas(dirent64) static char buffer[32768];
     for (;;) {
         const ssize_t size = systemCalls().getdents64(directoryFd, buffer, sizeof buffer);
         if (size < 0) {
-            reason = reasonText(errno);
+            failure = systemFailure(errno);
             return false;
         }
         if (size == 0) {
@@ -62,19 +60,19 @@ bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent6
     }
 }
 
-bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, Failure& failure,
                    std::size_t* buffersRead) {
     const int readingFd = openReading(directoryFd);
     if (readingFd < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
-    const bool read = forEachUnreadRecord(readingFd, visit, reason, buffersRead);
+    const bool read = forEachUnreadRecord(readingFd, visit, failure, buffersRead);
     systemCalls().close(readingFd);
     return read;
 }
 
-std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, std::string& reason, std::size_t* buffersRead) {
+std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, Failure& failure, std::size_t* buffersRead) {
     auto entries = std::make_shared<DirectoryListing>();
     const bool read = forEachUnreadRecord(
         directoryFd,
@@ -84,17 +82,17 @@ std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, std::stri
             entry.isHidden = entry.name.front() == '.';
             classifyEntry(directoryFd, record, entry);
         },
-        reason, buffersRead);
+        failure, buffersRead);
     return read ? entries : nullptr;
 }
 
-std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason, std::size_t* buffersRead) {
+std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, Failure& failure, std::size_t* buffersRead) {
     const int readingFd = openReading(directoryFd);
     if (readingFd < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return nullptr;
     }
-    std::shared_ptr<DirectoryListing> listing = readUnreadDirectory(readingFd, reason, buffersRead);
+    std::shared_ptr<DirectoryListing> listing = readUnreadDirectory(readingFd, failure, buffersRead);
     systemCalls().close(readingFd);
     return listing;
 }

@@ -22,27 +22,24 @@ int openReading(int directoryFd);
 
 // Every entry of the directory open as `directoryFd`, "." and ".."
 // included, read from its start to its end through a reading of its own;
-// null, with the reason, when that fails part-way.
+// null, with the failure, when that fails part-way.
 // `buffersRead`, if given, is how many readings the kernel filled.
-std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, std::string& reason,
+std::shared_ptr<DirectoryListing> readDirectory(int directoryFd, Failure& failure,
                                                 std::size_t* buffersRead = nullptr);
 // The same through `directoryFd` itself, which has never been read: a
 // directory just opened is read without opening it again.
-std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, std::string& reason,
+std::shared_ptr<DirectoryListing> readUnreadDirectory(int directoryFd, Failure& failure,
                                                       std::size_t* buffersRead = nullptr);
 
 // Hands each record of the directory open as `directoryFd` to `visit`,
 // from its start to its end, through a reading of its own, keeping none;
-// false, with the reason, when the reading fails part-way.
-bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+// false, with the failure, when the reading fails part-way.
+bool forEachRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, Failure& failure,
                    std::size_t* buffersRead = nullptr);
 // The same through `directoryFd` itself, which has never been read, or
 // is read on from where a reading before it stopped.
-bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, std::string& reason,
+bool forEachUnreadRecord(int directoryFd, const std::function<void(const dirent64&)>& visit, Failure& failure,
                          std::size_t* buffersRead = nullptr);
-
-// The text of an errno value for a person.
-std::string reasonText(int error);
 
 }  // namespace tocase
 

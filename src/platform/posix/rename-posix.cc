@@ -10,7 +10,6 @@
 
 #include "platform/posix/read_directory-posix.h"
 #include "platform/posix/system_calls-posix.h"
-#include "platform/reasons.h"
 
 namespace tocase {
 namespace {
@@ -26,9 +25,9 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 // announced; otherwise, where that reading is no longer fresh or gives no
 // type, looked at without following: a link listed is renamed as the link
 // it still is, even when its target has just been renamed.
-bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reason) {
+bool RenameDirectory::isStillAsListed(const FoundEntry& entry, Failure& failure) {
     if (confirmation_ && confirmation_->covers(entry)) {
-        switch (confirmation_->confirm(entry, numbersLast_, reason)) {
+        switch (confirmation_->confirm(entry, numbersLast_, failure)) {
             case RenameConfirmation::Verdict::confirmed:
                 return true;
             case RenameConfirmation::Verdict::refused:
@@ -39,10 +38,10 @@ bool RenameDirectory::isStillAsListed(const FoundEntry& entry, std::string& reas
     }
     struct stat status {};
     if (systemCalls().fstatat(directoryFd_, entry.name.data(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
-    return isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, reason);
+    return isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, failure);
 }
 
 // Where numbers do not last (FUSE), a reading tells no more than a look at
@@ -85,22 +84,22 @@ StepResult RenameDirectory::step(const std::string& from, const std::string& to)
             noteRenamed(from, to);
             return {StepEnd::done, {}};
         case EEXIST:
-            return {StepEnd::taken, anotherEntryReason(to)};
+            return {StepEnd::taken, failureOf(FailureKind::anotherEntry, to)};
         case ENAMETOOLONG:
-            return {StepEnd::tooLong, reasonText(error)};
+            return {StepEnd::tooLong, systemFailure(error)};
         default:
-            return {StepEnd::failed, reasonText(error)};
+            return {StepEnd::failed, systemFailure(error)};
     }
 }
 
 // A reading of its own, from the directory's start; the confirmation's
 // reading is let go of first, so that the two never hold two descriptors.
-bool RenameDirectory::readExactNames(std::string& reason) {
+bool RenameDirectory::readExactNames(Failure& failure) {
     if (confirmation_) {
         confirmation_->letGo();
     }
     ExactNames& exact = exactNames_.emplace();
-    if (!forEachRecord(directoryFd_, [&exact](const dirent64& record) { exact.add(record.d_name); }, reason)) {
+    if (!forEachRecord(directoryFd_, [&exact](const dirent64& record) { exact.add(record.d_name); }, failure)) {
         exactNames_.reset();
         return false;
     }
@@ -110,8 +109,8 @@ bool RenameDirectory::readExactNames(std::string& reason) {
 // A look-up cannot tell: a case-folding file system resolves every
 // spelling. Nothing when the directory cannot be read, so that nothing is
 // ever attempted that could replace the name.
-std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, std::string& reason) {
-    if (!exactNames_ && !readExactNames(reason)) {
+std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, Failure& failure) {
+    if (!exactNames_ && !readExactNames(failure)) {
         return std::nullopt;
     }
     return exactNames_->names.contains(name);
@@ -129,7 +128,7 @@ void RenameDirectory::noteRenamed(const std::string& from, const std::string& to
 // nowhere. Where it folds case, both lead to it, and only a reading tells.
 bool RenameDirectory::holdsOnlyNewSpelling(const FoundEntry& entry, const std::string& newName) {
     struct stat status {};
-    std::string ignored;
+    Failure ignored;
     if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
         !isAsListed(entry, {status.st_ino, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode)}, numbersLast_, ignored)) {
         return false;
@@ -146,7 +145,7 @@ bool RenameDirectory::holdsOnlyNewSpelling(const FoundEntry& entry, const std::s
 // name (a cache that lags behind the rename, or a reading that fails) is
 // not taken for a refusal the system never gave: the rename is made unless
 // the look-ups cannot tell and the reading shows another spelling. False,
-// with the reason, only then.
+// with the failure, only then.
 bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string& newName, bool& oldKept,
                                       RenameResult& result) {
     result.renamed = true;
@@ -162,18 +161,18 @@ bool RenameDirectory::confirmSpelling(const FoundEntry& entry, const std::string
         newShown = newShown || newName == record.d_name;
         oldKept = oldKept || entry.name == record.d_name;
     };
-    std::string reason;
-    const bool read = forEachRecord(directoryFd_, look, reason);
+    Failure failure;
+    const bool read = forEachRecord(directoryFd_, look, failure);
     if (read && newShown) {
         spellingConfirmed_ = true;
         return true;
     }
     if (!read) {
-        result.notice = "its new spelling cannot be confirmed: " + reason;
+        result.spellingUnconfirmed = std::move(failure);
         return true;
     }
     result.renamed = false;
-    result.reason = otherSpellingReason;
+    result.failure = failureOf(FailureKind::otherSpelling);
     return false;
 }
 
@@ -183,7 +182,7 @@ RenameResult RenameDirectory::renameThroughTemporaryName(const FoundEntry& entry
         std::string(entry.name), newName, NAME_MAX, static_cast<unsigned long>(getpid()),
         [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
         [&notice](const std::string& temporary) { notice(temporary); });
-    RenameResult result{outcome.renamed, outcome.reason, outcome.strandedName};
+    RenameResult result{outcome.renamed, outcome.failure, outcome.strandedName};
     if (result.renamed) {
         bool oldKept = false;
         confirmSpelling(entry, newName, oldKept, result);
@@ -194,7 +193,7 @@ RenameResult RenameDirectory::renameThroughTemporaryName(const FoundEntry& entry
 RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string& newName,
                                      const TemporaryNameNotice& notice) {
     RenameResult result;
-    if (!isStillAsListed(entry, result.reason)) {
+    if (!isStillAsListed(entry, result.failure)) {
         return result;
     }
     const std::string oldName(entry.name);
@@ -209,16 +208,16 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
         return result;
     }
     if (direct.end != StepEnd::taken) {
-        result.reason = direct.reason;
+        result.failure = direct.failure;
         return result;
     }
-    const std::optional<bool> taken = holdsExactName(newName, result.reason);
+    const std::optional<bool> taken = holdsExactName(newName, result.failure);
     if (!taken) {
-        result.reason = "the directory cannot be read again: " + result.reason;
+        result.failure = during(FailureStep::readingAgain, std::move(result.failure));
         return result;
     }
     if (*taken) {
-        result.reason = direct.reason;
+        result.failure = direct.failure;
         return result;
     }
     return renameThroughTemporaryName(entry, newName, notice);
@@ -227,21 +226,21 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
 RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string& newName,
                                       const DirectoryListing& listing) {
     RenameResult refused;
-    if (!isStillAsListed(entry, refused.reason)) {
+    if (!isStillAsListed(entry, refused.failure)) {
         return refused;
     }
     if (!obstacles_) {
         obstacles_ = findDirectoryObstacles(directoryFd_);
     }
     if (obstacles_->readOnly != 0) {
-        return {false, reasonText(obstacles_->readOnly), {}};
+        return {false, systemFailure(obstacles_->readOnly), {}};
     }
     // The file system's own look-up says whether it can hold the name: in
     // bytes, in UTF-16 units or in anything else.
     struct stat status {};
     if (systemCalls().fstatat(directoryFd_, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
         errno == ENAMETOOLONG) {
-        return {false, reasonText(ENAMETOOLONG), {}};
+        return {false, systemFailure(ENAMETOOLONG), {}};
     }
     if (!exactNames_) {
         ExactNames& exact = exactNames_.emplace();
@@ -251,13 +250,13 @@ RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string
         }
     }
     if (exactNames_->names.contains(newName)) {
-        return {false, anotherEntryReason(newName), {}};
+        return {false, failureOf(FailureKind::anotherEntry, newName), {}};
     }
     const std::string oldName(entry.name);
     const int obstacle = obstacles_->permission != 0 ? obstacles_->permission
                                                      : findEntryObstacle(directoryFd_, oldName, *obstacles_);
     if (obstacle != 0) {
-        return {false, reasonText(obstacle), {}};
+        return {false, systemFailure(obstacle), {}};
     }
     noteRenamed(oldName, newName);
     return {true, {}, {}};

@@ -46,11 +46,11 @@ public:
     RenameResult preview(const FoundEntry& entry, const std::string& newName, const DirectoryListing& listing);
 
 private:
-    bool isStillAsListed(const FoundEntry& entry, std::string& reason);
+    bool isStillAsListed(const FoundEntry& entry, Failure& failure);
     int renameNoReplace(const std::string& from, const std::string& to);
     StepResult step(const std::string& from, const std::string& to);
-    std::optional<bool> holdsExactName(const std::string& name, std::string& reason);
-    bool readExactNames(std::string& reason);
+    std::optional<bool> holdsExactName(const std::string& name, Failure& failure);
+    bool readExactNames(Failure& failure);
     void noteRenamed(const std::string& from, const std::string& to);
     RenameResult renameThroughTemporaryName(const FoundEntry& entry, const std::string& newName,
                                             const TemporaryNameNotice& notice);

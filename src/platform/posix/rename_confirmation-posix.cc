@@ -82,13 +82,13 @@ void RenameConfirmation::letGo() {
 }
 
 // A reading of its own, from the directory's start.
-bool RenameConfirmation::open(std::string& reason) {
+bool RenameConfirmation::open(Failure& failure) {
     if (readingFd_ >= 0) {
         return true;
     }
     readingFd_ = openReading(directoryFd_);
     if (readingFd_ < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         return false;
     }
     position_ = 0;
@@ -115,11 +115,11 @@ std::optional<std::uint32_t> RenameConfirmation::placeOfRecord(std::string_view 
 
 // One buffer of the reading, its entries noted as shown by `reading`; the
 // size read, or -1.
-ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, std::string& reason) {
+ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, Failure& failure) {
     alignas(dirent64) static char buffer[32768];
     const ssize_t size = systemCalls().getdents64(readingFd_, buffer, sizeof buffer);
     if (size < 0) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         letGo();
         return size;
     }
@@ -140,18 +140,18 @@ ssize_t RenameConfirmation::readBuffer(std::uint32_t reading, std::string& reaso
 }
 
 // The reading is let go of as soon as nothing more is to be met in it.
-bool RenameConfirmation::readNextBuffer(std::string& reason) {
-    if (!open(reason)) {
+bool RenameConfirmation::readNextBuffer(Failure& failure) {
+    if (!open(failure)) {
         return false;
     }
     if (positionMoved_ && systemCalls().lseek(readingFd_, position_, SEEK_SET) != position_) {
-        reason = reasonText(errno);
+        failure = systemFailure(errno);
         letGo();
         return false;
     }
     positionMoved_ = false;
     readings_.push_back({position_, {}, 0});
-    const ssize_t size = readBuffer(static_cast<std::uint32_t>(readings_.size() - 1), reason);
+    const ssize_t size = readBuffer(static_cast<std::uint32_t>(readings_.size() - 1), failure);
     if (size < 0) {
         return false;
     }
@@ -167,7 +167,7 @@ bool RenameConfirmation::readNextBuffer(std::string& reason) {
 // rest to be looked at alone.
 bool RenameConfirmation::readAgain(std::uint32_t reading) {
     Reading& read = readings_[reading];
-    std::string ignored;
+    Failure ignored;
     if (read.readAgain || !open(ignored)) {
         lookingAlone_ = true;
         return false;
@@ -192,19 +192,19 @@ bool RenameConfirmation::isStale(const Reading& reading) const {
 }
 
 RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry, bool numbersLast,
-                                                         std::string& reason) {
+                                                         Failure& failure) {
     Seen& seen = seen_[*placeOf(entry)];
     if (lookingAlone_) {
         return Verdict::lookAlone;
     }
     while (!seen.met && !ended_) {
-        if (!readNextBuffer(reason)) {
-            reason = "the directory cannot be read again: " + reason;
+        if (!readNextBuffer(failure)) {
+            failure = during(FailureStep::readingAgain, std::move(failure));
             return Verdict::refused;
         }
     }
     if (!seen.met) {
-        reason = reasonText(ENOENT);
+        failure = systemFailure(ENOENT);
         return Verdict::refused;
     }
     if (isStale(readings_[seen.reading]) && !readAgain(seen.reading)) {
@@ -218,18 +218,19 @@ RenameConfirmation::Verdict RenameConfirmation::confirm(const FoundEntry& entry,
     if (seen.type == DT_UNKNOWN) {
         return Verdict::lookAlone;
     }
-    return isAsListed(entry, {seen.inode, seen.type == DT_LNK, seen.type == DT_DIR}, numbersLast, reason)
+    return isAsListed(entry, {seen.inode, seen.type == DT_LNK, seen.type == DT_DIR}, numbersLast, failure)
                ? Verdict::confirmed
                : Verdict::refused;
 }
 
-bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, std::string& reason) {
+bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, Failure& failure) {
     if ((!numbersLast || now.inode == entry.fileId) && now.isLink == entry.isLink &&
         (now.isLink || now.isDirectory == entry.isDirectory)) {
         return true;
     }
-    reason = std::string("it is no longer the ") + (entry.isLink ? "link" : entry.isDirectory ? "directory" : "file") +
-             " that was listed";
+    failure = failureOf(entry.isLink        ? FailureKind::notTheListedLink
+                        : entry.isDirectory ? FailureKind::notTheListedDirectory
+                                            : FailureKind::notTheListedFile);
     return false;
 }
 

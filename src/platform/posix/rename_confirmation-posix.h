@@ -44,7 +44,7 @@ public:
     enum class Verdict { confirmed, refused, lookAlone };
     // Reads on until the entry is met, or the directory ends; reads its
     // buffer again where it is no longer fresh.
-    Verdict confirm(const FoundEntry& entry, bool numbersLast, std::string& reason);
+    Verdict confirm(const FoundEntry& entry, bool numbersLast, Failure& failure);
     // Closes the reading, so that another one of the directory never needs
     // a second descriptor beside it: the entries not met yet are then
     // looked for in a reading from the directory's start.
@@ -67,10 +67,10 @@ private:
         std::uint32_t stamp = 0;
         bool readAgain = false;
     };
-    bool open(std::string& reason);
-    bool readNextBuffer(std::string& reason);
+    bool open(Failure& failure);
+    bool readNextBuffer(Failure& failure);
     bool readAgain(std::uint32_t reading);
-    ssize_t readBuffer(std::uint32_t reading, std::string& reason);
+    ssize_t readBuffer(std::uint32_t reading, Failure& failure);
     void nameEntries();
     std::optional<std::uint32_t> placeOf(const FoundEntry& entry) const;
     std::optional<std::uint32_t> placeOfRecord(std::string_view name);
@@ -112,8 +112,8 @@ struct FoundNow {
 
 // Whether it is still the entry listed: the same file, where numbers last,
 // and of the same kind, a link still a link whatever it points to; the
-// reason when not.
-bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, std::string& reason);
+// failure when not.
+bool isAsListed(const FoundEntry& entry, const FoundNow& now, bool numbersLast, Failure& failure);
 
 // When standard output last had to wait for its reader: a reading made
 // before it stands for nothing any more.

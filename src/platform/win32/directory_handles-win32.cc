@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/reasons.h"
+#include "platform/failure.h"
 #include "platform/win32/text-win32.h"
 
 namespace tocase {
@@ -23,7 +23,7 @@ void DirectoryHandles::closeAll() {
 
 // What the user typed is opened as given, links and all; `path` is in the
 // system's own form (\??\...), whose names are taken exactly.
-EnterResult DirectoryHandles::openFirst(const std::wstring& path, std::string& reason) {
+EnterResult DirectoryHandles::openFirst(const std::wstring& path, Failure& failure) {
     closeAll();
     Level first;
     const std::wstring typed = L"\\\\?\\" + path.substr(4);
@@ -31,12 +31,12 @@ EnterResult DirectoryHandles::openFirst(const std::wstring& path, std::string& r
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (first.handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        reason = reasonText(error);
+        failure = systemFailure(error);
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EnterResult::missing
                                                                               : EnterResult::failed;
     }
     if (!identify(first.handle, first.identity) || (first.identity.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        reason = reasonText(ERROR_DIRECTORY);
+        failure = systemFailure(ERROR_DIRECTORY);
         CloseHandle(first.handle);
         return EnterResult::missing;
     }
@@ -50,9 +50,9 @@ EnterResult DirectoryHandles::openFirst(const std::wstring& path, std::string& r
 // a system that follows it anyway (Wine) opens another one. A folder of
 // another volume, or where Wine's Unix mounted anything, is not entered.
 EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<std::uint64_t> listedId,
-                                        std::string& reason) {
+                                        Failure& failure) {
     if (holdsSeparator(name) || holdsReplacement(name)) {
-        reason = holdsSeparator(name) ? separatorReason : unreadableNameReason;
+        failure = failureOf(holdsSeparator(name) ? FailureKind::separatorInName : FailureKind::unreadableName);
         return EnterResult::refused;
     }
     Level child;
@@ -63,12 +63,12 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     // takes.
     const std::wstring parentShown = finalPathOf(current());
     if (child.handle == nullptr && status == statusObjectNameInvalid) {
-        reason = refusedNameReason;
+        failure = failureOf(FailureKind::refusedName);
         return EnterResult::refused;
     }
     if (child.handle == nullptr) {
         const bool tooDeep = parentShown.empty() || (isWine() && status == statusInvalidHandle);
-        reason = tooDeep ? std::string(pathTooDeepReason) : reasonOfStatus(status);
+        failure = tooDeep ? failureOf(FailureKind::pathTooDeep) : failureOfStatus(status);
         const bool missing = status == statusObjectNameNotFound || status == statusObjectPathNotFound;
         return !tooDeep && missing ? EnterResult::missing : EnterResult::failed;
     }
@@ -79,23 +79,23 @@ EnterResult DirectoryHandles::openChild(const std::wstring& name, std::optional<
     EnterResult result = EnterResult::refused;
     if (!identify(child.handle, child.identity)) {
         // Wine asks for the volume by the Unix path too.
-        reason = shown.empty() ? std::string(pathTooDeepReason) : reasonText(GetLastError());
+        failure = shown.empty() ? failureOf(FailureKind::pathTooDeep) : systemFailure(GetLastError());
         result = EnterResult::failed;
     } else if ((child.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         result = isMountedVolume(child.handle) ? EnterResult::refused : EnterResult::link;
-        reason = anotherFileSystemReason;
+        failure = failureOf(FailureKind::anotherFileSystem);
     } else if (listedId && child.identity.index != *listedId) {
-        reason = notAsListedReason;
+        failure = failureOf(FailureKind::notAsListed);
     } else if (child.identity.volume != parent.identity.volume ||
                (isWine() && isUnixMountPoint(parent.identity, name))) {
-        reason = anotherFileSystemReason;
+        failure = failureOf(FailureKind::anotherFileSystem);
     } else if (shown.empty()) {
-        reason = pathTooDeepReason;
+        failure = failureOf(FailureKind::pathTooDeep);
         result = EnterResult::failed;
     } else if (!samePathButTrailingDots(shown, pathWithin(parentShown, name))) {
         // Wine renames by the name it gave what it opened, the path it took
         // at that instant: one that led elsewhere is of no use.
-        reason = movedElsewhereReason;
+        failure = failureOf(FailureKind::movedElsewhere);
     } else {
         result = EnterResult::entered;
     }
@@ -112,7 +112,7 @@ void DirectoryHandles::closeCurrent() {
     levels_.pop_back();
 }
 
-bool DirectoryHandles::currentIsStillInItsParent(std::string& reason) const {
+bool DirectoryHandles::currentIsStillInItsParent(Failure& failure) const {
     if (levels_.size() < 2) {
         return true;
     }
@@ -126,7 +126,7 @@ bool DirectoryHandles::currentIsStillInItsParent(std::string& reason) const {
         CloseHandle(found);
     }
     if (!inPlace) {
-        reason = movedElsewhereReason;
+        failure = failureOf(FailureKind::movedElsewhere);
     }
     return inPlace;
 }

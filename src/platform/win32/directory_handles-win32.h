@@ -24,14 +24,14 @@ public:
     DirectoryHandles(const DirectoryHandles&) = delete;
     DirectoryHandles& operator=(const DirectoryHandles&) = delete;
 
-    EnterResult openFirst(const std::wstring& path, std::string& reason);
+    EnterResult openFirst(const std::wstring& path, Failure& failure);
     // `listedId` is the file ID a listing gave; without one, whoever opens
     // it confirms it is the folder wanted.
-    EnterResult openChild(const std::wstring& name, std::optional<std::uint64_t> listedId, std::string& reason);
+    EnterResult openChild(const std::wstring& name, std::optional<std::uint64_t> listedId, Failure& failure);
     void closeCurrent();
     // Whether the current directory is still the entry of its parent under
     // the name it was opened by.
-    bool currentIsStillInItsParent(std::string& reason) const;
+    bool currentIsStillInItsParent(Failure& failure) const;
     HANDLE current() const { return levels_.back().handle; }
     // The current directory's path, built of the names it was entered by
     // exactly (the system's own name for a handle drops a trailing dot).

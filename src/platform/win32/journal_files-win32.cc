@@ -62,7 +62,7 @@ SECURITY_ATTRIBUTES* privateAttributes() {
     return security.descriptor != nullptr ? &security.attributes : nullptr;
 }
 
-std::string lastReason() { return reasonText(GetLastError()); }
+Failure lastFailure() { return systemFailure(static_cast<long>(GetLastError())); }
 
 // The system and its administrators may do anything whatever a file says.
 bool isOwnOrSystems(PSID sid) {
@@ -114,11 +114,11 @@ bool writeAll(HANDLE file, std::string_view text) {
 
 }  // namespace
 
-std::string directoryPath(std::string& reason) {
+std::string directoryPath(Failure& failure) {
     const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
     std::wstring base(size, L'\0');
     if (size == 0 || GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), size) != size - 1) {
-        reason = "there is no local application data folder to keep it in";
+        failure = failureOf(FailureKind::noLocalAppData);
         return {};
     }
     base.resize(size - 1);
@@ -130,23 +130,23 @@ std::string pathWithin(const std::string& directory, std::string_view name) {
 }
 
 // Only the last is made here: the folders above it are the system's.
-bool makeDirectories(const std::string& path, std::string& reason) {
+bool makeDirectories(const std::string& path, Failure& failure) {
     if (!CreateDirectoryW(fromUtf8(path).c_str(), privateAttributes()) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        reason = "'" + path + "': " + lastReason();
+        failure = {FailureKind::system, static_cast<long>(GetLastError()), path};
         return false;
     }
     return true;
 }
 
-bool isPrivateDirectory(const std::string& path, bool& missing, std::string& reason) {
+bool isPrivateDirectory(const std::string& path, bool& missing, Failure& failure) {
     const DWORD attributes = GetFileAttributesW(fromUtf8(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         missing = GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-        reason = "'" + path + "': " + lastReason();
+        failure = {FailureKind::system, static_cast<long>(GetLastError()), path};
         return false;
     }
     if (!grantsNoOneElse(path, changing, true)) {
-        reason = "'" + path + "' is not a folder of the user's own in which no one else may write";
+        failure = failureOf(FailureKind::folderNotPrivate, path);
         return false;
     }
     return true;
@@ -168,35 +168,35 @@ std::vector<std::string> fileNames(const std::string& directory) {
     return found;
 }
 
-bool isPrivateFile(const std::string& path, std::string& reason) {
+bool isPrivateFile(const std::string& path, Failure& failure) {
     if (!grantsNoOneElse(path, changing | reading, false)) {
-        reason = "it is not a file of the user's own that no one else may read or write";
+        failure = failureOf(FailureKind::fileNotPrivate);
         return false;
     }
     return true;
 }
 
-bool writeNewFile(const std::string& path, std::string_view text, std::string& reason) {
+bool writeNewFile(const std::string& path, std::string_view text, Failure& failure) {
     const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_WRITE, 0, privateAttributes(), CREATE_NEW,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = lastReason();
+        failure = lastFailure();
         return false;
     }
     const bool written = writeAll(file, text);
     if (!written) {
-        reason = lastReason();
+        failure = lastFailure();
     }
     CloseHandle(file);
     return written;
 }
 
-bool appendToFile(const std::string& path, std::string_view text, std::string& reason) {
+bool appendToFile(const std::string& path, std::string_view text, Failure& failure) {
     const HANDLE file = CreateFileW(fromUtf8(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const bool written = file != INVALID_HANDLE_VALUE && writeAll(file, text);
     if (!written) {
-        reason = lastReason();
+        failure = lastFailure();
     }
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
@@ -204,11 +204,11 @@ bool appendToFile(const std::string& path, std::string_view text, std::string& r
     return written;
 }
 
-bool readFile(const std::string& path, std::string& text, std::string& reason) {
+bool readFile(const std::string& path, std::string& text, Failure& failure) {
     const HANDLE file = CreateFileW(fromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = lastReason();
+        failure = lastFailure();
         return false;
     }
     text.clear();
@@ -219,15 +219,15 @@ bool readFile(const std::string& path, std::string& text, std::string& reason) {
         text.append(buffer, got);
     }
     if (!read) {
-        reason = lastReason();
+        failure = lastFailure();
     }
     CloseHandle(file);
     return read;
 }
 
-bool renameFile(const std::string& from, const std::string& to, std::string& reason) {
+bool renameFile(const std::string& from, const std::string& to, Failure& failure) {
     if (!MoveFileExW(fromUtf8(from).c_str(), fromUtf8(to).c_str(), 0)) {
-        reason = lastReason();
+        failure = lastFailure();
         return false;
     }
     return true;
@@ -268,11 +268,11 @@ bool isOpenAs(HANDLE file, const std::wstring& path) {
                                 static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
-LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, std::string& reason) {
+LockHandle holdLock(const std::string& path, const std::function<void()>& waiting, Failure& failure) {
     const std::wstring wide = fromUtf8(path);
     const HANDLE file = openLock(wide);
     if (file == INVALID_HANDLE_VALUE) {
-        reason = GetLastError() == ERROR_FILE_EXISTS ? "it is a link that leads nowhere" : lastReason();
+        failure = GetLastError() == ERROR_FILE_EXISTS ? failureOf(FailureKind::isLinkLeadingNowhere) : lastFailure();
         return noLock;
     }
     // A link is opened as itself, and refused, as is anything but a plain
@@ -287,7 +287,7 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
                      userSid() != nullptr && EqualSid(owner, userSid()) && isOpenAs(file, wide);
     LocalFree(descriptor);
     if (!own) {
-        reason = "it is not a plain file of this user's own";
+        failure = failureOf(FailureKind::notPlainOwnFile);
         CloseHandle(file);
         return noLock;
     }
@@ -297,7 +297,7 @@ LockHandle holdLock(const std::string& path, const std::function<void()>& waitin
             return reinterpret_cast<LockHandle>(file);
         }
         if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
-            reason = lastReason();
+            failure = lastFailure();
             CloseHandle(file);
             return noLock;
         }

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/reasons.h"
+#include "platform/failure.h"
 #include "platform/win32/system_calls-win32.h"
 #include "platform/win32/text-win32.h"
 
@@ -301,7 +301,7 @@ std::wstring pathWithin(const std::wstring& directory, const std::wstring& name)
     return directory.ends_with(L'\\') ? directory + name : directory + L"\\" + name;
 }
 
-std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identity) {
+Failure whyPathMisleads(const std::wstring& path, const FileIdentity& identity) {
     NTSTATUS status = 0;
     const HANDLE found = openRelative(nullptr, path, FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
@@ -310,12 +310,12 @@ std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identi
         // link change places, as no such file, or as an invalid handle.
         const bool gone = status == statusObjectNameNotFound || status == statusObjectPathNotFound ||
                           status == statusNoSuchFile || (isWine() && status == statusInvalidHandle);
-        return gone ? std::string(movedElsewhereReason) : reasonOfStatus(status);
+        return gone ? failureOf(FailureKind::movedElsewhere) : failureOfStatus(status);
     }
     FileIdentity foundIdentity;
     const bool same = identify(found, foundIdentity) && foundIdentity == identity;
     CloseHandle(found);
-    return same ? std::string() : std::string(movedElsewhereReason);
+    return same ? Failure() : failureOf(FailureKind::movedElsewhere);
 }
 
 bool identify(HANDLE handle, FileIdentity& identity) {
@@ -330,20 +330,21 @@ bool identify(HANDLE handle, FileIdentity& identity) {
 }
 
 // In UTF-8, as every text the tool prints.
-std::string reasonText(DWORD error) {
+std::string systemErrorText(long code) {
+    const auto error = static_cast<DWORD>(code);
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? toUtf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
+    std::string words = length > 0 ? toUtf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
     LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
-                               reason.back() == ' ')) {
-        reason.pop_back();
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.' ||
+                              words.back() == ' ')) {
+        words.pop_back();
     }
-    return reason;
+    return words;
 }
 
-std::string reasonOfStatus(NTSTATUS status) { return reasonText(RtlNtStatusToDosError(status)); }
+Failure failureOfStatus(NTSTATUS status) { return systemFailure(static_cast<long>(RtlNtStatusToDosError(status))); }
 
 }  // namespace tocase

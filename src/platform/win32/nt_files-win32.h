@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace tocase {
 
 // The statuses the tool tells apart, each named once.
@@ -89,8 +91,8 @@ bool isUnixMountPoint(const FileIdentity& parent, const std::wstring& name);
 bool isWine();
 
 // Why `path`, looked up now, does not lead to the file of `identity`
-// itself: empty where it does.
-std::string whyPathMisleads(const std::wstring& path, const FileIdentity& identity);
+// itself: no failure where it does.
+Failure whyPathMisleads(const std::wstring& path, const FileIdentity& identity);
 
 // A name the system would read as a path: Wine hands out Unix names that
 // hold a backslash as they are.
@@ -101,18 +103,13 @@ inline bool holdsSeparator(const std::wstring& name) { return name.find_first_of
 // another entry that reads the same.
 inline bool holdsReplacement(const std::wstring& name) { return name.find(L'\xFFFD') != std::wstring::npos; }
 
-// A name the system cannot open, such as a Unix name holding a character
-// Windows forbids in names, which Wine hands out as it is.
-inline constexpr std::string_view refusedNameReason = "this system refuses its name";
-
 // Under Wine, the Unix form (\??\unix\...) of a path of the system's own
 // form, which Wine looks up exactly, never in another spelling; empty
 // where there is none.
 std::wstring unixFormOf(const std::wstring& path);
 
-// A reason for a person.
-std::string reasonText(DWORD error);
-std::string reasonOfStatus(NTSTATUS status);
+// A status of the native calls, as the error code it stands for.
+Failure failureOfStatus(NTSTATUS status);
 
 }  // namespace tocase
 

@@ -53,7 +53,7 @@ std::optional<std::wstring> systemFullPath(const std::wstring& path) {
 // The folder the tool runs in. The system names it with the trailing dots
 // and spaces of its parts dropped (Wine, when it starts a program in a
 // folder so named): where more than one folder reads so, it is unknown.
-std::optional<std::wstring> currentFolder(std::string& reason) {
+std::optional<std::wstring> currentFolder(Failure& failure) {
     const DWORD size = GetCurrentDirectoryW(0, nullptr);
     std::wstring path(size, L'\0');
     path.resize(GetCurrentDirectoryW(size, path.data()));
@@ -62,8 +62,7 @@ std::optional<std::wstring> currentFolder(std::string& reason) {
     }
     const std::vector<std::wstring> spellings = spellingsOf(L"\\??\\" + path, 2);
     if (spellings.size() > 1) {
-        reason = "the folder it runs in cannot be told from another whose name differs only by trailing dots or "
-                 "spaces, which this system drops";
+        failure = failureOf(FailureKind::folderReadsAlike);
         return std::nullopt;
     }
     return spellings.empty() ? path : spellings.front().substr(4);
@@ -73,18 +72,18 @@ std::optional<std::wstring> currentFolder(std::string& reason) {
 // length limit and takes every name exactly as typed: \\?\ as it is, any
 // other path made full as the system does, but keeping the trailing dots
 // and spaces of its parts, which the system would drop.
-std::optional<std::wstring> typedPathOf(std::wstring typed, std::string& reason) {
+std::optional<std::wstring> typedPathOf(std::wstring typed, Failure& failure) {
     if (typed.starts_with(L"\\\\?\\")) {
         return L"\\??\\" + typed.substr(4);
     }
     if (typed.find(keepsTrailing) != std::wstring::npos) {
-        reason = reasonText(ERROR_INVALID_NAME);
+        failure = systemFailure(ERROR_INVALID_NAME);
         return std::nullopt;
     }
     std::replace(typed.begin(), typed.end(), L'/', L'\\');
     const bool relative = !typed.starts_with(L'\\') && !(typed.size() >= 2 && typed[1] == L':');
     if (relative) {
-        const std::optional<std::wstring> here = currentFolder(reason);
+        const std::optional<std::wstring> here = currentFolder(failure);
         if (!here) {
             return std::nullopt;
         }
@@ -92,7 +91,7 @@ std::optional<std::wstring> typedPathOf(std::wstring typed, std::string& reason)
     }
     std::optional<std::wstring> full = systemFullPath(typed);
     if (!full) {
-        reason = reasonText(GetLastError());
+        failure = systemFailure(GetLastError());
         return std::nullopt;
     }
     if (full->size() > 3 && full->back() == L'\\') {
@@ -156,38 +155,38 @@ std::vector<std::string> Platform::commandLine(int, char**) {
     return arguments;
 }
 
-EnterResult Platform::openDirectory(std::string_view directoryPrefix, std::string& reason) {
+EnterResult Platform::openDirectory(std::string_view directoryPrefix, Failure& failure) {
     state_->renamer.reset();
-    const std::optional<std::wstring> path = typedPathOf(fromUtf8(directoryPrefix), reason);
+    const std::optional<std::wstring> path = typedPathOf(fromUtf8(directoryPrefix), failure);
     if (!path) {
         return EnterResult::failed;
     }
-    return state_->directories.openFirst(*path, reason);
+    return state_->directories.openFirst(*path, failure);
 }
 
-EnterResult Platform::openSubdirectory(const FoundEntry& entry, std::string& reason) {
+EnterResult Platform::openSubdirectory(const FoundEntry& entry, Failure& failure) {
     state_->renamer.reset();
-    return state_->directories.openChild(fromUtf8(entry.name), entry.fileId, reason);
+    return state_->directories.openChild(fromUtf8(entry.name), entry.fileId, failure);
 }
 
-EnterResult Platform::openSubdirectoryByName(const std::string& name, std::string& reason) {
+EnterResult Platform::openSubdirectoryByName(const std::string& name, Failure& failure) {
     state_->renamer.reset();
-    return state_->directories.openChild(fromUtf8(name), std::nullopt, reason);
+    return state_->directories.openChild(fromUtf8(name), std::nullopt, failure);
 }
 
-bool Platform::closeDirectory(std::string&) {
+bool Platform::closeDirectory(Failure&) {
     state_->renamer.reset();
     state_->directories.closeCurrent();
     return true;
 }
 
-bool Platform::currentIsStillInItsParent(std::string& reason) {
-    return state_->directories.currentIsStillInItsParent(reason);
+bool Platform::currentIsStillInItsParent(Failure& failure) {
+    return state_->directories.currentIsStillInItsParent(failure);
 }
 
-std::shared_ptr<const DirectoryListing> Platform::listDirectory(std::string& reason) {
+std::shared_ptr<const DirectoryListing> Platform::listDirectory(Failure& failure) {
     auto entries = std::make_shared<DirectoryListing>();
-    if (!readDirectory(state_->directories.current(), *entries, reason)) {
+    if (!readDirectory(state_->directories.current(), *entries, failure)) {
         return nullptr;
     }
     entries->setTimeRead(preciseTimeNow());
@@ -228,9 +227,9 @@ std::string identityText(const FileIdentity& identity) {
 
 }  // namespace
 
-std::string Platform::whyWorkingDirectoryIsUnknown() {
-    std::string reason;
-    return currentFolder(reason) ? whyWineStartedElsewhere() : reason;
+Failure Platform::whyWorkingDirectoryIsUnknown() {
+    Failure failure;
+    return currentFolder(failure) ? whyWineStartedElsewhere() : failure;
 }
 
 std::string Platform::workingDirectoryPath() {

@@ -5,7 +5,7 @@
 
 namespace tocase {
 
-bool readDirectory(HANDLE directory, DirectoryListing& entries, std::string& reason) {
+bool readDirectory(HANDLE directory, DirectoryListing& entries, Failure& failure) {
     alignas(LONGLONG) static char buffer[65536];
     for (auto kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
         if (!GetFileInformationByHandleEx(directory, kind, buffer, sizeof buffer)) {
@@ -13,7 +13,7 @@ bool readDirectory(HANDLE directory, DirectoryListing& entries, std::string& rea
             if (error == ERROR_NO_MORE_FILES) {
                 return true;
             }
-            reason = reasonText(error);
+            failure = systemFailure(error);
             return false;
         }
         for (const char* at = buffer;;) {

@@ -11,8 +11,8 @@
 namespace tocase {
 
 // Every entry of the directory open as `directory`, "." and ".." included,
-// from its start to its end; false, with the reason, when that fails.
-bool readDirectory(HANDLE directory, DirectoryListing& entries, std::string& reason);
+// from its start to its end; false, with the failure, when that fails.
+bool readDirectory(HANDLE directory, DirectoryListing& entries, Failure& failure);
 
 }  // namespace tocase
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/reasons.h"
+#include "platform/failure.h"
 #include "platform/temporary_name.h"
 #include "platform/win32/nt_files-win32.h"
 #include "platform/win32/read_directory-win32.h"
@@ -13,12 +13,12 @@
 namespace tocase {
 namespace {
 
-std::string anotherEntry(const std::wstring& name) { return anotherEntryReason(toUtf8(name)); }
+Failure anotherEntry(const std::wstring& name) { return failureOf(FailureKind::anotherEntry, toUtf8(name)); }
 
 // Wine opens and renames by path: where a folder's path led elsewhere for
 // an instant, a look-up there fails although the folder, and its entry,
 // stay where they were.
-constexpr std::string_view movedWhileRenamedReason = "its folder was moved while it was renamed";
+bool isMovedWhileRenamed(const Failure& failure) { return failure.kind == FailureKind::movedWhileRenamed; }
 
 StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     if (NT_SUCCESS(status)) {
@@ -30,15 +30,15 @@ StepResult stepResult(NTSTATUS status, const std::wstring& to) {
     // Unix refuses to rename where it has mounted another file system, as
     // busy, which Wine calls a lock conflict.
     if (isWine() && status == statusFileLockConflict) {
-        return {StepEnd::failed, std::string(anotherFileSystemReason)};
+        return {StepEnd::failed, failureOf(FailureKind::anotherFileSystem)};
     }
     // Name too long, a name the system refuses, or (Wine, where the name on
     // disk would be too long in bytes) a name it cannot make: the entry
     // itself is open, in a directory that is open too.
     if (status == statusNameTooLong || status == statusObjectNameInvalid || status == statusObjectNameNotFound) {
-        return {StepEnd::tooLong, reasonOfStatus(status)};
+        return {StepEnd::tooLong, failureOfStatus(status)};
     }
-    return {StepEnd::failed, reasonOfStatus(status)};
+    return {StepEnd::failed, failureOfStatus(status)};
 }
 
 // In UTF-16 units, on every file system of the system's own; in bytes on
@@ -50,7 +50,7 @@ constexpr std::size_t longestUnixName = 255;
 std::wstring leafOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
 
-// Texts joined, for a reason.
+// Texts joined.
 std::string joined(std::initializer_list<std::string_view> parts) {
     std::string text;
     for (std::string_view part : parts) {
@@ -70,14 +70,13 @@ std::string forPerson(const std::wstring& path) {
 // Said of `name` where a look-up of it found another entry that cannot be
 // named: Wine finds a name in any spelling, links that lead nowhere (which
 // it lists nowhere) included.
-std::string heldInSomeSpelling(const std::wstring& name, std::string_view by) {
-    return joined({"'", toUtf8(name), "' is held, in some spelling, by ", by});
+Failure heldInSomeSpelling(const std::wstring& name, FailureKind by, long code = 0) {
+    Failure failure = failureOf(by, toUtf8(name));
+    failure.code = code;
+    return failure;
 }
 
-constexpr std::string_view linkReason = "it is a link, and this system would rename its target instead";
-constexpr std::string_view readsAlikeReason =
-    "it cannot be told from a link: another path that differs only by trailing dots or spaces, which this system "
-    "drops, leads to the same file";
+bool isMovedElsewhere(const Failure& failure) { return failure.kind == FailureKind::movedElsewhere; }
 
 // The second half of a surrogate pair belongs to the first.
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -122,7 +121,7 @@ void RenameDirectory::readNames() {
         return;
     }
     DirectoryListing entries;
-    std::string ignored;
+    Failure ignored;
     readDirectory(directory_, entries, ignored);
     namesByFold_.emplace();
     for (const FoundEntry& entry : entries) {
@@ -154,10 +153,10 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
                                            OpenedEntry& opened) {
     const std::wstring oldName = fromUtf8(entry.name);
     if (holdsSeparator(oldName)) {
-        return {false, std::string(separatorReason), {}};
+        return {false, failureOf(FailureKind::separatorInName), {}};
     }
     if (holdsReplacement(oldName)) {
-        return {false, std::string(unreadableNameReason), {}};
+        return {false, failureOf(FailureKind::unreadableName), {}};
     }
     if (const std::optional<std::wstring> twin = twinOf(oldName, newName)) {
         return {false, anotherEntry(*twin), {}};
@@ -165,12 +164,13 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
     // Letters of every script can lengthen a name past what any of the
     // system's file systems holds; said the same way wherever it is.
     if (newName.size() > longestName) {
-        return {false, reasonText(ERROR_FILENAME_EXCED_RANGE), {}};
+        return {false, systemFailure(ERROR_FILENAME_EXCED_RANGE), {}};
     }
     // Wine names a handle by the path it took when it opened it: one opened
     // while the directory's path led elsewhere for an instant is opened again.
-    std::string reason;
-    for (int attempt = 0; attempt < 2 && (attempt == 0 || reason == linkReason); ++attempt) {
+    Failure failure;
+    for (int attempt = 0; attempt < 2 && (attempt == 0 || failure.kind == FailureKind::linkWouldBeFollowed);
+         ++attempt) {
         if (opened.handle != nullptr) {
             CloseHandle(opened.handle);
         }
@@ -179,37 +179,37 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, status);
         if (opened.handle == nullptr) {
             // Wine opens by the directory's Unix path, which may lead nowhere now.
-            if (const std::string problem = whyDirectoryMoved(); !problem.empty()) {
-                return {false, problem, {}};
+            if (Failure problem = whyDirectoryMoved(); problem.failed()) {
+                return {false, std::move(problem), {}};
             }
             return {false, whyNotOpened(entry, status), {}};
         }
         if (!identify(opened.handle, opened.identity)) {
             // Wine asks for the volume by the Unix path too: the entry is
             // open, so only a path that led elsewhere at that instant fails.
-            const std::string problem = whyDirectoryMoved();
-            return {false, !problem.empty() ? problem
-                           : isWine()       ? std::string(movedWhileRenamedReason)
-                                            : reasonText(GetLastError()), {}};
+            Failure problem = whyDirectoryMoved();
+            return {false, problem.failed() ? std::move(problem)
+                           : isWine()       ? failureOf(FailureKind::movedWhileRenamed)
+                                            : systemFailure(GetLastError()), {}};
         }
         // What Wine opens there is what is mounted: the folder itself is the
         // mount point, which Unix does not rename.
         if (entry.isDirectory && isUnixMountPointHere(oldName, opened.identity)) {
-            return {false, std::string(anotherFileSystemReason), {}};
+            return {false, failureOf(FailureKind::anotherFileSystem), {}};
         }
-        reason = whyNotItself(entry, opened);
+        failure = whyNotItself(entry, opened);
     }
-    if (!reason.empty()) {
-        return {false, reason, {}};
+    if (failure.failed()) {
+        return {false, std::move(failure), {}};
     }
     if (opened.identity.index != entry.fileId ||
         ((opened.identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.isDirectory) {
-        return {false, std::string(notAsListedReason), {}};
+        return {false, failureOf(FailureKind::notAsListed), {}};
     }
     // A link that leads nowhere is listed nowhere, but Wine finds it under
     // the new name in any spelling, and would replace it.
     if (const StepResult free = whetherFree(newName, opened.identity); free.end != StepEnd::done) {
-        return {false, free.reason, {}};
+        return {false, free.failure, {}};
     }
     return {true, {}, {}};
 }
@@ -217,17 +217,17 @@ RenameResult RenameDirectory::openAsListed(const FoundEntry& entry, const std::w
 // Why the listed entry did not open by its name. Wine opens by path: where
 // the folder's path led elsewhere for an instant, the entry is still listed
 // where it was.
-std::string RenameDirectory::whyNotOpened(const FoundEntry& entry, NTSTATUS status) {
+Failure RenameDirectory::whyNotOpened(const FoundEntry& entry, NTSTATUS status) {
     if (status == statusObjectNameInvalid) {
-        return std::string(refusedNameReason);
+        return failureOf(FailureKind::refusedName);
     }
     const bool notFound = status == statusObjectNameNotFound || status == statusNoSuchFile ||
                           status == statusObjectPathNotFound || status == statusInvalidHandle;
     const std::wstring name = fromUtf8(entry.name);
     if (notFound && isWine() && nameListedAmong(directory_, entry.fileId, {name}) == name) {
-        return std::string(movedWhileRenamedReason);
+        return failureOf(FailureKind::movedWhileRenamed);
     }
-    return notFound ? "it cannot be found by the name it was listed by" : reasonOfStatus(status);
+    return notFound ? failureOf(FailureKind::notFoundByListedName) : failureOfStatus(status);
 }
 
 // A folder where Unix has mounted anything, under Wine: one of another
@@ -246,9 +246,9 @@ bool RenameDirectory::isUnixMountPointHere(const std::wstring& name, const FileI
 // the handle is a reparse point too; any other is the entry only where the
 // handle's path is the directory's and the entry's name, and no other path
 // that reads the same leads to the same file.
-std::string RenameDirectory::whyNotItself(const FoundEntry& entry, const OpenedEntry& opened) {
+Failure RenameDirectory::whyNotItself(const FoundEntry& entry, const OpenedEntry& opened) {
     if (entry.isLink && (opened.identity.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        return std::string(linkReason);
+        return failureOf(FailureKind::linkWouldBeFollowed);
     }
     if (shownPath_.empty()) {
         shownPath_ = finalPathOf(directory_);
@@ -256,8 +256,8 @@ std::string RenameDirectory::whyNotItself(const FoundEntry& entry, const OpenedE
     const std::wstring name = fromUtf8(entry.name);
     const std::wstring shown = finalPathOf(opened.handle);
     if (!samePathButTrailingDots(shown, pathWithin(shownPath_, name))) {
-        const std::string problem = whyDirectoryMoved();
-        return problem.empty() ? std::string(linkReason) : problem;
+        Failure problem = whyDirectoryMoved();
+        return problem.failed() ? problem : failureOf(FailureKind::linkWouldBeFollowed);
     }
     if (!directoryReadsAlike_) {
         directoryReadsAlike_ = spellingsOf(shownPath_, 1).size() > 1;
@@ -276,7 +276,7 @@ std::string RenameDirectory::whyNotItself(const FoundEntry& entry, const OpenedE
             CloseHandle(other);
         }
     }
-    return holding == 1 ? std::string() : std::string(readsAlikeReason);
+    return holding == 1 ? Failure() : failureOf(FailureKind::readsLikeLink);
 }
 
 // A preview looks as far as the rename would before its first step.
@@ -336,9 +336,9 @@ StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIden
             return {StepEnd::done, {}};
         }
         return {StepEnd::taken, status == statusNoSuchFile
-                                    ? heldInSomeSpelling(name, "a link that leads nowhere")
-                                    : heldInSomeSpelling(name, joined({"an entry that cannot be opened: ",
-                                                                       reasonOfStatus(status)}))};
+                                    ? heldInSomeSpelling(name, FailureKind::heldByLinkLeadingNowhere)
+                                    : heldInSomeSpelling(name, FailureKind::heldByUnopenable,
+                                                         failureOfStatus(status).code)};
     }
     FileIdentity identity;
     const bool itself = identify(found, identity) && identity == self;
@@ -354,7 +354,7 @@ StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIden
     }
     const std::wstring folder = folderOf(shown);
     const bool here = !folder.empty() && samePathButTrailingDots(folder.substr(0, folder.size() - 1), shownPath_);
-    return {StepEnd::taken, here ? anotherEntry(leafOf(shown)) : heldInSomeSpelling(name, "a link")};
+    return {StepEnd::taken, here ? anotherEntry(leafOf(shown)) : heldInSomeSpelling(name, FailureKind::heldByLink)};
 }
 
 // Before the first of two steps, the old name is looked up in another
@@ -363,14 +363,14 @@ StepResult RenameDirectory::whetherFree(const std::wstring& name, const FileIden
 // the entry was opened, and the second step looks it up again: Wine lists
 // no link that leads nowhere, and finds the entry itself first where it
 // comes first, so only once the entry has left can a look-up see them all.
-std::string RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName,
+Failure RenameDirectory::whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName,
                                             const FileIdentity& identity) {
     const std::optional<std::wstring> other = otherSpellingOf(oldName);
     if (!other || sameIgnoringCase(oldName, newName)) {
         return {};
     }
     const StepResult free = whetherFree(*other, identity);
-    return free.end == StepEnd::done ? std::string() : free.reason;
+    return free.end == StepEnd::done ? Failure() : free.failure;
 }
 
 // Under Wine the entry takes its own name back exactly, by its Unix path:
@@ -388,7 +388,7 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
         unixPath_ = unixFormOf(path_);
     }
     if (unixPath_.empty()) {
-        return {StepEnd::failed, reasonText(ERROR_PATH_NOT_FOUND)};
+        return {StepEnd::failed, systemFailure(ERROR_PATH_NOT_FOUND)};
     }
     std::unique_ptr<void, decltype(&CloseHandle)> reopened(nullptr, &CloseHandle);
     for (int attempt = 0;; ++attempt) {
@@ -403,12 +403,12 @@ StepResult RenameDirectory::putBack(HANDLE entry, const std::wstring& from, cons
         const HANDLE renamed = reopened ? reopened.get() : entry;
         const NTSTATUS status = systemCalls().renameEntry(renamed, nullptr, pathWithin(unixPath_, oldName));
         const StepResult result = landed(renamed, from, oldName, identity, status);
-        const bool again = result.end == StepEnd::taken || result.reason == movedWhileRenamedReason;
+        const bool again = result.end == StepEnd::taken || isMovedWhileRenamed(result.failure);
         if (!again || attempt == 20) {
             return result;
         }
-        if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
-            return {StepEnd::failed, problem};
+        if (Failure problem = whyPathStillMisleads(); problem.failed()) {
+            return {StepEnd::failed, std::move(problem)};
         }
         NTSTATUS opened = 0;
         FileIdentity found;
@@ -429,8 +429,8 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
                                               const std::wstring& newName, const TemporaryNameNotice& notice) {
     const auto step = [&](const std::wstring& from, const std::wstring& to) {
         if (to == oldName && isWine()) {
-            if (const std::string problem = whyPathStillMisleads(); !problem.empty()) {
-                return StepResult{StepEnd::failed, problem};
+            if (Failure problem = whyPathStillMisleads(); problem.failed()) {
+                return StepResult{StepEnd::failed, std::move(problem)};
             }
             return putBack(entry, from, oldName, identity);
         }
@@ -442,8 +442,8 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
         if (sameIgnoringCase(from, to)) {
             return stepResult(systemCalls().renameEntry(entry, directory_, to), to);
         }
-        if (const std::string problem = to == oldName ? whyPathStillMisleads() : whyDirectoryMoved(); !problem.empty()) {
-            return StepResult{StepEnd::failed, problem};
+        if (Failure problem = to == oldName ? whyPathStillMisleads() : whyDirectoryMoved(); problem.failed()) {
+            return StepResult{StepEnd::failed, std::move(problem)};
         }
         return landed(entry, from, to, identity, systemCalls().renameEntry(entry, directory_, to));
     };
@@ -452,24 +452,24 @@ RenameResult RenameDirectory::renameOpenEntry(HANDLE entry, const FileIdentity& 
     const bool mayBeDirect = !isWine() || !sameIgnoringCase(oldName, newName);
     const StepResult direct = mayBeDirect ? step(oldName, newName) : StepResult{StepEnd::taken, {}};
     std::wstring temporary;
-    std::string reason = direct.reason;
+    Failure failure = direct.failure;
     if (direct.end == StepEnd::done || direct.end == StepEnd::taken) {
         if (direct.end == StepEnd::done && withoutTrailingDots(leafOf(finalPathOf(entry))) == withoutTrailingDots(newName) &&
             nameListedAmong(directory_, identity.index, {newName}) == newName) {
             return {true, {}, {}};
         }
-        if (const std::string problem = whyNotTwoSteps(oldName, newName, identity); !problem.empty()) {
-            return {false, problem, {}};
+        if (Failure problem = whyNotTwoSteps(oldName, newName, identity); problem.failed()) {
+            return {false, std::move(problem), {}};
         }
         const auto outcome = renameThroughTemporaryName(
             oldName, newName, longestName, GetCurrentProcessId(), step, isLowSurrogate,
             [&notice](const std::wstring& name) { notice(toUtf8(name)); });
         temporary = outcome.temporaryName;
-        reason = outcome.renamed ? std::string(otherSpellingReason) : outcome.reason;
+        failure = outcome.renamed ? failureOf(FailureKind::otherSpelling) : outcome.failure;
     }
     // However the steps ended: Wine may report a step failed that it took.
     const std::wstring now = nameListedAmong(directory_, identity.index, {newName, oldName, temporary});
-    RenameResult result{now == newName, now == newName ? std::string() : reason, {}};
+    RenameResult result{now == newName, now == newName ? Failure() : failure, {}};
     if (now.empty()) {
         // A step took the entry out of the directory, where the path led at
         // that instant; Wine names it by where it went.
@@ -504,19 +504,15 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
     const bool pathLedNowhere =
         status == statusNoSuchFile || status == statusInvalidHandle || status == statusObjectTypeMismatch;
     if (now == from && isWine() && pathLedNowhere) {
-        directoryProblem_ = movedElsewhereReason;
-        return {StepEnd::failed, std::string(movedWhileRenamedReason)};
+        directoryProblem_ = failureOf(FailureKind::movedElsewhere);
+        return {StepEnd::failed, failureOf(FailureKind::movedWhileRenamed)};
     }
     if (now == from && !NT_SUCCESS(status) && status != statusNoMemory &&
         !(notFound && toUtf8(to).size() <= longestUnixName)) {
         return stepResult(status, to);
     }
-    directoryProblem_ = movedElsewhereReason;
-    std::string reason(movedElsewhereReason);
-    if (now == from) {
-        reason += moveBack(entry, to, from, identity);
-    }
-    return {StepEnd::failed, reason};
+    directoryProblem_ = failureOf(FailureKind::movedElsewhere);
+    return {StepEnd::failed, now == from ? moveBack(entry, to, from, identity) : directoryProblem_};
 }
 
 // Where the step went: by the directory's path, while it still leads
@@ -524,8 +520,9 @@ StepResult RenameDirectory::landed(HANDLE entry, const std::wstring& from, const
 // after the step; or through a link to a folder beside the directory or
 // beside one above it, which the path may have been swapped with. Found
 // there, the other folder's entry is named back where the system says it
-// is. Said with its folder when it cannot be.
-std::string RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
+// is. Said with its folder when it cannot be; the directory is said to have
+// moved either way.
+Failure RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
                                       const FileIdentity& ours) {
     const std::wstring named = finalPathOf(entry);
     // Looked for again for a second at most, as the path may lead there
@@ -568,20 +565,22 @@ std::string RenameDirectory::moveBack(HANDLE entry, const std::wstring& movedTo,
             const bool movedBack =
                 !folder.empty() && NT_SUCCESS(systemCalls().renameEntry(other, nullptr, folder + movedFrom));
             CloseHandle(other);
-            return movedBack ? std::string()
-                             : joined({"; an entry of '", forPerson(folder), "' is left there under the name '",
-                                       toUtf8(movedTo), "'"});
+            Failure failure = failureOf(movedBack ? FailureKind::movedElsewhere : FailureKind::movedLeavingEntry,
+                                        movedBack ? std::string() : toUtf8(movedTo));
+            failure.where = movedBack ? std::string() : forPerson(folder);
+            return failure;
         }
     }
-    return joined({"; an entry of wherever '", forPerson(path_), "' led for an instant may be left there under the name '",
-                   toUtf8(movedTo), "'"});
+    Failure failure = failureOf(FailureKind::movedMaybeLeavingEntry, toUtf8(movedTo));
+    failure.where = forPerson(path_);
+    return failure;
 }
 
 // Putting an entry back under its own name is worth a wait, a tenth of a
 // second at most, for a path that led elsewhere for an instant.
-std::string RenameDirectory::whyPathStillMisleads() {
-    std::string problem = whyDirectoryMoved();
-    for (int wait = 0; wait < 50 && problem == movedElsewhereReason; ++wait) {
+Failure RenameDirectory::whyPathStillMisleads() {
+    Failure problem = whyDirectoryMoved();
+    for (int wait = 0; wait < 50 && isMovedElsewhere(problem); ++wait) {
         Sleep(2);
         problem = whyPathMisleads(path_, *directoryIdentity_);
     }
@@ -590,11 +589,11 @@ std::string RenameDirectory::whyPathStillMisleads() {
 
 // Wine renames by the directory's path, which must still lead to it: once
 // it does not, nothing more is renamed there.
-std::string RenameDirectory::whyDirectoryMoved() {
+Failure RenameDirectory::whyDirectoryMoved() {
     if (!ownIdentity()) {
-        directoryProblem_ = reasonText(GetLastError());
+        directoryProblem_ = systemFailure(GetLastError());
     }
-    if (directoryProblem_.empty()) {
+    if (!directoryProblem_.failed()) {
         directoryProblem_ = whyPathMisleads(path_, *directoryIdentity_);
     }
     return directoryProblem_;

@@ -34,21 +34,21 @@ private:
     };
     RenameResult openAsListed(const FoundEntry& entry, const std::wstring& newName, ACCESS_MASK access,
                               OpenedEntry& opened);
-    std::string whyNotItself(const FoundEntry& entry, const OpenedEntry& opened);
-    std::string whyNotOpened(const FoundEntry& entry, NTSTATUS status);
+    Failure whyNotItself(const FoundEntry& entry, const OpenedEntry& opened);
+    Failure whyNotOpened(const FoundEntry& entry, NTSTATUS status);
     bool isUnixMountPointHere(const std::wstring& name, const FileIdentity& opened);
     StepResult whetherFree(const std::wstring& name, const FileIdentity& self);
-    std::string whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName, const FileIdentity& identity);
+    Failure whyNotTwoSteps(const std::wstring& oldName, const std::wstring& newName, const FileIdentity& identity);
     StepResult putBack(HANDLE entry, const std::wstring& from, const std::wstring& oldName,
                        const FileIdentity& identity);
     const std::optional<FileIdentity>& ownIdentity();
     RenameResult renameOpenEntry(HANDLE entry, const FileIdentity& identity, const std::wstring& oldName,
                                  const std::wstring& newName, const TemporaryNameNotice& notice);
-    std::string whyDirectoryMoved();
-    std::string whyPathStillMisleads();
+    Failure whyDirectoryMoved();
+    Failure whyPathStillMisleads();
     StepResult landed(HANDLE entry, const std::wstring& from, const std::wstring& to, const FileIdentity& identity,
                       NTSTATUS status);
-    std::string moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
+    Failure moveBack(HANDLE entry, const std::wstring& movedTo, const std::wstring& movedFrom,
                          const FileIdentity& ours);
 
     HANDLE directory_;  // not owned
@@ -57,7 +57,7 @@ private:
     std::wstring unixPath_;   // its Unix form, under Wine, once needed
     std::optional<FileIdentity> directoryIdentity_;
     bool identityAsked_ = false;
-    std::string directoryProblem_;  // once its path was seen to lead elsewhere
+    Failure directoryProblem_;  // once its path was seen to lead elsewhere
     // The directory's names by their uppercase form, read once and kept up
     // to date with the renames made, or previewed, here.
     std::optional<std::unordered_multimap<std::wstring, std::wstring>> namesByFold_;

@@ -133,20 +133,13 @@ std::optional<FileIdentity> unixFolderIdentity(const std::string& unixPath) {
     return folderIdentity((L"\\\\?\\" + path).c_str());
 }
 
-// What Wine did, and why that is not where the program was run from.
-std::string startedInWindowsFolder(std::string_view why, std::string_view runFrom = {}, std::string_view after = {}) {
-    std::string text = "Wine started it in the Windows directory";
-    text.append(why).append(runFrom).append(after);
-    return text;
-}
-
 }  // namespace
 
 // $PWD, as a shell sets it, is where the program was run from: Wine starts
 // a program there unless it cannot open it, or the shell's $PWD is stale.
 // Without it, a program that another program of Wine's started is where
 // that one was.
-std::string whyWineStartedElsewhere() {
+Failure whyWineStartedElsewhere() {
     if (!isWine()) {
         return {};
     }
@@ -157,14 +150,13 @@ std::string whyWineStartedElsewhere() {
     }
     const std::optional<std::string> runFrom = startEnvironmentVariable("PWD");
     if (!runFrom) {
-        return startedByAnotherProgram() ? std::string()
-                                         : startedInWindowsFolder(", and the folder it was run from is not known");
+        return startedByAnotherProgram() ? Failure() : failureOf(FailureKind::startedElsewhereUnknown);
     }
     if (const std::optional<FileIdentity> runFromIdentity = unixFolderIdentity(*runFrom);
         runFromIdentity && *runFromIdentity == *windows) {
         return {};
     }
-    return startedInWindowsFolder(" instead of '", *runFrom, "', the folder it was run from");
+    return failureOf(FailureKind::startedElsewhere, *runFrom);
 }
 
 }  // namespace tocase
