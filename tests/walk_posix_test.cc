@@ -612,7 +612,7 @@ std::vector<std::filesystem::path> journalsIn(const ScratchDirectory& state) {
 // by its number, however many entries its directory holds.
 TEST_F(InProcess, SecondLinkIsMarkedInALargeDirectory) {
     for (int i = 0; i < 5000; ++i) {
-        ::close(::open((dir / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+        ::close(::open((dir / std::string("f").append(std::to_string(i))).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     }
     dir.make({"A.TXT", "B.TXT"});
     ASSERT_EQ(::link((dir / "A.TXT").c_str(), (dir / "keep").c_str()), 0);

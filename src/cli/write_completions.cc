@@ -101,7 +101,7 @@ std::string fishOptions() {
         }
         forEachSlashForm(row, [&](std::string_view form) {
             lines.append("complete -c tocase -n 'string match -q -- \"/*\" (commandline -ct)' -a ")
-                .append(singleQuoted("/" + std::string(form)))
+                .append(singleQuoted(std::string("/").append(form)))
                 .append(description)
                 .append("\n");
         });
