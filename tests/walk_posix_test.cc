@@ -625,6 +625,16 @@ TEST_F(InProcess, SecondLinkIsMarkedInALargeDirectory) {
         << text;
 }
 
+// The renames of the run's last directory that were not made are noted at
+// its end too, not only those of a directory another one followed.
+TEST_F(InProcess, RenamesNotMadeInTheLastDirectoryAreNoted) {
+    dir.make({"A.TXT", "a.txt", "B.TXT"});
+    run({"*.TXT"});
+    std::ifstream journal(journalsIn(state).back());
+    const std::string text((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(text.ends_with("\nunmade 0\n") || text.ends_with("\nunmade 1\n")) << text;
+}
+
 // A record that does not read, or a newest journal without its start, is
 // said, and the run is not taken as done: nothing older is taken back
 // instead. A journal that cannot be begun leaves no file at all.
