@@ -625,6 +625,23 @@ TEST_F(InProcess, SecondLinkIsMarkedInALargeDirectory) {
         << text;
 }
 
+// A journal whose one record does not read holds a record all the same:
+// that record is said, and the journal is not said to hold none.
+TEST_F(InProcess, JournalWhoseOnlyRecordDoesNotReadIsNotSaidToHoldNone) {
+    dir.make({"A.TXT"});
+    run({"*.TXT"});
+    const std::filesystem::path journal = journalsIn(state).back();
+    std::ifstream reading(journal);
+    std::string text, line;
+    while (std::getline(reading, line) && !line.starts_with("directory ")) text += line + "\n";
+    reading.close();
+    std::ofstream(journal, std::ios::trunc) << text << "directory 1:1 \\q\n";
+    errors.clear();
+    run({"-Z"});
+    EXPECT_NE(errors.find("cannot be read: what it holds is not put back"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("holds no record"), std::string::npos) << errors;
+}
+
 // The renames of the run's last directory that were not made are noted at
 // its end too, not only those of a directory another one followed.
 TEST_F(InProcess, RenamesNotMadeInTheLastDirectoryAreNoted) {
