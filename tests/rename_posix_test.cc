@@ -104,6 +104,24 @@ FoundEntry entry(std::string_view name, bool isDirectory = false, bool isLink = 
     return FoundEntry{name, isDirectory, false, isLink};
 }
 
+// Files of `directory` as its listing gives them, each with its number.
+std::vector<FoundEntry> listedWithNumbers(const std::filesystem::path& directory, const std::vector<std::string>& names) {
+    std::vector<FoundEntry> listed;
+    for (const std::string& name : names) {
+        struct stat status {};
+        lstat((directory / name).c_str(), &status);
+        listed.push_back(entry(name));
+        listed.back().fileId = status.st_ino;
+    }
+    return listed;
+}
+
+std::vector<const FoundEntry*> pointersTo(const std::vector<FoundEntry>& listed) {
+    std::vector<const FoundEntry*> pointers;
+    for (const FoundEntry& found : listed) pointers.push_back(&found);
+    return pointers;
+}
+
 // A directory to rename in, with the fakes in place of the system calls.
 class RenameSeam : public testing::Test {
 protected:
@@ -338,15 +356,8 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     scratch.dir.make(names);
     // Lowered where the spelling is known, then raised where it is not.
     for (const bool spellingKnown : {true, false}) {
-        std::vector<FoundEntry> listed;
-        for (const std::string& name : names) {
-            struct stat status {};
-            lstat((scratch.dir / name).c_str(), &status);
-            listed.push_back(entry(name));
-            listed.back().fileId = status.st_ino;
-        }
-        std::vector<const FoundEntry*> announced;
-        for (const FoundEntry& found : listed) announced.push_back(&found);
+        const std::vector<FoundEntry> listed = listedWithNumbers(scratch.dir.path(), names);
+        const std::vector<const FoundEntry*> announced = pointersTo(listed);
         use({.readingsEndForGood = true});
         RenameDirectory directory{scratch.fd, scratch.spellingConfirmed = spellingKnown, true};
         directory.announce(announced, nullptr, false, {});
@@ -364,8 +375,7 @@ TEST_F(RenameSeam, DirectoryOfSeveralBuffersIsConfirmedInOnePass) {
     // Where no reading can be opened, nothing is renamed on a guess.
     std::vector<FoundEntry> listed;
     for (const std::string& name : names) listed.push_back(entry(name));
-    std::vector<const FoundEntry*> announced;
-    for (const FoundEntry& found : listed) announced.push_back(&found);
+    const std::vector<const FoundEntry*> announced = pointersTo(listed);
     use({.readingsRefused = true});
     RenameDirectory directory{scratch.fd, scratch.spellingConfirmed, true};
     directory.announce(announced, nullptr, false, {});
@@ -380,15 +390,8 @@ TEST_F(RenameSeam, StaleBufferIsReadAgainOnceThenEachEntryLookedAtAlone) {
     std::vector<std::string> names;
     for (int i = 0; i < 600; ++i) names.push_back(std::string(60, 'N') + std::to_string(i));
     scratch.dir.make(names);
-    std::vector<FoundEntry> listed;
-    for (const std::string& name : names) {
-        struct stat status {};
-        lstat((scratch.dir / name).c_str(), &status);
-        listed.push_back(entry(name));
-        listed.back().fileId = status.st_ino;
-    }
-    std::vector<const FoundEntry*> announced;
-    for (const FoundEntry& found : listed) announced.push_back(&found);
+    const std::vector<FoundEntry> listed = listedWithNumbers(scratch.dir.path(), names);
+    const std::vector<const FoundEntry*> announced = pointersTo(listed);
     RenameConfirmation confirmation(scratch.fd, announced);
     Failure failure;
     const auto confirmed = [&](std::size_t at) { return confirmation.confirm(listed[at], true, failure); };
