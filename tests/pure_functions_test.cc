@@ -16,6 +16,7 @@
 #include "journal/journal_reading.h"
 #include "engine/name_match.h"
 #include "platform/platform.h"
+#include "text/printable_name.h"
 
 namespace tocase {
 namespace {
@@ -324,6 +325,52 @@ TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
     }
     for (const char* bad : {"\\x4", "\\xZZ", "a\\", "\\q", ""}) {
         EXPECT_EQ(fromJournalField(bad), std::nullopt) << bad;
+    }
+}
+
+// Names are looked at eight bytes at a time: each byte, at each place of a
+// word and beside letters or bytes beyond ASCII, is taken as itself alone.
+TEST(NameBytes, EachIsJudgedAloneWhereverItStands) {
+    const auto escaped = [](unsigned char byte) {
+        char text[5];
+        std::snprintf(text, sizeof text, "\\x%02X", byte);
+        return std::string(text);
+    };
+    const auto caseOf = [](std::string name, bool toLower) {
+        for (char& c : name) {
+            c = toLower && c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32)
+                : !toLower && c >= 'a' && c <= 'z' ? static_cast<char>(c - 32)
+                                                    : c;
+        }
+        return name;
+    };
+    for (const char filler : {'A', 'z', '\xFF'}) {
+        for (std::size_t place = 0; place <= 16; ++place) {
+            for (int value = 1; value < 256; ++value) {
+                const auto byte = static_cast<unsigned char>(value);
+                const std::string before(place, filler), after(3, filler);
+                const std::string name = before + static_cast<char>(byte) + after;
+                std::string printable;
+                appendPrintable(printable, name);
+                const bool control = byte < 0x20 || byte == 0x7F;
+                EXPECT_EQ(printable, before + (control ? escaped(byte) : std::string(1, name[place])) + after) << value;
+                const auto field = [&](char c) {
+                    const auto b = static_cast<unsigned char>(c);
+                    return b > 0x20 && b < 0x7F && b != '\\' ? std::string(1, c) : escaped(b);
+                };
+                std::string fields;
+                for (const char c : name) {
+                    fields += field(c);
+                }
+                EXPECT_EQ(journalField(name), fields) << value;
+                for (const bool toLower : {true, false}) {
+                    const std::string converted = caseOf(name, toLower);
+                    EXPECT_EQ(convertedName(name, settingsFor(toLower, true)),
+                              converted == name ? std::nullopt : std::optional<std::string>(converted))
+                        << value << " at " << place;
+                }
+            }
+        }
     }
 }
 

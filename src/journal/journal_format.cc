@@ -1,8 +1,8 @@
 #include "journal/journal_format.h"
 
 #include <algorithm>
-#include <array>
 
+#include "text/ascii_words.h"
 #include "text/utf8.h"
 
 namespace tocase {
@@ -10,17 +10,20 @@ namespace {
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
 
-// The bytes a field holds as they are, by table: every name a run renames
-// is written twice.
-constexpr std::array<bool, 256> plainAsciiTable = [] {
-    std::array<bool, 256> table{};
-    for (int byte = 0x21; byte < 0x7F; ++byte) {
-        table[static_cast<std::size_t>(byte)] = byte != '\\';
+// The bytes a field holds as they are, looked for eight at a time: every
+// name a run renames is written twice.
+std::size_t endOfPlainAscii(std::string_view bytes, std::size_t at) {
+    using namespace ascii_words;
+    for (; at < bytes.size(); at += wordSize) {
+        const std::size_t size = bytes.size() - at;
+        const Word word = load(bytes.data() + at, size);
+        const Word notPlain = (~inRange(word, 0x21, 0x7E) & highBits) | equalTo(word, '\\');
+        if (const std::size_t end = firstMarked(notPlain); end < wordSize) {
+            return std::min(at + end, bytes.size());
+        }
     }
-    return table;
-}();
-
-bool isPlainAscii(unsigned char byte) { return plainAsciiTable[byte]; }
+    return bytes.size();
+}
 
 bool isPlain(const NameUnit& unit) {
     return unit.valid && unit.codePoint > 0x20 && unit.codePoint != 0x7F && unit.codePoint != '\\';
@@ -42,10 +45,7 @@ void appendJournalField(std::string& out, std::string_view bytes) {
         return;
     }
     for (std::size_t at = 0; at < bytes.size();) {
-        std::size_t plainEnd = at;
-        while (plainEnd < bytes.size() && isPlainAscii(static_cast<unsigned char>(bytes[plainEnd]))) {
-            ++plainEnd;
-        }
+        const std::size_t plainEnd = endOfPlainAscii(bytes, at);
         out.append(bytes.substr(at, plainEnd - at));
         at = plainEnd;
         if (at == bytes.size()) {

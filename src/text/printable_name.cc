@@ -2,12 +2,25 @@
 
 #include <algorithm>
 
+#include "text/ascii_words.h"
+
 namespace tocase {
 namespace {
 
-bool isControlByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
+// Control bytes are looked for eight at a time: every line of the listing
+// goes through here.
+std::size_t firstControlByte(std::string_view name) {
+    using namespace ascii_words;
+    for (std::size_t at = 0; at < name.size(); at += wordSize) {
+        const std::size_t size = name.size() - at;
+        const Word word = load(name.data() + at, size);
+        // Bytes past the name read as NUL, which is a control byte too.
+        const Word control = inRange(word, 0x00, 0x1F) | equalTo(word, 0x7F);
+        if (const std::size_t found = firstMarked(control); found < wordSize) {
+            return std::min(at + found, name.size());
+        }
+    }
+    return name.size();
 }
 
 }  // namespace
@@ -16,16 +29,16 @@ bool isControlByte(char c) {
 void appendPrintable(std::string& text, std::string_view name) {
     constexpr char hexDigits[] = "0123456789ABCDEF";
     while (!name.empty()) {
-        const auto control = std::find_if(name.begin(), name.end(), isControlByte);
-        text.append(name.begin(), control);
-        if (control == name.end()) {
+        const std::size_t control = firstControlByte(name);
+        text.append(name.substr(0, control));
+        if (control == name.size()) {
             return;
         }
-        const auto byte = static_cast<unsigned char>(*control);
+        const auto byte = static_cast<unsigned char>(name[control]);
         text += "\\x";
         text += hexDigits[byte >> 4];
         text += hexDigits[byte & 0xF];
-        name.remove_prefix(static_cast<std::size_t>(control - name.begin()) + 1);
+        name.remove_prefix(control + 1);
     }
 }
 

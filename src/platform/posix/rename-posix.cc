@@ -59,8 +59,8 @@ void RenameDirectory::announce(const std::vector<const FoundEntry*>& entries, co
 // The flag is tried every time, even after a refusal: FUSE answers EEXIST
 // before EINVAL, and its look-up of a rename target bypasses the kernel's
 // cached names, which a plain look-up would trust even when stale.
-int RenameDirectory::renameNoReplace(const std::string& from, const std::string& to) {
-    if (systemCalls().renameat2(directoryFd_, from.c_str(), directoryFd_, to.c_str(), RENAME_NOREPLACE) == 0) {
+int RenameDirectory::renameNoReplace(const char* from, const char* to) {
+    if (systemCalls().renameat2(directoryFd_, from, directoryFd_, to, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     const int error = errno;
@@ -68,16 +68,16 @@ int RenameDirectory::renameNoReplace(const std::string& from, const std::string&
         return error;
     }
     struct stat status {};
-    if (systemCalls().fstatat(directoryFd_, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (systemCalls().fstatat(directoryFd_, to, &status, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
     if (errno != ENOENT) {
         return errno;
     }
-    return systemCalls().renameat(directoryFd_, from.c_str(), directoryFd_, to.c_str()) == 0 ? 0 : errno;
+    return systemCalls().renameat(directoryFd_, from, directoryFd_, to) == 0 ? 0 : errno;
 }
 
-StepResult RenameDirectory::step(const std::string& from, const std::string& to) {
+StepResult RenameDirectory::step(const char* from, const char* to) {
     const int error = renameNoReplace(from, to);
     switch (error) {
         case 0:
@@ -116,7 +116,7 @@ std::optional<bool> RenameDirectory::holdsExactName(const std::string& name, Fai
     return exactNames_->names.contains(name);
 }
 
-void RenameDirectory::noteRenamed(const std::string& from, const std::string& to) {
+void RenameDirectory::noteRenamed(const char* from, const char* to) {
     if (exactNames_) {
         exactNames_->names.erase(from);
         exactNames_->add(to);
@@ -180,7 +180,8 @@ RenameResult RenameDirectory::renameThroughTemporaryName(const FoundEntry& entry
                                                          const TemporaryNameNotice& notice) {
     const auto outcome = tocase::renameThroughTemporaryName(
         std::string(entry.name), newName, NAME_MAX, static_cast<unsigned long>(getpid()),
-        [this](const std::string& from, const std::string& to) { return step(from, to); }, isContinuationByte,
+        [this](const std::string& from, const std::string& to) { return step(from.c_str(), to.c_str()); },
+        isContinuationByte,
         [&notice](const std::string& temporary) { notice(temporary); });
     RenameResult result{outcome.renamed, outcome.failure, outcome.strandedName};
     if (result.renamed) {
@@ -196,8 +197,8 @@ RenameResult RenameDirectory::rename(const FoundEntry& entry, const std::string&
     if (!isStillAsListed(entry, result.failure)) {
         return result;
     }
-    const std::string oldName(entry.name);
-    const StepResult direct = step(oldName, newName);
+    // Names are kept with a NUL after them, as the system wants them.
+    const StepResult direct = step(entry.name.data(), newName.c_str());
     if (direct.end == StepEnd::done) {
         // Taken, and the old spelling kept: round a temporary name, as
         // where the file system folds case.
@@ -258,7 +259,7 @@ RenameResult RenameDirectory::preview(const FoundEntry& entry, const std::string
     if (obstacle != 0) {
         return {false, systemFailure(obstacle), {}};
     }
-    noteRenamed(oldName, newName);
+    noteRenamed(oldName.c_str(), newName.c_str());
     return {true, {}, {}};
 }
 

@@ -47,11 +47,11 @@ public:
 
 private:
     bool isStillAsListed(const FoundEntry& entry, Failure& failure);
-    int renameNoReplace(const std::string& from, const std::string& to);
-    StepResult step(const std::string& from, const std::string& to);
+    int renameNoReplace(const char* from, const char* to);
+    StepResult step(const char* from, const char* to);
     std::optional<bool> holdsExactName(const std::string& name, Failure& failure);
     bool readExactNames(Failure& failure);
-    void noteRenamed(const std::string& from, const std::string& to);
+    void noteRenamed(const char* from, const char* to);
     RenameResult renameThroughTemporaryName(const FoundEntry& entry, const std::string& newName,
                                             const TemporaryNameNotice& notice);
     bool confirmSpelling(const FoundEntry& entry, const std::string& newName, bool& oldKept, RenameResult& result);
