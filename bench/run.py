@@ -34,7 +34,7 @@ def contenders(bin_dir, out_file, baselines):
         "floor (C)": ([floor, "."], "/dev/null"),
         # The floor renaming in inode order, as a renamer that sorts its
         # names by the order they were made in does (mmv on these trees).
-        "floor (C), inode order": ([floor, "--inode-order", "."], "/dev/null"),
+        "floor in inode order (C)": ([floor, "--inode-order", "."], "/dev/null"),
         "tocase /R": ([tocase, "-R", "*"], "/dev/null"),
         "tocase /R /A": ([tocase, "-R", "-A", "*"], "/dev/null"),
         "tocase /R /T": ([tocase, "-R", "-T", "*"], "/dev/null"),
