@@ -14,6 +14,7 @@
 #include "engine/split_path.h"
 #include "journal/journal_format.h"
 #include "journal/journal_reading.h"
+#include "journal/run_journal.h"
 #include "engine/name_match.h"
 #include "platform/platform.h"
 #include "text/printable_name.h"
@@ -325,6 +326,40 @@ TEST(JournalFormat, FieldsCarryEveryByteAndSplitNothing) {
     }
     for (const char* bad : {"\\x4", "\\xZZ", "a\\", "\\q", ""}) {
         EXPECT_EQ(fromJournalField(bad), std::nullopt) << bad;
+    }
+}
+
+// Numbers are sorted by comparing in a small directory and by their 16-bit
+// digits in a large one: both find the entries that share one.
+TEST(RenamePlan, MarksTheEntriesThatShareTheirNumber) {
+    for (const std::size_t size : {10, 5000}) {
+        const auto numberOf = [](std::size_t i) { return (i + 1) * 0x9E3779B97F4A7C15U; };
+        DirectoryListing listing;
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::string name = "F" + std::to_string(i);
+            FoundEntry file;
+            file.name = name;
+            file.fileId = numberOf(i == size - 2 ? 3 : i);
+            listing.add(file);
+        }
+        // A directory never shares its number with a link.
+        FoundEntry directory;
+        directory.name = "D";
+        directory.fileId = numberOf(5);
+        directory.isDirectory = true;
+        listing.add(directory);
+        RenamePlan plan;
+        for (const FoundEntry& entry : listing) {
+            plan.add(entry, "new");
+        }
+        plan.markSharedNumbers(listing);
+        std::vector<std::string_view> marked;
+        for (const PlannedRename& rename : plan.renames) {
+            if (rename.sharesNumber) {
+                marked.push_back(rename.entry->name);
+            }
+        }
+        EXPECT_EQ(marked, (std::vector<std::string_view>{"F3", "F" + std::to_string(size - 2)})) << size;
     }
 }
 
