@@ -494,6 +494,10 @@ TEST(JournalFormat, DirectoriesAreReadBackNewestFirst) {
                                 "tocase journal 1\nstart 1:2 /home/me 1733.5\nmode files"}) {
         EXPECT_EQ(readJournalHead(damaged), std::nullopt) << damaged;
     }
+    // Each of those but one thing is the start of a journal an earlier build wrote.
+    const std::optional<JournalHead> earlier = readJournalHead("tocase journal 1\nstart 1:2 /home/me 1733.5\nmode files\n");
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->version, 1);
     // Each way a rename line can be damaged makes its directory unreadable.
     for (const char* damaged : {"rename f 9 Z z extra", "rename fd 9 Z z", "rename x 9 Z z", "rename f 9 \\q z",
                                 "rename f** 9 Z z"}) {
