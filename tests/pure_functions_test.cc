@@ -336,7 +336,7 @@ TEST(RenamePlan, MarksTheEntriesThatShareTheirNumber) {
         const auto numberOf = [](std::size_t i) { return (i + 1) * 0x9E3779B97F4A7C15U; };
         DirectoryListing listing;
         for (std::size_t i = 0; i < size; ++i) {
-            const std::string name = "F" + std::to_string(i);
+            const std::string name = std::string("F").append(std::to_string(i));
             FoundEntry file;
             file.name = name;
             file.fileId = numberOf(i == size - 2 ? 3 : i);
@@ -359,7 +359,7 @@ TEST(RenamePlan, MarksTheEntriesThatShareTheirNumber) {
                 marked.push_back(rename.entry->name);
             }
         }
-        EXPECT_EQ(marked, (std::vector<std::string_view>{"F3", "F" + std::to_string(size - 2)})) << size;
+        EXPECT_EQ(marked, (std::vector<std::string_view>{"F3", std::string("F").append(std::to_string(size - 2))})) << size;
     }
 }
 
