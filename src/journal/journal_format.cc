@@ -14,15 +14,9 @@ constexpr char hexDigits[] = "0123456789ABCDEF";
 // name a run renames is written twice.
 std::size_t endOfPlainAscii(std::string_view bytes, std::size_t at) {
     using namespace ascii_words;
-    for (; at < bytes.size(); at += wordSize) {
-        const std::size_t size = bytes.size() - at;
-        const Word word = load(bytes.data() + at, size);
-        const Word notPlain = (~inRange(word, 0x21, 0x7E) & highBits) | equalTo(word, '\\');
-        if (const std::size_t end = firstMarked(notPlain); end < wordSize) {
-            return std::min(at + end, bytes.size());
-        }
-    }
-    return bytes.size();
+    return firstMarkedByte(bytes, at, [](Word word) {
+        return (~inRange(word, 0x21, 0x7E) & highBits) | equalTo(word, '\\');
+    });
 }
 
 bool isPlain(const NameUnit& unit) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 // Eight bytes of a name looked at in one go: every name of a tree is
 // scanned, and most are ASCII. A word's byte i is the name's byte i
@@ -68,6 +69,20 @@ inline constexpr Word equalTo(Word word, unsigned char byte) {
 // Where the first byte the mask marks lies; the word's size when none.
 inline constexpr std::size_t firstMarked(Word mask) {
     return static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+}
+
+// Where, from `at` on, the first byte lies that `marks` (a word to its
+// mask) marks; the size of `bytes` when none. Bytes past the end read as
+// NUL and are never taken for a mark.
+template <typename Marks>
+std::size_t firstMarkedByte(std::string_view bytes, std::size_t at, Marks marks) {
+    for (; at < bytes.size(); at += wordSize) {
+        const std::size_t size = bytes.size() - at;
+        if (const std::size_t found = firstMarked(marks(load(bytes.data() + at, size))); found < wordSize) {
+            return found < size ? at + found : bytes.size();
+        }
+    }
+    return bytes.size();
 }
 
 // The mask's bytes as the bit that tells an ASCII letter's case.

@@ -1,7 +1,5 @@
 #include "text/printable_name.h"
 
-#include <algorithm>
-
 #include "text/ascii_words.h"
 
 namespace tocase {
@@ -11,16 +9,7 @@ namespace {
 // goes through here.
 std::size_t firstControlByte(std::string_view name) {
     using namespace ascii_words;
-    for (std::size_t at = 0; at < name.size(); at += wordSize) {
-        const std::size_t size = name.size() - at;
-        const Word word = load(name.data() + at, size);
-        // Bytes past the name read as NUL, which is a control byte too.
-        const Word control = inRange(word, 0x00, 0x1F) | equalTo(word, 0x7F);
-        if (const std::size_t found = firstMarked(control); found < wordSize) {
-            return std::min(at + found, name.size());
-        }
-    }
-    return name.size();
+    return firstMarkedByte(name, 0, [](Word word) { return inRange(word, 0x00, 0x1F) | equalTo(word, 0x7F); });
 }
 
 }  // namespace
